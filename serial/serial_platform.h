@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace serial {
+
+// One open serial device. Destroying it closes the device.
+class SerialDevice {
+public:
+    virtual ~SerialDevice() = default;
+
+    // Raw 8 data bits, no parity, one stop bit, no flow control, DTR and RTS inactive, at
+    // exactly `baud` bit/s. False when the device cannot take these settings.
+    virtual bool ApplyLineSettings(std::int32_t baud) = 0;
+
+    // Bytes waiting in the input queue, clearing any line-error state; nullopt when the
+    // query fails.
+    virtual std::optional<std::size_t> BytesWaiting() = 0;
+
+    // Reads at most `max` bytes that are already waiting; nullopt when the read fails.
+    virtual std::optional<std::size_t> Read(std::uint8_t* dst, std::size_t max) = 0;
+
+    // Writes the whole block, returning when done; the count the system reports written.
+    virtual std::size_t Write(const std::uint8_t* src, std::size_t count) = 0;
+};
+
+// The operating system's serial calls, behind one seam so the link can be tested with a
+// scripted device and a counted sleep.
+class SerialPlatform {
+public:
+    virtual ~SerialPlatform() = default;
+
+    // Opens the device for reading and writing, exclusively: a device that is missing or
+    // already open (by anyone, this process included) gives nullptr.
+    virtual std::unique_ptr<SerialDevice> OpenExclusive(const std::string& path) = 0;
+
+    // Suspends the thread for about one millisecond.
+    virtual void SleepAboutOneMs() = 0;
+
+    // The device path for a port name as the operator types or picks it.
+    virtual std::string DevicePath(const std::string& name) const = 0;
+
+    // The port names the scan tries, in the order they are listed.
+    virtual std::vector<std::string> PortCandidates() const = 0;
+};
+
+// The backend of the platform this program was built for.
+std::unique_ptr<SerialPlatform> MakeNativeSerialPlatform();
+
+}  // namespace serial

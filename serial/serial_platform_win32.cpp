@@ -1,0 +1,87 @@
+#include <windows.h>
+
+#include "serial/serial_platform.h"
+
+namespace serial {
+
+namespace {
+
+class Win32SerialDevice final : public SerialDevice {
+public:
+    explicit Win32SerialDevice(HANDLE handle) : m_handle(handle) {}
+    ~Win32SerialDevice() override { CloseHandle(m_handle); }
+    Win32SerialDevice(const Win32SerialDevice&) = delete;
+    Win32SerialDevice& operator=(const Win32SerialDevice&) = delete;
+
+    // A zeroed DCB: every flag off, so no flow control and DTR and RTS held inactive.
+    bool ApplyLineSettings(std::int32_t baud) override {
+        static_assert(sizeof(DCB) == 28, "DCBlength must be 28");
+        DCB dcb;
+        ZeroMemory(&dcb, sizeof(dcb));
+        dcb.DCBlength = sizeof(DCB);
+        dcb.BaudRate = static_cast<DWORD>(baud);
+        dcb.ByteSize = 8;
+        dcb.Parity = NOPARITY;
+        dcb.StopBits = ONESTOPBIT;
+        return SetCommState(m_handle, &dcb) != 0;
+    }
+
+    std::optional<std::size_t> BytesWaiting() override {
+        DWORD errors = 0;
+        COMSTAT status;
+        ZeroMemory(&status, sizeof(status));
+        if (!ClearCommError(m_handle, &errors, &status)) {
+            return std::nullopt;
+        }
+        return static_cast<std::size_t>(status.cbInQue);
+    }
+
+    std::optional<std::size_t> Read(std::uint8_t* dst, std::size_t max) override {
+        DWORD got = 0;
+        if (!ReadFile(m_handle, dst, static_cast<DWORD>(max), &got, nullptr)) {
+            return std::nullopt;
+        }
+        return static_cast<std::size_t>(got);
+    }
+
+    std::size_t Write(const std::uint8_t* src, std::size_t count) override {
+        DWORD put = 0;
+        WriteFile(m_handle, src, static_cast<DWORD>(count), &put, nullptr);
+        return static_cast<std::size_t>(put);
+    }
+
+private:
+    HANDLE m_handle;
+};
+
+class Win32SerialPlatform final : public SerialPlatform {
+public:
+    std::unique_ptr<SerialDevice> OpenExclusive(const std::string& path) override {
+        const HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                          OPEN_EXISTING, 0, nullptr);
+        if (handle == INVALID_HANDLE_VALUE) {
+            return nullptr;
+        }
+        return std::make_unique<Win32SerialDevice>(handle);
+    }
+
+    void SleepAboutOneMs() override { Sleep(1); }
+
+    std::string DevicePath(const std::string& name) const override { return "\\\\.\\" + name; }
+
+    std::vector<std::string> PortCandidates() const override {
+        std::vector<std::string> names;
+        for (int n = 0; n <= 99; ++n) {
+            names.push_back("COM" + std::to_string(n));
+        }
+        return names;
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<SerialPlatform> MakeNativeSerialPlatform() {
+    return std::make_unique<Win32SerialPlatform>();
+}
+
+}  // namespace serial
