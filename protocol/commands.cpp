@@ -1,0 +1,48 @@
+#include "protocol/commands.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <stdexcept>
+
+namespace protocol {
+
+void ModuleCommands::SendCommand(const char* prefix, int value) {
+    if (!m_link.IsOpen()) {
+        LogPortNotOpen();
+        return;
+    }
+    std::uint8_t buffer[kCommandBufferSize] = {};
+    const int length =
+        std::snprintf(reinterpret_cast<char*>(buffer), sizeof buffer, "%s%d\n", prefix, value);
+    m_link.SendBytes(buffer, static_cast<std::size_t>(length));
+    std::memset(buffer, 0, sizeof buffer);
+    m_link.ReadReply(buffer, sizeof buffer, '\n');
+}
+
+bool ModuleCommands::ExchangeFrame(
+    std::span<std::uint8_t> buffer,
+    const std::function<void(std::span<std::uint8_t>)>& fill_frame) {
+    if (buffer.size() < FrameBytes) {
+        throw std::invalid_argument("frame buffer too small");
+    }
+    const std::span<std::uint8_t> frame = buffer.first(FrameBytes);
+    if (!m_link.IsOpen()) {
+        LogPortNotOpen();
+        return false;
+    }
+    std::ranges::fill(frame, 0);
+    const int length = std::snprintf(reinterpret_cast<char*>(frame.data()), frame.size(),
+                                     "%s%d,%d,%d,%d\n", kFrameHeaderPrefix, 0, 0, kScreenWidth,
+                                     kScreenHeight);
+    m_link.SendBytes(frame.data(), static_cast<std::size_t>(length));
+    std::ranges::fill(frame, 0);
+    m_link.ReadReply(frame.data(), frame.size(), '\n');
+    fill_frame(frame);
+    m_link.SendBytes(frame.data(), frame.size());
+    std::ranges::fill(frame, 0);
+    m_link.ReadReply(frame.data(), frame.size(), '\n');
+    return true;
+}
+
+}  // namespace protocol

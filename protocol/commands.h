@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <span>
+
+#include "serial/log_sink.h"
+#include "serial/serial_link.h"
+
+namespace protocol {
+
+// One whole-screen monochrome frame: 480 rows of 60 bytes.
+inline constexpr int kScreenWidth = 480;
+inline constexpr int kScreenHeight = 480;
+inline constexpr std::size_t FrameBytes = kScreenWidth / 8 * kScreenHeight;
+
+inline constexpr std::size_t kCommandBufferSize = 512;
+inline constexpr char kLcdModelPrefix[] = "set LCD model to: ";
+inline constexpr char kBrightnessPrefix[] = "set brightness to: ";
+inline constexpr char kColorPrefix[] = "set color to: ";
+inline constexpr char kFrameHeaderPrefix[] = "pixels: ";
+
+inline constexpr char kPortNotOpen[] = "错误：串口未打开。";
+
+// The module's configuration commands and the frame exchange, over the open link.
+class ModuleCommands {
+public:
+    ModuleCommands(serial::SerialLink& link, serial::LogSink& log) : m_link(link), m_log(log) {}
+
+    // Sends "<prefix><value>\n" and logs the reply; with no port open, logs the error only.
+    void SendCommand(const char* prefix, int value);
+
+    // Sends the whole-screen header, reads its reply, lets `fill_frame` write the frame
+    // into `buffer`, sends those bytes and reads the final reply. `buffer` is the action's
+    // one frame buffer and must hold FrameBytes. With no port open, logs the error and
+    // returns false without calling `fill_frame`. An exception from `fill_frame` ends the
+    // exchange before the payload.
+    bool ExchangeFrame(std::span<std::uint8_t> buffer,
+                       const std::function<void(std::span<std::uint8_t>)>& fill_frame);
+
+    bool PortIsOpen() const { return m_link.IsOpen(); }
+    void LogPortNotOpen() { m_log.LogLine(kPortNotOpen); }
+
+private:
+    serial::SerialLink& m_link;
+    serial::LogSink& m_log;
+};
+
+}  // namespace protocol

@@ -1,0 +1,68 @@
+#include "protocol/handshake.h"
+
+#include <cstdio>
+#include <cstring>
+#include <optional>
+
+#include "protocol/str_to_int.h"
+
+namespace protocol {
+
+namespace {
+
+// The hello asks for nothing when the module is to stay at the speed we open at.
+std::int32_t HelloValue(std::int32_t speed, std::int32_t request) {
+    return (request != speed && request != 0) ? request : 0;
+}
+
+bool HoldsAcceptanceMark(const std::uint8_t* buffer) {
+    return std::strstr(reinterpret_cast<const char*>(buffer), kAcceptanceMark) != nullptr;
+}
+
+}  // namespace
+
+bool LinkNegotiator::HandshakeAt(const std::string& path, std::int32_t speed,
+                                 std::int32_t request) {
+    m_log.LogLine("baudrate " + std::to_string(speed) + "...");
+    if (m_link.OpenPort(path, speed)) {
+        std::uint8_t buffer[kHandshakeBufferSize] = {};
+        const int length = std::snprintf(reinterpret_cast<char*>(buffer), sizeof buffer, "%s%d\n",
+                                         kHelloPrefix, HelloValue(speed, request));
+        m_link.SendBytes(buffer, static_cast<std::size_t>(length));
+        std::memset(buffer, 0, sizeof buffer);
+        if (m_link.ReadReply(buffer, sizeof buffer, '\n') > 0 && HoldsAcceptanceMark(buffer)) {
+            return true;
+        }
+    }
+    m_link.ClosePort();
+    return false;
+}
+
+NegotiationOutcome LinkNegotiator::Negotiate(const std::string& port_name,
+                                             const std::string& chosen_text) {
+    const std::string path = m_link.Platform().DevicePath(port_name);
+    std::optional<std::int32_t> found;
+    for (const std::int32_t probe : kModuleSpeeds) {
+        if (HandshakeAt(path, probe, probe)) {
+            found = probe;
+            break;
+        }
+    }
+    if (!found) {
+        m_log.LogLine("尝试与模块通信时失败，模块的波特率未知。");
+        return NegotiationOutcome::ModuleNotFound;
+    }
+    const std::int32_t chosen = StrToInt(chosen_text);
+    if (!HandshakeAt(path, *found, chosen)) {
+        m_log.LogLine("设置新波特率失败。");
+        return NegotiationOutcome::ChangeRefused;
+    }
+    if (!HandshakeAt(path, chosen, chosen)) {
+        m_log.LogLine("错误：设置新波特率后，未能正确初始化。");
+        return NegotiationOutcome::NotFollowed;
+    }
+    m_log.LogLine("初始化成功，双方的当前波特率：" + chosen_text);
+    return NegotiationOutcome::Connected;
+}
+
+}  // namespace protocol

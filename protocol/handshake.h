@@ -1,0 +1,48 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "serial/log_sink.h"
+#include "serial/serial_link.h"
+
+namespace protocol {
+
+// The speeds the module can run at, probed in this order: its power-up speed first.
+inline constexpr std::array<std::int32_t, 7> kModuleSpeeds = {2400,    9600,    115200, 921600,
+                                                              2016806, 3037974, 5000000};
+
+inline constexpr std::size_t kHandshakeBufferSize = 512;
+inline constexpr char kHelloPrefix[] = "hello, please set baudrate to: ";
+inline constexpr char kAcceptanceMark[] = "yes, current baudrate is: ";
+
+enum class NegotiationOutcome {
+    ModuleNotFound,     // no listed speed answered; the port is closed
+    ChangeRefused,      // found, but the hello asking for the new speed failed; closed
+    NotFollowed,        // the module took the change but did not answer at it; closed
+    Connected,          // the port stays open at the chosen speed
+};
+
+// Finds the module's speed, moves it to the operator's choice and confirms the link.
+class LinkNegotiator {
+public:
+    LinkNegotiator(serial::SerialLink& link, serial::LogSink& log) : m_link(link), m_log(log) {}
+
+    // Opens `path` at `speed` and exchanges one hello asking the module to move to
+    // `request` (0, or the speed itself, asks it to stay). True: the module answered and
+    // the port stays open at `speed`. False: the port is closed.
+    bool HandshakeAt(const std::string& path, std::int32_t speed, std::int32_t request);
+
+    // The open button's three stages on the port named `port_name`: probe every listed
+    // speed, ask the module that answered for `chosen_text`'s speed, then follow it there.
+    // `chosen_text` is converted only when the second stage needs it, so a text that is
+    // no number throws EConvertError with the port left open at the probed speed.
+    NegotiationOutcome Negotiate(const std::string& port_name, const std::string& chosen_text);
+
+private:
+    serial::SerialLink& m_link;
+    serial::LogSink& m_log;
+};
+
+}  // namespace protocol
