@@ -1,0 +1,58 @@
+#include "imaging/frame_actions.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "imaging/mono_frame.h"
+
+namespace imaging {
+
+using protocol::FrameBytes;
+using protocol::kScreenHeight;
+using protocol::kScreenWidth;
+
+Bitmap PrepareWorkingPicture(const SourceCopier& copy_source) {
+    Bitmap working;
+    copy_source(working);
+    working.SetWidth(kScreenWidth);
+    working.SetHeight(kScreenHeight);
+    working.SetPixelFormat(PixelFormat::Bgr24);
+    return working;
+}
+
+Bitmap PreviewOf(std::span<const std::uint8_t> frame) {
+    Bitmap preview(kScreenWidth, kScreenHeight, PixelFormat::Indexed8);
+    RenderMono(frame, preview);
+    return preview;
+}
+
+void FrameActions::SendPicture(const SourceCopier& copy_source, int threshold,
+                               const PictureSink& show_preview) {
+    std::vector<std::uint8_t> buffer(FrameBytes);
+    m_commands.ExchangeFrame(buffer, [&](std::span<std::uint8_t> frame) {
+        const Bitmap working = PrepareWorkingPicture(copy_source);
+        Binarize(working, frame, threshold, m_log);
+        show_preview(PreviewOf(frame));
+    });
+}
+
+void FrameActions::PreviewPicture(const SourceCopier& copy_source, int threshold,
+                                  const PictureSink& show_preview) {
+    std::vector<std::uint8_t> frame(FrameBytes);
+    const Bitmap working = PrepareWorkingPicture(copy_source);
+    Binarize(working, frame, threshold, m_log);
+    show_preview(PreviewOf(frame));
+}
+
+void FrameActions::SendFill(std::uint8_t fill, const PictureSink& show_preview,
+                            const PictureSink& show_source) {
+    std::vector<std::uint8_t> buffer(FrameBytes);
+    m_commands.ExchangeFrame(buffer, [&](std::span<std::uint8_t> frame) {
+        std::ranges::fill(frame, fill);
+        const Bitmap pattern = PreviewOf(frame);
+        show_preview(pattern);
+        show_source(pattern);
+    });
+}
+
+}  // namespace imaging
