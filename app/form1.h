@@ -1,0 +1,112 @@
+#pragma once
+
+#include <cstdint>
+
+#include <QWidget>
+
+#include "app/memo_log.h"
+#include "app/message_boxes.h"
+#include "imaging/frame_actions.h"
+#include "protocol/commands.h"
+#include "protocol/handshake.h"
+#include "serial/serial_link.h"
+
+class PictureBox;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+class QSlider;
+class TRadioGroup;
+
+// The panel's one window. Controls keep the names the operator's manual uses.
+class TForm1 : public QWidget {
+    Q_OBJECT
+
+public:
+    TForm1(serial::SerialPlatform& platform, MessageBoxes& boxes, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // Puts a port name into the port selector as if typed, ready for the open button.
+    void ApplyPortArgument(const QString& name);
+
+    serial::SerialLink& Link() { return m_link; }
+    serial::LogSink& Log() { return m_log; }
+
+    // Event handlers.
+    void FormShow();
+    void ComboBox1Enter();
+    void ComboBox1Click();
+    void Button2Click();
+    void RadioGroup3Click();
+    void RadioGroup1Click();
+    void RadioGroup2Click();
+    void Button1Click();
+    void Button4Click();
+    void Button3Click() { SendFill(15); }
+    void Button5Click() { SendFill(254); }
+    void Button6Click() { SendFill(255); }
+    void Button7Click() { SendFill(0); }
+    void CheckBox4Click();
+
+    void SendFill(std::uint8_t fill);
+    // The slider's level while it is shown, else 0 for the automatic threshold.
+    int Threshold() const;
+
+    PictureBox* Image1;
+    PictureBox* Image2;
+    QGroupBox* GroupBox2;
+    QLabel* Label1;
+    QComboBox* ComboBox1;
+    QLabel* Label2;
+    QComboBox* ComboBox2;
+    QPushButton* Button2;
+    QLabel* Label3;
+    TRadioGroup* RadioGroup2;
+    TRadioGroup* RadioGroup1;
+    TRadioGroup* RadioGroup3;
+    QPushButton* Button4;
+    QGroupBox* GroupBox3;
+    QCheckBox* CheckBox2;
+    QCheckBox* CheckBox3;
+    QCheckBox* CheckBox1;
+    QCheckBox* CheckBox4;
+    QSlider* TrackBar1;
+    QPushButton* Button1;
+    QPushButton* Button3;
+    QPushButton* Button5;
+    QPushButton* Button6;
+    QPushButton* Button7;
+    QPlainTextEdit* Memo1;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void ApplyWindowLook();
+    void CreatePictures();
+    void CreatePortGroup();
+    void CreateRadioGroups();
+    void CreateDisplayGroup();
+    void CreateMemo();
+    void SetTabOrder();
+    void WireEvents();
+    template <typename Handler>
+    void Guarded(Handler&& handler);
+    template <typename Signal, typename Sender>
+    void On(Sender* sender, Signal signal, void (TForm1::*handler)());
+
+    void CopyImage1(imaging::Bitmap& target) const;
+    void ShowInImage2(const imaging::Bitmap& picture);
+
+    serial::SerialPlatform& m_platform;
+    MessageBoxes& m_boxes;
+    MemoLog m_log;
+    serial::SerialLink m_link;
+    protocol::LinkNegotiator m_negotiator;
+    protocol::ModuleCommands m_commands;
+    imaging::FrameActions m_frames;
+};

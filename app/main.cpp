@@ -1,0 +1,54 @@
+#include <QApplication>
+#include <QCommandLineParser>
+
+#include <exception>
+
+#include "app/form1.h"
+#include "app/message_boxes.h"
+#include "serial/serial_platform.h"
+
+namespace {
+
+// One addition for serial tools' habit of naming the device on the command line.
+QString PortArgument(const QApplication& app) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Control panel for the serial LCD module"));
+    parser.addHelpOption();
+    const QCommandLineOption port(QStringLiteral("port"),
+                                  QStringLiteral("Put NAME into the port field, ready to open."),
+                                  QStringLiteral("NAME"));
+    parser.addOption(port);
+    parser.process(app);
+    return parser.value(port);
+}
+
+int RunPanel(QApplication& app, ModalMessageBoxes& boxes) {
+    const QString port = PortArgument(app);
+    const auto platform = serial::MakeNativeSerialPlatform();
+    TForm1 Form1(*platform, boxes);
+    boxes.SetOwner(&Form1);
+    Form1.show();
+    if (!port.isEmpty()) {
+        Form1.ApplyPortArgument(port);
+    }
+    app.exec();
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationDisplayName(QStringLiteral("Velnor串口液晶屏模块V1.0"));
+    ModalMessageBoxes boxes;
+    try {
+        return RunPanel(app, boxes);
+    } catch (const std::exception& error) {
+        boxes.SetOwner(nullptr);
+        boxes.ShowException(QString::fromUtf8(error.what()));
+    } catch (...) {
+        boxes.SetOwner(nullptr);
+        boxes.ShowException(QString());
+    }
+    return 0;
+}
