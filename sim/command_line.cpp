@@ -1,0 +1,187 @@
+#include "sim/command_line.h"
+
+#include <functional>
+#include <map>
+
+#include "sim/module_state_machine.h"
+
+namespace sim {
+
+namespace {
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
+using Flag = std::function<void(ModuleOptions&)>;
+using Setter = std::function<bool(ModuleOptions&, const std::string&)>;
+
+const std::map<std::string, Flag>& Flags() {
+    static const std::map<std::string, Flag> flags = {
+        {"--no-pace", [](ModuleOptions& o) { o.pace = false; }},
+        {"--noise", [](ModuleOptions& o) { o.wrong_speed = WrongSpeedMode::Noise; }},
+        {"--silent", [](ModuleOptions& o) { o.silent = true; }},
+        {"--refuse-speed-change", [](ModuleOptions& o) { o.refuse_speed_change = true; }},
+        {"--mute-after-speed-change", [](ModuleOptions& o) { o.mute_after_speed_change = true; }},
+        {"--nul-before-line-feed", [](ModuleOptions& o) { o.nul_before_line_feed = true; }},
+    };
+    return flags;
+}
+
+bool SetNumber(int& target, const std::string& text, int min, int max) {
+    const std::optional<int> value = ParseDecimal(text);
+    if (!value || *value < min || *value > max) {
+        return false;
+    }
+    target = *value;
+    return true;
+}
+
+const std::map<std::string, Setter>& Setters() {
+    static const std::map<std::string, Setter> setters = {
+        {"--baud",
+         [](ModuleOptions& o, const std::string& v) {
+             return SetNumber(o.start_baud, v, kMinBaud, kMaxBaud);
+         }},
+        {"--link",
+         [](ModuleOptions& o, const std::string& v) {
+             o.link_path = v;
+             return !v.empty();
+         }},
+        {"--reply-prefix",
+         [](ModuleOptions& o, const std::string& v) { return UnescapeBytes(v, o.reply_prefix); }},
+        {"--split-chunks",
+         [](ModuleOptions& o, const std::string& v) {
+             return SetNumber(o.split_chunks, v, 1, 1000);
+         }},
+        {"--split-gap-ms",
+         [](ModuleOptions& o, const std::string& v) {
+             return SetNumber(o.split_gap_ms, v, 0, 60000);
+         }},
+        {"--hang-up-after",
+         [](ModuleOptions& o, const std::string& v) {
+             int bytes = 0;
+             const bool ok = SetNumber(bytes, v, 0, 999999999);
+             o.hang_up_after_bytes = bytes;
+             return ok;
+         }},
+        {"--screen",
+         [](ModuleOptions& o, const std::string& v) {
+             o.screen_png = v;
+             return !v.empty();
+         }},
+        {"--transcript",
+         [](ModuleOptions& o, const std::string& v) {
+             o.transcript_path = v;
+             return !v.empty();
+         }},
+        {"--payload-timeout-ms",
+         [](ModuleOptions& o, const std::string& v) {
+             return SetNumber(o.payload_timeout_ms, v, 0, 3600000);
+         }},
+    };
+    return setters;
+}
+
+}  // namespace
+
+bool UnescapeBytes(std::string_view text, std::string& bytes) {
+    bytes.clear();
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\') {
+            bytes.push_back(text[i]);
+            continue;
+        }
+        if (++i == text.size()) {
+            return false;
+        }
+        switch (text[i]) {
+            case '0':
+                bytes.push_back('\0');
+                break;
+            case 'n':
+                bytes.push_back('\n');
+                break;
+            case 'r':
+                bytes.push_back('\r');
+                break;
+            case 't':
+                bytes.push_back('\t');
+                break;
+            case '\\':
+                bytes.push_back('\\');
+                break;
+            case 'x': {
+                const int high = i + 1 < text.size() ? HexDigit(text[i + 1]) : -1;
+                const int low = i + 2 < text.size() ? HexDigit(text[i + 2]) : -1;
+                if (high < 0 || low < 0) {
+                    return false;
+                }
+                bytes.push_back(static_cast<char>(high * 16 + low));
+                i += 2;
+                break;
+            }
+            default:
+                return false;
+        }
+    }
+    return true;
+}
+
+CommandLine ParseCommandLine(const std::vector<std::string>& args) {
+    CommandLine result;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--help" || arg == "-h") {
+            result.help = true;
+        } else if (const auto flag = Flags().find(arg); flag != Flags().end()) {
+            flag->second(result.options);
+        } else if (const auto setter = Setters().find(arg); setter != Setters().end()) {
+            if (i + 1 == args.size()) {
+                result.error = arg + " needs a value";
+                return result;
+            }
+            if (!setter->second(result.options, args[++i])) {
+                result.error = "bad value for " + arg + ": " + args[i];
+                return result;
+            }
+        } else {
+            result.error = "unknown argument: " + arg;
+            return result;
+        }
+    }
+    return result;
+}
+
+std::string UsageText() {
+    return "usage: lcdsim [options]\n"
+           "A simulated 480x480 LCD module on a pseudo-terminal. Prints the port path on\n"
+           "stdout and serves it until SIGINT or SIGTERM.\n"
+           "  --baud N                  start speed (default 2400, the power-up speed)\n"
+           "  --link PATH               symlink to the port, removed on exit\n"
+           "  --no-pace                 do not pace bytes at the line speed\n"
+           "  --noise                   answer bytes at a wrong speed with noise\n"
+           "  --screen FILE.png         write the screen after each frame\n"
+           "  --transcript FILE         append every line sent and received\n"
+           "  --payload-timeout-ms N    abandon a stalled frame after N ms (0: never)\n"
+           "faults:\n"
+           "  --silent                  never answer\n"
+           "  --refuse-speed-change     answer a speed change without accepting it\n"
+           "  --mute-after-speed-change change speed, then answer nothing more\n"
+           "  --nul-before-line-feed    end every reply in \\0\\n\n"
+           "  --reply-prefix TEXT       put TEXT before every reply (\\0 \\n \\xHH allowed)\n"
+           "  --split-chunks N          write each reply in N chunks\n"
+           "  --split-gap-ms G          with G ms between the chunks\n"
+           "  --hang-up-after N         close the port after N received bytes\n";
+}
+
+}  // namespace sim

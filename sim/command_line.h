@@ -1,0 +1,27 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "sim/module_options.h"
+
+namespace sim {
+
+struct CommandLine {
+    ModuleOptions options;
+    bool help = false;
+    std::string error;  // empty when the arguments were understood
+};
+
+// lcdsim's arguments (without the program name).
+CommandLine ParseCommandLine(const std::vector<std::string>& args);
+
+// The usage text printed by --help and after an error.
+std::string UsageText();
+
+// Backslash escapes as a shell user types them: \0 \n \r \t \\ and \xHH. False on an
+// escape that is cut off or unknown.
+bool UnescapeBytes(std::string_view text, std::string& bytes);
+
+}  // namespace sim

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <string>
+
+namespace sim {
+
+// What the module sends back when the host's line runs at another speed than its own.
+enum class WrongSpeedMode {
+    Silent,  // nothing
+    Noise,   // a few garbled bytes, never a line feed
+};
+
+// How the simulated module behaves. The defaults are a healthy module just powered up;
+// every other setting is a fault that tests switch on.
+struct ModuleOptions {
+    int start_baud = 2400;
+    bool pace = true;  // take and send bytes no faster than the line would
+    WrongSpeedMode wrong_speed = WrongSpeedMode::Silent;
+    bool silent = false;                   // never answers anything
+    bool refuse_speed_change = false;      // a hello asking for a new speed gets no mark
+    bool mute_after_speed_change = false;  // changes speed, then answers nothing more
+    bool nul_before_line_feed = false;     // every reply ends in "\0\n"
+    std::string reply_prefix;              // put before every reply, may contain '\0'
+    int split_chunks = 1;                  // >1: each reply written in this many chunks
+    int split_gap_ms = 0;                  // pause between chunks
+    long hang_up_after_bytes = -1;         // <0: never
+    std::string screen_png;                // empty: no PNG
+    std::string transcript_path;           // empty: memory only
+    std::string link_path;                 // empty: no symlink to the slave
+    // A frame whose payload stalls this long is abandoned, so that a host that gave up
+    // halfway does not leave the module swallowing its next commands as pixels. <=0: never.
+    int payload_timeout_ms = 3000;
+};
+
+// One step of the conversation, in the order it happened.
+struct TranscriptEntry {
+    enum class From { Host, Module } from;
+    int baud;           // the speed this entry travelled at (the host's for received bytes)
+    std::string bytes;  // raw bytes, line feed included; a summary text for a payload
+    enum class Kind {
+        Line,     // a host line the module understood the bytes of
+        Payload,  // a frame payload, summarised
+        Garbage,  // host bytes the module dropped (wrong speed, overlong or cut-off line)
+        Reply,    // a reply the module sent
+        Noise,    // garbled bytes the module sent
+    } kind = Kind::Line;
+};
+
+}  // namespace sim

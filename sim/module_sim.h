@@ -1,0 +1,53 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "sim/module_options.h"
+
+namespace sim {
+
+// The simulated LCD module on a pseudo-terminal: the host opens SlavePath() as its serial
+// port. The module is served by a background thread between Start() and Stop(); all
+// accessors are thread-safe.
+class PtyModule {
+  public:
+    // Creates the pseudo-terminal (and the symlink and transcript file, when asked for);
+    // throws std::runtime_error on failure.
+    explicit PtyModule(ModuleOptions options);
+    ~PtyModule();  // stops the thread, closes everything, removes the symlink
+    PtyModule(const PtyModule&) = delete;
+    PtyModule& operator=(const PtyModule&) = delete;
+
+    const std::string& SlavePath() const;
+    void Start();
+    void Stop();
+
+    // The module's current speed on the line; a change shows only once the reply that
+    // accepted it has gone out.
+    int Baud() const;
+    // Screen settings; the power-up values (colour 7, brightness 3, model 0) until set.
+    int Color() const;
+    int Brightness() const;
+    int LcdModel() const;
+    // Frames completed, each counted once its screen image (if any) has been written.
+    int FramesReceived() const;
+    // The screen memory after the last frame (for a whole-screen frame, exactly its
+    // 28,800 payload bytes); empty before the first frame.
+    std::vector<std::uint8_t> LastFrame() const;
+    std::vector<TranscriptEntry> Transcript() const;
+    // Host lines received at the right speed, without the line feed.
+    std::vector<std::string> ReceivedLines() const;
+    bool WaitForFrames(int count, std::chrono::milliseconds timeout) const;
+    // True once the module has closed the pseudo-terminal for the hang-up fault.
+    bool HungUp() const;
+
+  private:
+    class Impl;
+    std::unique_ptr<Impl> m_impl;
+};
+
+}  // namespace sim
