@@ -1,6 +1,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -64,10 +65,18 @@ public:
                 break;  // the device went away; the caller sees the short count
             }
         }
+        WaitUntilSent();
         return written;
     }
 
 private:
+    // A write is done when the bytes are on the wire, not when the driver has queued them:
+    // the reply's idle time-out only starts then, even at 2,400 bit/s.
+    void WaitUntilSent() {
+        while (::tcdrain(m_fd) != 0 && errno == EINTR) {
+        }
+    }
+
     // Both handshake lines inactive. A pseudo-terminal has no modem lines and refuses.
     void DropModemLines() {
         int lines = TIOCM_DTR | TIOCM_RTS;
