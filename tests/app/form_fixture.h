@@ -1,0 +1,75 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QPushButton>
+#include <QPlainTextEdit>
+#include <QTest>
+
+#include <memory>
+
+#include "app/form1.h"
+#include "app/message_boxes.h"
+#include "serial/serial_platform.h"
+#include "sim/module_sim.h"
+
+namespace testing_support {
+
+// Message boxes that record instead of waiting for a click.
+class RecordingBoxes : public MessageBoxes {
+public:
+    void ShowMessage(const QString& text) override { messages.append(text); }
+    void ShowException(const QString& text) override { errors.append(text); }
+    QStringList messages;
+    QStringList errors;
+};
+
+// The native serial calls, scanning a chosen list of devices instead of the machine's.
+class ListedPortsPlatform : public serial::SerialPlatform {
+public:
+    ListedPortsPlatform() : m_native(serial::MakeNativeSerialPlatform()) {}
+    std::unique_ptr<serial::SerialDevice> OpenExclusive(const std::string& path) override {
+        return m_native->OpenExclusive(path);
+    }
+    void SleepAboutOneMs() override { m_native->SleepAboutOneMs(); }
+    std::string DevicePath(const std::string& name) const override {
+        return m_native->DevicePath(name);
+    }
+    std::vector<std::string> PortCandidates() const override { return ports; }
+    std::vector<std::string> ports;
+
+private:
+    std::unique_ptr<serial::SerialPlatform> m_native;
+};
+
+class FormFixture : public ::testing::Test {
+protected:
+    void StartModule(sim::ModuleOptions options = {}) {
+        options.pace = false;
+        m_module = std::make_unique<sim::PtyModule>(options);
+        m_module->Start();
+        m_platform.ports.push_back(m_module->SlavePath());
+    }
+    // Shows the window, which scans the listed ports.
+    void Show() {
+        m_form.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&m_form));
+    }
+    void Click(QAbstractButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
+    QStringList MemoLines() const { return m_form.Memo1->toPlainText().split('\n'); }
+    // Connects to the module through the window, as the operator does.
+    void Connect() {
+        Show();
+        Click(m_form.Button2);
+        ASSERT_TRUE(m_form.Link().IsOpen()) << m_form.Memo1->toPlainText().toStdString();
+    }
+    std::vector<std::string> ModuleLines() const { return m_module->ReceivedLines(); }
+
+    ListedPortsPlatform m_platform;
+    RecordingBoxes m_boxes;
+    TForm1 m_form{m_platform, m_boxes};
+    std::unique_ptr<sim::PtyModule> m_module;
+};
+
+}  // namespace testing_support

@@ -1,0 +1,29 @@
+#include <gtest/gtest.h>
+
+#include <QPlainTextEdit>
+
+#include "app/memo_log.h"
+
+namespace {
+
+TEST(MemoLogTest, RepliesAreDecodedAsGbkWithReplacementForBadBytes) {
+    EXPECT_EQ(DecodeModuleText("\xd6\xd0\xce\xc4 ok"), QString::fromUtf8("中文 ok"));
+    EXPECT_EQ(DecodeModuleText("a\x81\x30" "b"), QString::fromUtf8("a\uFFFD0b"));
+    EXPECT_EQ(DecodeModuleText("x\xff"), QString::fromUtf8("x\uFFFD"));
+    // A reply that stops inside a character does not swallow what came before it.
+    EXPECT_TRUE(DecodeModuleText("ok\xd6").startsWith("ok"));
+}
+
+TEST(MemoLogTest, LinesOnlyGrowAndRepliesKeepTheirInnerLineFeeds) {
+    QPlainTextEdit memo;
+    MemoLog log;
+    log.Attach(&memo);
+    log.LogLine("baudrate 2400...");
+    log.LogReply("first\nsecond\n");
+    log.LogReply("");
+    log.LogLine("错误：串口未打开。");
+    EXPECT_EQ(memo.toPlainText(),
+              QString::fromUtf8("baudrate 2400...\nfirst\nsecond\n\n错误：串口未打开。"));
+}
+
+}  // namespace
