@@ -15,6 +15,11 @@ enum class WrongSpeedMode {
 struct ModuleOptions {
     int start_baud = 2400;
     bool pace = true;  // take and send bytes no faster than the line would
+    // With pace: also take the host's bytes at line speed. On a pseudo-terminal the host's
+    // write returns at once, so this time is spent in the host's wait for the reply
+    // instead of in its write; a host whose reply time-out is shorter than its message's
+    // time on the wire then misses the reply. False paces the replies only.
+    bool pace_receive = true;
     WrongSpeedMode wrong_speed = WrongSpeedMode::Silent;
     bool silent = false;                   // never answers anything
     bool refuse_speed_change = false;      // a hello asking for a new speed gets no mark

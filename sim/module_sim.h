@@ -12,7 +12,8 @@ namespace sim {
 
 // The simulated LCD module on a pseudo-terminal: the host opens SlavePath() as its serial
 // port. The module is served by a background thread between Start() and Stop(); all
-// accessors are thread-safe.
+// accessors are thread-safe. With pacing on, it takes bytes in and sends replies at line
+// speed, one direction at a time (replies are short and come between the host's lines).
 class PtyModule {
   public:
     // Creates the pseudo-terminal (and the symlink and transcript file, when asked for);

@@ -197,7 +197,7 @@ class PtyModule::Impl {
         }
         const auto count = static_cast<std::size_t>(got);
         m_bytes_received += static_cast<long>(count);
-        if (m_options.pace && !WaitForWire(count, host_baud)) {
+        if (PacesReceive() && !WaitForWire(count, host_baud)) {
             return;
         }
         std::vector<ModuleAction> actions;
@@ -210,8 +210,10 @@ class PtyModule::Impl {
         Execute(actions);
     }
 
+    bool PacesReceive() const { return m_options.pace && m_options.pace_receive; }
+
     std::size_t ReadBudget(int host_baud) const {
-        std::size_t budget = m_options.pace ? BytesIn(kReadSlice, host_baud) : kReadBufferSize;
+        std::size_t budget = PacesReceive() ? BytesIn(kReadSlice, host_baud) : kReadBufferSize;
         budget = std::min(budget, kReadBufferSize);
         if (m_options.hang_up_after_bytes >= 0) {
             const long left = m_options.hang_up_after_bytes - m_bytes_received;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,15 @@
 namespace {
 
 using sim::TranscriptEntry;
+
+std::vector<std::string> Words(const std::string& text) {
+    std::vector<std::string> words;
+    std::istringstream stream(text);
+    for (std::string word; stream >> word;) {
+        words.push_back(word);
+    }
+    return words;
+}
 
 TEST(TranscriptFormat, OneReadableLinePerEntryWithSpeedAndSide) {
     EXPECT_EQ(sim::FormatTranscriptLine({TranscriptEntry::From::Host, 921600,
@@ -73,35 +83,17 @@ TEST(ScreenRender, RowsTopFirstAndTheLeftmostPixelInTheTopBit) {
 }
 
 TEST(CommandLine, EveryOptionReachesTheModuleOptions) {
-    const sim::CommandLine parsed = sim::ParseCommandLine({"--baud",
-                                                           "115200",
-                                                           "--link",
-                                                           "/tmp/lcd",
-                                                           "--no-pace",
-                                                           "--noise",
-                                                           "--silent",
-                                                           "--refuse-speed-change",
-                                                           "--mute-after-speed-change",
-                                                           "--nul-before-line-feed",
-                                                           "--reply-prefix",
-                                                           "\\0x\\x41",
-                                                           "--split-chunks",
-                                                           "3",
-                                                           "--split-gap-ms",
-                                                           "20",
-                                                           "--hang-up-after",
-                                                           "0",
-                                                           "--screen",
-                                                           "s.png",
-                                                           "--transcript",
-                                                           "t.txt",
-                                                           "--payload-timeout-ms",
-                                                           "500"});
+    const sim::CommandLine parsed = sim::ParseCommandLine(
+        Words("--baud 115200 --link /tmp/lcd --no-pace --no-receive-pace --noise --silent "
+              "--refuse-speed-change --mute-after-speed-change --nul-before-line-feed "
+              "--reply-prefix \\0x\\x41 --split-chunks 3 --split-gap-ms 20 --hang-up-after 0 "
+              "--screen s.png --transcript t.txt --payload-timeout-ms 500"));
     ASSERT_EQ(parsed.error, "");
     const sim::ModuleOptions& o = parsed.options;
     EXPECT_EQ(o.start_baud, 115200);
     EXPECT_EQ(o.link_path, "/tmp/lcd");
     EXPECT_FALSE(o.pace);
+    EXPECT_FALSE(o.pace_receive);
     EXPECT_EQ(o.wrong_speed, sim::WrongSpeedMode::Noise);
     EXPECT_TRUE(o.silent);
     EXPECT_TRUE(o.refuse_speed_change);
@@ -121,6 +113,7 @@ TEST(CommandLine, DefaultsAreAHealthyModuleAtThePowerUpSpeed) {
     EXPECT_EQ(parsed.error, "");
     EXPECT_EQ(parsed.options.start_baud, 2400);
     EXPECT_TRUE(parsed.options.pace);
+    EXPECT_TRUE(parsed.options.pace_receive);
     EXPECT_EQ(parsed.options.hang_up_after_bytes, -1);
     EXPECT_EQ(parsed.options.reply_prefix, "");
 }
