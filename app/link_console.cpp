@@ -35,13 +35,13 @@ constexpr int kConnected = 0;
 constexpr int kNoLink = 1;
 constexpr int kUsageError = 2;
 
-struct CommandSpec {
+struct ConsoleCommand {
     const char* prefix;
     int max_value;
 };
 
-const std::map<std::string, CommandSpec>& Commands() {
-    static const std::map<std::string, CommandSpec> commands = {
+const std::map<std::string, ConsoleCommand>& Commands() {
+    static const std::map<std::string, ConsoleCommand> commands = {
         {"color", {protocol::kColorPrefix, 7}},
         {"brightness", {protocol::kBrightnessPrefix, 3}},
         {"model", {protocol::kLcdModelPrefix, 1}},
@@ -70,7 +70,7 @@ class ConsoleLog final : public serial::LogSink {
 struct Request {
     std::string port;
     std::string speed_text;
-    CommandSpec command = Commands().at("color");
+    ConsoleCommand command = Commands().at("color");
     int value = 7;
 };
 

@@ -7,7 +7,7 @@ namespace serial {
 namespace {
 
 class Win32SerialDevice final : public SerialDevice {
-public:
+  public:
     explicit Win32SerialDevice(HANDLE handle) : m_handle(handle) {}
     ~Win32SerialDevice() override { CloseHandle(m_handle); }
     Win32SerialDevice(const Win32SerialDevice&) = delete;
@@ -16,6 +16,11 @@ public:
     // A zeroed DCB: every flag off, so no flow control and DTR and RTS held inactive.
     bool ApplyLineSettings(std::int32_t baud) override {
         static_assert(sizeof(DCB) == 28, "DCBlength must be 28");
+        // No line runs at 0 bit/s or below, yet some drivers (Wine's among them) accept
+        // such a DCB and report success; a negative speed would also wrap to a huge DWORD.
+        if (baud <= 0) {
+            return false;
+        }
         DCB dcb;
         ZeroMemory(&dcb, sizeof(dcb));
         dcb.DCBlength = sizeof(DCB);
@@ -50,12 +55,12 @@ public:
         return static_cast<std::size_t>(put);
     }
 
-private:
+  private:
     HANDLE m_handle;
 };
 
 class Win32SerialPlatform final : public SerialPlatform {
-public:
+  public:
     std::unique_ptr<SerialDevice> OpenExclusive(const std::string& path) override {
         const HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                           OPEN_EXISTING, 0, nullptr);
