@@ -66,6 +66,7 @@ cleanup() {
     # Only our own prefix's server; a prefix the caller uses is left alone.
     if [ -d "$PREFIX" ]; then
         WINEPREFIX=$PREFIX "$WINESERVER" -k 2>/dev/null || true
+        WINEPREFIX=$PREFIX "$WINESERVER" -w 2>/dev/null || true  # it saves into the prefix
     fi
     rm -rf "$WORK"
 }
