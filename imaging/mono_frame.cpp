@@ -1,6 +1,8 @@
 #include "imaging/mono_frame.h"
 
 #include <algorithm>
+#include <array>
+#include <cstring>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -9,9 +11,13 @@ namespace imaging {
 
 namespace {
 
-// Row lumas through 16-bit arithmetic, which is exact here (255 * 256 fits) and lets the
-// compiler work on many pixels at once.
-void RowLuma(const std::uint8_t* bgr, int width, std::uint8_t* luma) {
+// PANEL_VECTOR_CLONES, from the build, compiles a hot loop once per instruction set where
+// the toolchain can pick one at load time, and is empty elsewhere.
+
+// Row lumas through 16-bit arithmetic, exact here (255 * 256 fits), so the compiler can
+// work on many pixels at once.
+PANEL_VECTOR_CLONES
+void RowLuma(const std::uint8_t* __restrict bgr, int width, std::uint8_t* __restrict luma) {
     for (int x = 0; x < width; ++x) {
         const auto blue = static_cast<std::uint16_t>(bgr[3 * x + 0]);
         const auto green = static_cast<std::uint16_t>(bgr[3 * x + 1]);
@@ -21,22 +27,37 @@ void RowLuma(const std::uint8_t* bgr, int width, std::uint8_t* luma) {
     }
 }
 
-std::int32_t RowLumaSum(const std::uint8_t* bgr, int width, std::uint8_t* scratch) {
-    RowLuma(bgr, width, scratch);
-    std::int32_t sum = 0;
-    for (int x = 0; x < width; ++x) {
-        sum += scratch[x];
+PANEL_VECTOR_CLONES
+std::uint32_t SumOf(const std::uint8_t* __restrict values, std::size_t count) {
+    std::uint32_t sum = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        sum += values[i];
     }
     return sum;
 }
 
-// Eight lumas to one byte, the first in bit 7.
-std::uint8_t PackEight(const std::uint8_t* luma, int threshold) {
-    std::uint8_t byte = 0;
-    for (int bit = 0; bit < 8; ++bit) {
-        byte = static_cast<std::uint8_t>((byte << 1) | (luma[bit] > threshold ? 1 : 0));
+// 0xFF where the luma is strictly above the threshold, else 0.
+PANEL_VECTOR_CLONES
+void MarkLight(const std::uint8_t* __restrict luma, std::size_t count, std::uint8_t threshold,
+               std::uint8_t* __restrict marks) {
+    for (std::size_t i = 0; i < count; ++i) {
+        marks[i] = luma[i] > threshold ? 0xFF : 0;
     }
-    return byte;
+}
+
+// Eight marks to one byte, the first in bit 7: each mark keeps its own bit, and one
+// multiplication adds the eight bytes into the top one.
+std::uint8_t PackEight(const std::uint8_t* marks) {
+    std::uint64_t word;
+    std::memcpy(&word, marks, sizeof word);
+    word &= 0x0102040810204080ULL;  // little-endian: byte 0 keeps bit 7
+    return static_cast<std::uint8_t>((word * 0x0101010101010101ULL) >> 56);
+}
+
+void PackRow(const std::uint8_t* marks, std::size_t row_bytes, std::uint8_t* out) {
+    for (std::size_t k = 0; k < row_bytes; ++k) {
+        out[k] = PackEight(marks + 8 * k);
+    }
 }
 
 void RequireBgr24(const Bitmap& picture) {
@@ -45,40 +66,76 @@ void RequireBgr24(const Bitmap& picture) {
     }
 }
 
+// The lumas of the whole picture, row after row, kept between calls so that the hot path
+// does not map fresh memory each time.
+const std::uint8_t* PictureLuma(const Bitmap& picture) {
+    thread_local std::vector<std::uint8_t> lumas;
+    const auto width = static_cast<std::size_t>(picture.Width());
+    lumas.resize(width * static_cast<std::size_t>(picture.Height()) + 8);
+    for (int y = 0; y < picture.Height(); ++y) {
+        RowLuma(picture.Row(y), picture.Width(), lumas.data() + width * y);
+    }
+    return lumas.data();
+}
+
+int MeanOf(const std::uint8_t* lumas, int width, int height) {
+    if (width == 0 || height == 0) {
+        return 0;
+    }
+    std::int64_t sum = 0;
+    for (int y = 0; y < height; ++y) {
+        sum += SumOf(lumas + static_cast<std::size_t>(width) * y, static_cast<std::size_t>(width));
+    }
+    return static_cast<int>(sum / height / width);
+}
+
+std::array<std::uint64_t, 256> ExpandedBytes() {
+    std::array<std::uint64_t, 256> table{};
+    for (int byte = 0; byte < 256; ++byte) {
+        std::uint8_t pixels[8];
+        for (int bit = 0; bit < 8; ++bit) {
+            pixels[bit] = (byte >> (7 - bit)) & 1 ? 255 : 0;
+        }
+        std::memcpy(&table[byte], pixels, sizeof pixels);
+    }
+    return table;
+}
+
 }  // namespace
 
 int MeanLuma(const Bitmap& picture) {
     RequireBgr24(picture);
-    if (picture.IsEmpty()) {
-        return 0;
-    }
-    std::vector<std::uint8_t> scratch(static_cast<std::size_t>(picture.Width()));
-    std::int64_t sum = 0;
-    for (int y = 0; y < picture.Height(); ++y) {
-        sum += RowLumaSum(picture.Row(y), picture.Width(), scratch.data());
-    }
-    return static_cast<int>(sum / picture.Height() / picture.Width());
+    return MeanOf(PictureLuma(picture), picture.Width(), picture.Height());
 }
 
 void Binarize(const Bitmap& picture, std::span<std::uint8_t> frame, int threshold,
               serial::LogSink& log) {
     RequireBgr24(picture);
-    if (threshold == 0) {
-        threshold = MeanLuma(picture);
-        log.LogLine("平均灰度：" + std::to_string(threshold * 100 / 255) + "%");
-    }
-    const std::size_t row_bytes = static_cast<std::size_t>(picture.Width() / 8);
+    const int width = picture.Width();
+    const std::size_t row_bytes = static_cast<std::size_t>(width / 8);
     if (frame.size() < row_bytes * static_cast<std::size_t>(picture.Height())) {
         throw std::invalid_argument("frame too small for the picture");
     }
-    const int level = std::clamp(threshold, -1, 255);
-    std::vector<std::uint8_t> luma(static_cast<std::size_t>(picture.Width()));
+    const std::uint8_t* lumas = PictureLuma(picture);
+    if (threshold == 0) {
+        threshold = MeanOf(lumas, width, picture.Height());
+        log.LogLine("平均灰度：" + std::to_string(threshold * 100 / 255) + "%");
+    }
+    if (threshold < 0) {
+        std::fill_n(frame.begin(), row_bytes * picture.Height(), 0xFF);  // every luma is above
+        return;
+    }
+    if (threshold >= 255) {
+        std::fill_n(frame.begin(), row_bytes * picture.Height(), 0);  // no luma is above
+        return;
+    }
+    std::vector<std::uint8_t> marks(static_cast<std::size_t>(width) + 8);
     std::uint8_t* out = frame.data();
     for (int y = 0; y < picture.Height(); ++y) {
-        RowLuma(picture.Row(y), picture.Width(), luma.data());
-        for (std::size_t k = 0; k < row_bytes; ++k) {
-            *out++ = PackEight(luma.data() + 8 * k, level);
-        }
+        MarkLight(lumas + static_cast<std::size_t>(width) * y, static_cast<std::size_t>(width),
+                  static_cast<std::uint8_t>(threshold), marks.data());
+        PackRow(marks.data(), row_bytes, out);
+        out += row_bytes;
     }
 }
 
@@ -91,12 +148,21 @@ void RenderMono(std::span<const std::uint8_t> frame, Bitmap& preview) {
     if (frame.size() * 8 < bits) {
         throw std::invalid_argument("frame too small for the preview");
     }
+    static const std::array<std::uint64_t, 256> kExpanded = ExpandedBytes();
+    const auto width = static_cast<std::size_t>(preview.Width());
     std::size_t bit_index = 0;
     for (int y = 0; y < preview.Height(); ++y) {
         std::uint8_t* row = preview.Row(y);
-        for (int x = 0; x < preview.Width(); ++x, ++bit_index) {
-            const std::uint8_t byte = frame[bit_index / 8];
-            row[x] = (byte >> (7 - bit_index % 8)) & 1 ? 255 : 0;
+        std::size_t x = 0;
+        // Whole frame bytes at a time where the row is aligned to one; bit by bit elsewhere.
+        for (; x < width && bit_index % 8 != 0; ++x, ++bit_index) {
+            row[x] = (frame[bit_index / 8] >> (7 - bit_index % 8)) & 1 ? 255 : 0;
+        }
+        for (; x + 8 <= width; x += 8, bit_index += 8) {
+            std::memcpy(row + x, &kExpanded[frame[bit_index / 8]], 8);
+        }
+        for (; x < width; ++x, ++bit_index) {
+            row[x] = (frame[bit_index / 8] >> (7 - bit_index % 8)) & 1 ? 255 : 0;
         }
     }
 }
