@@ -28,7 +28,7 @@ using Setter = std::function<bool(ModuleOptions&, const std::string&)>;
 const std::map<std::string, Flag>& Flags() {
     static const std::map<std::string, Flag> flags = {
         {"--no-pace", [](ModuleOptions& o) { o.pace = false; }},
-        {"--no-receive-pace", [](ModuleOptions& o) { o.pace_receive = false; }},
+        {"--pace-lines", [](ModuleOptions& o) { o.pace_lines = true; }},
         {"--noise", [](ModuleOptions& o) { o.wrong_speed = WrongSpeedMode::Noise; }},
         {"--silent", [](ModuleOptions& o) { o.silent = true; }},
         {"--refuse-speed-change", [](ModuleOptions& o) { o.refuse_speed_change = true; }},
@@ -170,7 +170,7 @@ std::string UsageText() {
            "  --baud N                  start speed (default 2400, the power-up speed)\n"
            "  --link PATH               symlink to the port, removed on exit\n"
            "  --no-pace                 do not pace bytes at the line speed\n"
-           "  --no-receive-pace         pace the replies only, take the host's bytes at once\n"
+           "  --pace-lines              take command lines at line speed too, not only frames\n"
            "  --noise                   answer bytes at a wrong speed with noise\n"
            "  --screen FILE.png         write the screen after each frame\n"
            "  --transcript FILE         append every line sent and received\n"

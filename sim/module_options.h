@@ -15,11 +15,14 @@ enum class WrongSpeedMode {
 struct ModuleOptions {
     int start_baud = 2400;
     bool pace = true;  // take and send bytes no faster than the line would
-    // With pace: also take the host's bytes at line speed. On a pseudo-terminal the host's
-    // write returns at once, so this time is spent in the host's wait for the reply
-    // instead of in its write; a host whose reply time-out is shorter than its message's
-    // time on the wire then misses the reply. False paces the replies only.
-    bool pace_receive = true;
+    // A pseudo-terminal lets the host's write return as soon as the rest fits in its buffer
+    // (about 20 KB), and time the module then spends taking the bytes in falls into the
+    // host's wait for the reply, which times out after about 100 ms. So with pace a frame's
+    // payload holds the line for its whole wire time before the module takes it: the
+    // host's write waits out that time, as on a wire. Command lines are short enough to be
+    // buffered whole and are taken at once, unless this is set: then every chunk is taken
+    // at line speed, and at 2,400 bit/s a hello's wire time outlasts the host's time-out.
+    bool pace_lines = false;
     WrongSpeedMode wrong_speed = WrongSpeedMode::Silent;
     bool silent = false;                   // never answers anything
     bool refuse_speed_change = false;      // a hello asking for a new speed gets no mark

@@ -188,7 +188,8 @@ class PtyModule::Impl {
         // The speed is read before the bytes: they were sent at what the host had set.
         const int host_baud = m_pty.HostBaud().value_or(m_line_baud);
         std::uint8_t buffer[kReadBufferSize];
-        const ssize_t got = ::read(m_pty.Master(), buffer, ReadBudget(host_baud));
+        const bool paced = PacesReceive();
+        const ssize_t got = ::read(m_pty.Master(), buffer, ReadBudget(host_baud, paced));
         if (got <= 0) {
             if (got < 0 && errno != EAGAIN && errno != EINTR) {
                 SleepUntil(Clock::now() + milliseconds(10));
@@ -197,23 +198,47 @@ class PtyModule::Impl {
         }
         const auto count = static_cast<std::size_t>(got);
         m_bytes_received += static_cast<long>(count);
-        if (PacesReceive() && !WaitForWire(count, host_baud)) {
+        if (paced && !WaitForWire(count, host_baud)) {
             return;
+        }
+        if (HoldsForPayload()) {
+            m_payload_held = true;
+            if (!WaitForWire(PayloadRemaining(), host_baud)) {
+                return;
+            }
         }
         std::vector<ModuleAction> actions;
         {
             std::lock_guard lock(m_mutex);
             m_last_received = Clock::now();
             actions = m_machine.Feed(std::span(buffer, count), host_baud);
+            m_payload_held = m_payload_held && m_machine.AwaitingPayload();
             WriteNewTranscriptLines();
         }
         Execute(actions);
     }
 
-    bool PacesReceive() const { return m_options.pace && m_options.pace_receive; }
+    bool PacesReceive() const { return m_options.pace && m_options.pace_lines; }
 
-    std::size_t ReadBudget(int host_baud) const {
-        std::size_t budget = PacesReceive() ? BytesIn(kReadSlice, host_baud) : kReadBufferSize;
+    // The first bytes of a payload hold the line for the whole payload's wire time. The
+    // host fills the pseudo-terminal's buffer meanwhile and its write waits; afterwards
+    // the rest is taken at once, so the host's write ends when the wire would have, and
+    // the final reply follows at once.
+    bool HoldsForPayload() const {
+        if (!m_options.pace || m_options.pace_lines || m_payload_held) {
+            return false;
+        }
+        std::lock_guard lock(m_mutex);
+        return m_machine.AwaitingPayload();
+    }
+
+    std::size_t PayloadRemaining() const {
+        std::lock_guard lock(m_mutex);
+        return m_machine.PayloadRemaining();
+    }
+
+    std::size_t ReadBudget(int host_baud, bool paced) const {
+        std::size_t budget = paced ? BytesIn(kReadSlice, host_baud) : kReadBufferSize;
         budget = std::min(budget, kReadBufferSize);
         if (m_options.hang_up_after_bytes >= 0) {
             const long left = m_options.hang_up_after_bytes - m_bytes_received;
@@ -443,6 +468,7 @@ class PtyModule::Impl {
 
     // Used by the serving thread only.
     long m_bytes_received = 0;
+    bool m_payload_held = false;  // this payload's wire time has been waited out
     Clock::time_point m_receive_deadline{};
 
     std::atomic<int> m_line_baud;

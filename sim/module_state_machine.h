@@ -66,6 +66,7 @@ class ModuleStateMachine {
     // Bytes at a wrong speed were taken in and wait for the line to go quiet.
     bool GarbagePending() const { return m_garbage_count > 0; }
     std::size_t PayloadReceived() const { return m_payload.size(); }
+    std::size_t PayloadRemaining() const { return m_payload_expected - m_payload.size(); }
 
     // The speed the module listens at. It changes as soon as a speed change is decided;
     // the driver applies it to the line after the reply has gone out.

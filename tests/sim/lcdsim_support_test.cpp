@@ -84,7 +84,7 @@ TEST(ScreenRender, RowsTopFirstAndTheLeftmostPixelInTheTopBit) {
 
 TEST(CommandLine, EveryOptionReachesTheModuleOptions) {
     const sim::CommandLine parsed = sim::ParseCommandLine(
-        Words("--baud 115200 --link /tmp/lcd --no-pace --no-receive-pace --noise --silent "
+        Words("--baud 115200 --link /tmp/lcd --no-pace --pace-lines --noise --silent "
               "--refuse-speed-change --mute-after-speed-change --nul-before-line-feed "
               "--reply-prefix \\0x\\x41 --split-chunks 3 --split-gap-ms 20 --hang-up-after 0 "
               "--screen s.png --transcript t.txt --payload-timeout-ms 500"));
@@ -93,7 +93,7 @@ TEST(CommandLine, EveryOptionReachesTheModuleOptions) {
     EXPECT_EQ(o.start_baud, 115200);
     EXPECT_EQ(o.link_path, "/tmp/lcd");
     EXPECT_FALSE(o.pace);
-    EXPECT_FALSE(o.pace_receive);
+    EXPECT_TRUE(o.pace_lines);
     EXPECT_EQ(o.wrong_speed, sim::WrongSpeedMode::Noise);
     EXPECT_TRUE(o.silent);
     EXPECT_TRUE(o.refuse_speed_change);
@@ -113,7 +113,7 @@ TEST(CommandLine, DefaultsAreAHealthyModuleAtThePowerUpSpeed) {
     EXPECT_EQ(parsed.error, "");
     EXPECT_EQ(parsed.options.start_baud, 2400);
     EXPECT_TRUE(parsed.options.pace);
-    EXPECT_TRUE(parsed.options.pace_receive);
+    EXPECT_FALSE(parsed.options.pace_lines);
     EXPECT_EQ(parsed.options.hang_up_after_bytes, -1);
     EXPECT_EQ(parsed.options.reply_prefix, "");
 }
