@@ -11,11 +11,14 @@
 #include <QRadioButton>
 #include <QShowEvent>
 #include <QSlider>
+#include <QTimer>
 
+#include "app/clipboard_picture.h"
 #include "app/error_display.h"
 #include "app/picture_box.h"
 #include "app/radio_group.h"
 #include "app/window_look.h"
+#include "imaging/picture_registry.h"
 #include "serial/port_scan.h"
 
 namespace {
@@ -44,10 +47,12 @@ TRadioGroup* MakeRadioGroup(QWidget* parent, const char* name, const QString& ti
 
 }  // namespace
 
-TForm1::TForm1(serial::SerialPlatform& platform, MessageBoxes& boxes, QWidget* parent)
+TForm1::TForm1(serial::SerialPlatform& platform, MessageBoxes& boxes, ClipboardSource& clipboard,
+               QWidget* parent)
     : QWidget(parent),
       m_platform(platform),
       m_boxes(boxes),
+      m_clipboard(clipboard),
       m_link(platform, m_log),
       m_negotiator(m_link, m_log),
       m_commands(m_link, m_log),
@@ -60,6 +65,10 @@ TForm1::TForm1(serial::SerialPlatform& platform, MessageBoxes& boxes, QWidget* p
     CreateDisplayGroup();
     CreateMemo();
     m_log.Attach(Memo1);
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName("Timer1");
+    Timer1->setInterval(1000);
+    Timer1->start();
     SetTabOrder();
     WireEvents();
 }
@@ -188,6 +197,7 @@ void TForm1::WireEvents() {
     On(Button6, &QPushButton::clicked, &TForm1::Button6Click);
     On(Button7, &QPushButton::clicked, &TForm1::Button7Click);
     On(CheckBox4, &QCheckBox::clicked, &TForm1::CheckBox4Click);
+    On(Timer1, &QTimer::timeout, &TForm1::Timer1Timer);
 }
 
 void TForm1::showEvent(QShowEvent* event) {
@@ -209,7 +219,10 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
-void TForm1::FormShow() { ComboBox1Enter(); }
+void TForm1::FormShow() {
+    ComboBox1Enter();
+    Image1->SetGraphic(imaging::LoadPictureFromFile(kDemoPicture));
+}
 
 void TForm1::ComboBox1Enter() {
     ComboBox1->clear();
@@ -282,6 +295,28 @@ void TForm1::SendFill(std::uint8_t fill) {
 }
 
 void TForm1::CheckBox4Click() { TrackBar1->setVisible(!CheckBox4->isChecked()); }
+
+// Takes a picture offered on the clipboard into Image1, empties the clipboard so that the
+// picture is taken once, and sends it on when auto-send is on. A picture that cannot be
+// read is dropped from the clipboard as well, so that it is reported once, not every tick.
+void TForm1::Timer1Timer() {
+    if (!CheckBox2->isChecked() || !m_clipboard.HasBitmap()) {
+        return;
+    }
+    Image1->Clear();
+    QImage picture;
+    try {
+        picture = m_clipboard.CopyBitmap();
+    } catch (...) {
+        m_clipboard.Empty();
+        throw;
+    }
+    Image1->SetBitmap(ComposeClipboardPicture(picture, CheckBox3->isChecked()));
+    m_clipboard.Empty();
+    if (CheckBox1->isChecked()) {
+        Button1Click();
+    }
+}
 
 void TForm1::ApplyPortArgument(const QString& name) {
     ComboBox1->setEditText(name);

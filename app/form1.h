@@ -4,6 +4,7 @@
 
 #include <QWidget>
 
+#include "app/clipboard_source.h"
 #include "app/memo_log.h"
 #include "app/message_boxes.h"
 #include "imaging/frame_actions.h"
@@ -19,6 +20,7 @@ class QLabel;
 class QPlainTextEdit;
 class QPushButton;
 class QSlider;
+class QTimer;
 class TRadioGroup;
 
 // The panel's one window. Controls keep the names the operator's manual uses.
@@ -26,7 +28,11 @@ class TForm1 : public QWidget {
     Q_OBJECT
 
 public:
-    TForm1(serial::SerialPlatform& platform, MessageBoxes& boxes, QWidget* parent = nullptr);
+    // The demo picture, looked up in the working directory.
+    static constexpr char kDemoPicture[] = "demo480x480-4.jpg";
+
+    TForm1(serial::SerialPlatform& platform, MessageBoxes& boxes, ClipboardSource& clipboard,
+           QWidget* parent = nullptr);
     ~TForm1() override;
 
     // Puts a port name into the port selector as if typed, ready for the open button.
@@ -50,6 +56,7 @@ public:
     void Button6Click() { SendFill(255); }
     void Button7Click() { SendFill(0); }
     void CheckBox4Click();
+    void Timer1Timer();
 
     void SendFill(std::uint8_t fill);
     // The slider's level while it is shown, else 0 for the automatic threshold.
@@ -80,6 +87,7 @@ public:
     QPushButton* Button6;
     QPushButton* Button7;
     QPlainTextEdit* Memo1;
+    QTimer* Timer1;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -104,6 +112,7 @@ private:
 
     serial::SerialPlatform& m_platform;
     MessageBoxes& m_boxes;
+    ClipboardSource& m_clipboard;
     MemoLog m_log;
     serial::SerialLink m_link;
     protocol::LinkNegotiator m_negotiator;

@@ -3,8 +3,10 @@
 
 #include <exception>
 
+#include "app/clipboard_source.h"
 #include "app/form1.h"
 #include "app/message_boxes.h"
+#include "app/picture_types.h"
 #include "serial/serial_platform.h"
 
 namespace {
@@ -23,15 +25,18 @@ QString PortArgument(const QApplication& app) {
 }
 
 int RunPanel(QApplication& app, ModalMessageBoxes& boxes) {
+    RegisterPictureTypes();
     const QString port = PortArgument(app);
     const auto platform = serial::MakeNativeSerialPlatform();
-    TForm1 Form1(*platform, boxes);
+    SystemClipboard clipboard;
+    TForm1 Form1(*platform, boxes, clipboard);
     boxes.SetOwner(&Form1);
     Form1.show();
     if (!port.isEmpty()) {
         Form1.ApplyPortArgument(port);
     }
     app.exec();
+    UnregisterPictureTypes();
     return 0;
 }
 

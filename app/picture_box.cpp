@@ -80,8 +80,8 @@ void PictureBox::SetGraphic(std::unique_ptr<imaging::TGraphic> graphic) {
     update();
 }
 
-void PictureBox::SetBitmap(const imaging::Bitmap& bitmap) {
-    SetGraphic(std::make_unique<imaging::TBitmapGraphic>(bitmap));
+void PictureBox::SetBitmap(imaging::Bitmap bitmap) {
+    SetGraphic(std::make_unique<imaging::TBitmapGraphic>(std::move(bitmap)));
 }
 
 void PictureBox::Clear() { SetGraphic(nullptr); }

@@ -26,7 +26,7 @@ public:
 
     imaging::TGraphic* Graphic() const { return m_graphic.get(); }
     void SetGraphic(std::unique_ptr<imaging::TGraphic> graphic);
-    void SetBitmap(const imaging::Bitmap& bitmap);
+    void SetBitmap(imaging::Bitmap bitmap);
     void Clear();
 
 protected:

@@ -14,6 +14,11 @@
 #include "serial/serial_platform.h"
 #include "sim/module_sim.h"
 
+QT_BEGIN_NAMESPACE
+// Readable failure messages for Qt's strings.
+inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+QT_END_NAMESPACE
+
 namespace testing_support {
 
 // Message boxes that record instead of waiting for a click.
@@ -23,6 +28,24 @@ public:
     void ShowException(const QString& text) override { errors.append(text); }
     QStringList messages;
     QStringList errors;
+};
+
+// A clipboard the test fills; it counts how often the panel emptied it.
+class FakeClipboard : public ClipboardSource {
+public:
+    bool HasBitmap() override { return !picture.isNull(); }
+    QImage CopyBitmap() override {
+        if (unreadable) throw std::runtime_error("The clipboard's picture cannot be read");
+        return picture;
+    }
+    void Empty() override {
+        picture = QImage();
+        unreadable = false;
+        ++emptied;
+    }
+    QImage picture;
+    bool unreadable = false;
+    int emptied = 0;
 };
 
 // The native serial calls, scanning a chosen list of devices instead of the machine's.
@@ -68,7 +91,8 @@ protected:
 
     ListedPortsPlatform m_platform;
     RecordingBoxes m_boxes;
-    TForm1 m_form{m_platform, m_boxes};
+    FakeClipboard m_clipboard;
+    TForm1 m_form{m_platform, m_boxes, m_clipboard};
     std::unique_ptr<sim::PtyModule> m_module;
 };
 

@@ -2,10 +2,13 @@
 
 #include <QApplication>
 
+#include "app/picture_types.h"
+
 // Widget tests need the application object; the offscreen platform needs no display.
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    RegisterPictureTypes();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
