@@ -1,0 +1,150 @@
+#include "desktop_session.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QStandardPaths>
+#include <QThread>
+
+#include <signal.h>
+
+namespace testing_support {
+
+namespace {
+
+QProcessEnvironment EnvironmentFor(const QString& display) {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("DISPLAY", display);
+    environment.remove("QT_QPA_PLATFORM");
+    environment.remove("WAYLAND_DISPLAY");
+    return environment;
+}
+
+QString MissingTool() {
+    for (const char* tool : {"Xvfb", "xdotool", "xclip", "import", "xdpyinfo"}) {
+        if (QStandardPaths::findExecutable(tool).isEmpty()) {
+            return QString("%1 is not installed").arg(tool);
+        }
+    }
+    return {};
+}
+
+}  // namespace
+
+CommandResult RunCommand(const QString& program, const QStringList& arguments,
+                         const QString& display) {
+    QProcess process;
+    process.setProcessEnvironment(EnvironmentFor(display));
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(program, arguments);
+    if (!process.waitForFinished(20000)) {
+        process.kill();
+        process.waitForFinished();
+        return {-1, "timed out"};
+    }
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            process.readAll().toStdString()};
+}
+
+bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        QThread::msleep(20);
+    }
+    return true;
+}
+
+DesktopSession::DesktopSession() {
+    const QString missing = MissingTool();
+    if (!missing.isEmpty()) {
+        m_problem = missing.toStdString();
+        return;
+    }
+    for (int number = 140; number < 200 && m_display.isEmpty(); ++number) {
+        if (QFile::exists(QString("/tmp/.X11-unix/X%1").arg(number))) {
+            continue;
+        }
+        const QString display = QString(":%1").arg(number);
+        Start("Xvfb", {display, "-screen", "0", "1280x1024x24", "-nolisten", "tcp"}, "/");
+        if (WaitUntil([&] { return RunCommand("xdpyinfo", {}, display).exit_code == 0; },
+                      std::chrono::seconds(10))) {
+            m_display = display;
+        }
+    }
+    if (m_display.isEmpty()) {
+        m_problem = "no Xvfb display could be started";
+    }
+}
+
+DesktopSession::~DesktopSession() {
+    for (auto it = m_children.rbegin(); it != m_children.rend(); ++it) {
+        ::kill(static_cast<pid_t>(*it), SIGTERM);
+    }
+}
+
+void DesktopSession::Start(const QString& program, const QStringList& arguments,
+                           const QString& directory) {
+    QProcess process;
+    process.setProcessEnvironment(EnvironmentFor(m_display));
+    process.setProgram(program);
+    process.setArguments(arguments);
+    process.setWorkingDirectory(directory);
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
+    qint64 pid = 0;
+    if (process.startDetached(&pid)) {
+        m_children.push_back(pid);
+    }
+}
+
+QString DesktopSession::FindWindow(const QString& window_class) {
+    QString window;
+    WaitUntil(
+        [&] {
+            const CommandResult found =
+                RunCommand("xdotool", {"search", "--onlyvisible", "--class", window_class}, m_display);
+            window = QString::fromStdString(found.output).section('\n', 0, 0).trimmed();
+            return found.exit_code == 0 && !window.isEmpty();
+        },
+        std::chrono::seconds(15));
+    return window;
+}
+
+void DesktopSession::Click(const QString& window, int x, int y) {
+    RunCommand("xdotool",
+               {"mousemove", "--window", window, QString::number(x), QString::number(y), "click",
+                "1"},
+               m_display);
+}
+
+void DesktopSession::Type(const QString& text) {
+    RunCommand("xdotool", {"type", "--delay", "20", text}, m_display);
+}
+
+void DesktopSession::Key(const QString& key) { RunCommand("xdotool", {"key", key}, m_display); }
+
+void DesktopSession::OfferPicture(const QImage& picture, const QString& scratch_file) {
+    picture.save(scratch_file, "PNG");
+    // xclip stays in the background, holding the selection until someone takes it over.
+    RunCommand("xclip", {"-selection", "clipboard", "-t", "image/png", "-i", scratch_file},
+               m_display);
+}
+
+QStringList DesktopSession::ClipboardTargets() {
+    const CommandResult result =
+        RunCommand("xclip", {"-selection", "clipboard", "-o", "-t", "TARGETS"}, m_display);
+    if (result.exit_code != 0) {
+        return {};
+    }
+    return QString::fromStdString(result.output).split('\n', Qt::SkipEmptyParts);
+}
+
+QImage DesktopSession::Screenshot(const QString& window, const QString& scratch_file) {
+    RunCommand("import", {"-window", window, scratch_file}, m_display);
+    return QImage(scratch_file).convertToFormat(QImage::Format_RGB32);
+}
+
+}  // namespace testing_support
