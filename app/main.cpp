@@ -1,47 +1,11 @@
 #include <QApplication>
-#include <QCommandLineParser>
 
 #include <exception>
 
-#include "app/clipboard_source.h"
-#include "app/form1.h"
 #include "app/message_boxes.h"
-#include "app/picture_types.h"
-#include "serial/serial_platform.h"
+#include "app/panel_main.h"
 
-namespace {
-
-// One addition for serial tools' habit of naming the device on the command line.
-QString PortArgument(const QApplication& app) {
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Control panel for the serial LCD module"));
-    parser.addHelpOption();
-    const QCommandLineOption port(QStringLiteral("port"),
-                                  QStringLiteral("Put NAME into the port field, ready to open."),
-                                  QStringLiteral("NAME"));
-    parser.addOption(port);
-    parser.process(app);
-    return parser.value(port);
-}
-
-int RunPanel(QApplication& app, ModalMessageBoxes& boxes) {
-    RegisterPictureTypes();
-    const QString port = PortArgument(app);
-    const auto platform = serial::MakeNativeSerialPlatform();
-    SystemClipboard clipboard;
-    TForm1 Form1(*platform, boxes, clipboard);
-    boxes.SetOwner(&Form1);
-    Form1.show();
-    if (!port.isEmpty()) {
-        Form1.ApplyPortArgument(port);
-    }
-    app.exec();
-    UnregisterPictureTypes();
-    return 0;
-}
-
-}  // namespace
-
+// Whatever escapes the start-up or the loop is shown, and the program still ends with 0.
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationDisplayName(QStringLiteral("Velnor串口液晶屏模块V1.0"));
