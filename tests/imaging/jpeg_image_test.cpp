@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
+#include <streambuf>
 #include <string>
 
 #include <jpeglib.h>
@@ -130,6 +131,27 @@ TEST_F(JpegImageTest, LoadStreamTakesTheBytesFromTheCurrentPosition) {
     EXPECT_EQ(picture.ImageHeight(), 67);
 }
 
+// A stream that can only be read forward, like a pipe.
+class ForwardOnlyBuffer : public std::streambuf {
+  public:
+    explicit ForwardOnlyBuffer(std::string content) : m_content(std::move(content)) {
+        setg(m_content.data(), m_content.data(), m_content.data() + m_content.size());
+    }
+
+  private:
+    std::string m_content;
+};
+
+TEST_F(JpegImageTest, LoadStreamReadsAStreamThatCannotSeekToItsEnd) {
+    const std::vector<std::uint8_t> jpeg = ReadFileBytes(TestFile("baseline_small.jpg"));
+    ForwardOnlyBuffer buffer(std::string(jpeg.begin(), jpeg.end()));
+    std::istream stream(&buffer);
+    TJPEGImage picture;
+    picture.LoadStream(stream);
+    EXPECT_TRUE(std::ranges::equal(picture.Data()->Bytes(), jpeg));
+    EXPECT_EQ(picture.ImageWidth(), 101);
+}
+
 TEST_F(JpegImageTest, DecodesByteForByteAsDjpegWithTheSameSettings) {
     // Baseline 4:2:0 with fancy upsampling, progressive with block smoothing, and a file
     // cut in half that the source ends with a synthetic end-of-image marker.
@@ -254,7 +276,8 @@ TEST_F(JpegImageTest, HeaderErrorsFailTheLoadWithoutNotifying) {
     for (const auto& [name, code] : cases) {
         TJPEGImage picture;
         ChangeCounter changes(picture);
-        EXPECT_EQ(JpegErrorCodeOf([&] { picture.LoadFromFile(TestFile(name)); }), code) << name;
+        const std::filesystem::path file = TestFile(name);
+        EXPECT_EQ(JpegErrorCodeOf([&] { picture.LoadFromFile(file); }), code) << name;
         EXPECT_EQ(changes.count, 0);
         EXPECT_EQ(picture.ImageWidth(), 0);
     }

@@ -28,8 +28,8 @@ void CheckBitmap(const imaging::TJPEGImage& picture, const imaging::Bitmap& bitm
     Require(bitmap.Width() == header_width && bitmap.Height() == header_height);
     Require(picture.ImageWidth() == header_width && picture.ImageHeight() == header_height);
     const bool indexed = picture.Depth() == 8 || picture.Data()->Grayscale();
-    Require(bitmap.Format() == (indexed ? imaging::PixelFormat::Indexed8
-                                        : imaging::PixelFormat::Bgr24));
+    Require(bitmap.Format() ==
+            (indexed ? imaging::PixelFormat::Indexed8 : imaging::PixelFormat::Bgr24));
     if (bitmap.Format() == imaging::PixelFormat::Indexed8) {
         const std::size_t colours = bitmap.Palette().size();
         Require(colours >= 1 && colours <= 236);
@@ -52,8 +52,7 @@ void LoadAndDecode(const std::string& bytes) {
     Require(picture.Data()->Bytes().size() == bytes.size());
     const int width = picture.ImageWidth();
     const int height = picture.ImageHeight();
-    if (static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) >
-        kMaxFuzzedPixels) {
+    if (static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) > kMaxFuzzedPixels) {
         return;
     }
     bool failed = false;
