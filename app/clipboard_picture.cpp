@@ -35,8 +35,8 @@ imaging::Bitmap ComposeClipboardPicture(const QImage& picture, bool scale) {
     QPainter painter(&view);
     if (scale) {
         const QImage square = TopLeft(picture, SquareCrop(picture.width(), picture.height()));
-        painter.drawImage(0, 0, square.scaled(kWidth, kHeight, Qt::IgnoreAspectRatio,
-                                              Qt::SmoothTransformation));
+        painter.drawImage(
+            0, 0, square.scaled(kWidth, kHeight, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
     } else {
         painter.drawImage(0, 0, picture);
     }

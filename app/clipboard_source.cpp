@@ -21,4 +21,6 @@ QImage SystemClipboard::CopyBitmap() {
     return image;
 }
 
-void SystemClipboard::Empty() { QGuiApplication::clipboard()->clear(); }
+void SystemClipboard::Empty() {
+    QGuiApplication::clipboard()->clear();
+}

@@ -28,8 +28,7 @@ constexpr int kClientHeight = 640;
 constexpr int kLeft = 230;
 constexpr int kTop = 21;
 
-QCheckBox* MakeCheckBox(QWidget* parent, const char* name, const QString& caption,
-                        QRect geometry) {
+QCheckBox* MakeCheckBox(QWidget* parent, const char* name, const QString& caption, QRect geometry) {
     auto* box = new QCheckBox(caption, parent);
     box->setObjectName(QString::fromLatin1(name));
     box->setGeometry(geometry);
@@ -92,8 +91,8 @@ void TForm1::CreatePictures() {
 }
 
 void TForm1::CreatePortGroup() {
-    GroupBox2 = look::MakeGroupBox(this, "GroupBox2", QStringLiteral("   串口设置   "),
-                                   {22, 8, 361, 97});
+    GroupBox2 =
+        look::MakeGroupBox(this, "GroupBox2", QStringLiteral("   串口设置   "), {22, 8, 361, 97});
     Label1 = look::MakeLabel(GroupBox2, "Label1", QStringLiteral("端口"), {9, 27, 39, 13});
     ComboBox1 = look::MakeComboBox(GroupBox2, "ComboBox1", {50, 23, 65, 21});
     ComboBox1->setEditText(QStringLiteral("COM"));
@@ -121,14 +120,14 @@ void TForm1::CreateRadioGroups() {
     RadioGroup3 = MakeRadioGroup(this, "RadioGroup3", QStringLiteral("  LCD型号  "),
                                  {QStringLiteral("1未实现"), QStringLiteral("2未实现")}, 2,
                                  {534, 111, 169, 44});
-    Button4 =
-        look::MakeButton(this, "Button4", QStringLiteral("二值化测试"), {716, 128, 88, 25});
+    Button4 = look::MakeButton(this, "Button4", QStringLiteral("二值化测试"), {716, 128, 88, 25});
 }
 
 void TForm1::CreateDisplayGroup() {
-    GroupBox3 = look::MakeGroupBox(this, "GroupBox3", QStringLiteral("  屏幕显示  "),
-                                   {390, 8, 420, 97});
-    CheckBox2 = MakeCheckBox(GroupBox3, "CheckBox2", QStringLiteral("剪贴板监视"), {22, 16, 90, 17});
+    GroupBox3 =
+        look::MakeGroupBox(this, "GroupBox3", QStringLiteral("  屏幕显示  "), {390, 8, 420, 97});
+    CheckBox2 =
+        MakeCheckBox(GroupBox3, "CheckBox2", QStringLiteral("剪贴板监视"), {22, 16, 90, 17});
     CheckBox3 = MakeCheckBox(GroupBox3, "CheckBox3", QStringLiteral("图像缩放"), {136, 16, 80, 17});
     CheckBox1 = MakeCheckBox(GroupBox3, "CheckBox1", QStringLiteral("自动刷屏"), {324, 16, 80, 17});
     CheckBox4 = MakeCheckBox(GroupBox3, "CheckBox4", QStringLiteral("自动灰度"), {25, 40, 80, 17});
@@ -180,7 +179,8 @@ void TForm1::Guarded(Handler&& handler) {
 
 template <typename Signal, typename Sender>
 void TForm1::On(Sender* sender, Signal signal, void (TForm1::*handler)()) {
-    connect(sender, signal, this, [this, handler] { Guarded([this, handler] { (this->*handler)(); }); });
+    connect(sender, signal, this,
+            [this, handler] { Guarded([this, handler] { (this->*handler)(); }); });
 }
 
 void TForm1::WireEvents() {
@@ -268,7 +268,9 @@ void TForm1::RadioGroup2Click() {
     }
 }
 
-int TForm1::Threshold() const { return TrackBar1->isHidden() ? 0 : TrackBar1->value(); }
+int TForm1::Threshold() const {
+    return TrackBar1->isHidden() ? 0 : TrackBar1->value();
+}
 
 void TForm1::CopyImage1(imaging::Bitmap& target) const {
     if (Image1->Graphic() != nullptr) {
@@ -276,7 +278,9 @@ void TForm1::CopyImage1(imaging::Bitmap& target) const {
     }
 }
 
-void TForm1::ShowInImage2(const imaging::Bitmap& picture) { Image2->SetBitmap(picture); }
+void TForm1::ShowInImage2(const imaging::Bitmap& picture) {
+    Image2->SetBitmap(picture);
+}
 
 void TForm1::Button1Click() {
     m_frames.SendPicture([this](imaging::Bitmap& target) { CopyImage1(target); }, Threshold(),
@@ -294,7 +298,9 @@ void TForm1::SendFill(std::uint8_t fill) {
         [this](const imaging::Bitmap& pattern) { Image1->SetBitmap(pattern); });
 }
 
-void TForm1::CheckBox4Click() { TrackBar1->setVisible(!CheckBox4->isChecked()); }
+void TForm1::CheckBox4Click() {
+    TrackBar1->setVisible(!CheckBox4->isChecked());
+}
 
 // Takes a picture offered on the clipboard into Image1, empties the clipboard so that the
 // picture is taken once, and sends it on when auto-send is on. A picture that cannot be

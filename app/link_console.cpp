@@ -51,13 +51,13 @@ const std::map<std::string, ConsoleCommand>& Commands() {
 
 // The activity log on stdout, flushed per line so a hang shows how far the link got.
 class ConsoleLog final : public serial::LogSink {
-  public:
+public:
     void LogLine(std::string_view text) override { PrintLine(text); }
 
     // The reply keeps its own line feed; one is added only when it arrived without.
     void LogReply(std::string_view bytes) override { PrintLine(bytes); }
 
-  private:
+private:
     static void PrintLine(std::string_view bytes) {
         std::fwrite(bytes.data(), 1, bytes.size(), stdout);
         if (bytes.empty() || bytes.back() != '\n') {

@@ -29,7 +29,8 @@ QString DecodeModuleText(std::string_view bytes) {
     if (!decoder.isValid()) {
         return DecodeWithoutGbk(bytes);
     }
-    QString text = decoder.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    QString text =
+        decoder.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
     ReplacePrivateUse(text);
     return text;
 }

@@ -5,7 +5,9 @@
 
 namespace {
 
-QString Title() { return QApplication::applicationDisplayName(); }
+QString Title() {
+    return QApplication::applicationDisplayName();
+}
 
 }  // namespace
 

@@ -19,7 +19,7 @@ QList<QRgb> ColorTable(const imaging::Bitmap& bitmap) {
 
 QImage::Format ImageFormat(const imaging::Bitmap& bitmap) {
     return bitmap.Format() == imaging::PixelFormat::Indexed8 ? QImage::Format_Indexed8
-                                                            : QImage::Format_BGR888;
+                                                             : QImage::Format_BGR888;
 }
 
 // A const pointer makes a read-only view; a mutable one lets a painter write in place.
@@ -38,9 +38,13 @@ QImage ViewOf(const imaging::Bitmap& bitmap, Bytes* bits) {
 
 }  // namespace
 
-QImage ImageView(const imaging::Bitmap& bitmap) { return ViewOf(bitmap, bitmap.Bits()); }
+QImage ImageView(const imaging::Bitmap& bitmap) {
+    return ViewOf(bitmap, bitmap.Bits());
+}
 
-QImage WritableImageView(imaging::Bitmap& bitmap) { return ViewOf(bitmap, bitmap.Bits()); }
+QImage WritableImageView(imaging::Bitmap& bitmap) {
+    return ViewOf(bitmap, bitmap.Bits());
+}
 
 // Pixels cross over once: a palette picture row by row, anything else converted straight
 // into the bitmap's memory.
@@ -55,7 +59,8 @@ imaging::Bitmap BitmapFromImage(const QImage& image) {
         }
         bitmap.SetPalette(std::move(palette));
         for (int y = 0; y < image.height(); ++y) {
-            std::memcpy(bitmap.Row(y), image.constScanLine(y), static_cast<std::size_t>(image.width()));
+            std::memcpy(bitmap.Row(y), image.constScanLine(y),
+                        static_cast<std::size_t>(image.width()));
         }
         return bitmap;
     }
@@ -84,7 +89,9 @@ void PictureBox::SetBitmap(imaging::Bitmap bitmap) {
     SetGraphic(std::make_unique<imaging::TBitmapGraphic>(std::move(bitmap)));
 }
 
-void PictureBox::Clear() { SetGraphic(nullptr); }
+void PictureBox::Clear() {
+    SetGraphic(nullptr);
+}
 
 // A picture that fails to decode while painting is reported once the paint is over; the
 // picture keeps what it decoded and does not try again.

@@ -16,4 +16,6 @@ void RegisterPictureTypes() {
     imaging::RegisterJPEGFormat();
 }
 
-void UnregisterPictureTypes() { imaging::UnregisterJPEGFormat(); }
+void UnregisterPictureTypes() {
+    imaging::UnregisterJPEGFormat();
+}

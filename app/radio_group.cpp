@@ -20,9 +20,13 @@ TRadioGroup::TRadioGroup(QWidget* parent, const QString& title, const QStringLis
     });
 }
 
-int TRadioGroup::ItemIndex() const { return m_group->checkedId(); }
+int TRadioGroup::ItemIndex() const {
+    return m_group->checkedId();
+}
 
-QRadioButton* TRadioGroup::Button(int index) const { return m_buttons.value(index); }
+QRadioButton* TRadioGroup::Button(int index) const {
+    return m_buttons.value(index);
+}
 
 void TRadioGroup::resizeEvent(QResizeEvent* event) {
     QGroupBox::resizeEvent(event);

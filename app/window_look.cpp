@@ -66,8 +66,7 @@ QComboBox* MakeComboBox(QWidget* parent, const char* name, QRect geometry) {
     return combo;
 }
 
-QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption,
-                        QRect geometry) {
+QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption, QRect geometry) {
     auto* button = Place(new QPushButton(caption, parent), name, geometry);
     button->setAutoDefault(false);
     return button;

@@ -26,7 +26,6 @@ void SetTextColor(QWidget* widget, const QColor& color);
 QGroupBox* MakeGroupBox(QWidget* parent, const char* name, const QString& title, QRect geometry);
 QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, QRect geometry);
 QComboBox* MakeComboBox(QWidget* parent, const char* name, QRect geometry);
-QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption,
-                        QRect geometry);
+QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption, QRect geometry);
 
 }  // namespace look

@@ -50,11 +50,17 @@ void Bitmap::SetPalette(std::vector<PaletteEntry> palette) {
     }
 }
 
-void Bitmap::SetWidth(int width) { Resize(width, m_height); }
+void Bitmap::SetWidth(int width) {
+    Resize(width, m_height);
+}
 
-void Bitmap::SetHeight(int height) { Resize(m_width, height); }
+void Bitmap::SetHeight(int height) {
+    Resize(m_width, height);
+}
 
-void Bitmap::SetSize(int width, int height) { Resize(width, height); }
+void Bitmap::SetSize(int width, int height) {
+    Resize(width, height);
+}
 
 std::uint8_t Bitmap::WhiteIndex() const {
     if (m_format == PixelFormat::Bgr24) {
@@ -92,7 +98,9 @@ void Bitmap::Resize(int width, int height) {
     m_height = height;
 }
 
-void Bitmap::FillWhite() { std::fill(m_pixels.begin(), m_pixels.end(), WhiteIndex()); }
+void Bitmap::FillWhite() {
+    std::fill(m_pixels.begin(), m_pixels.end(), WhiteIndex());
+}
 
 void Bitmap::SetPixelFormat(PixelFormat format) {
     if (format == m_format) {

@@ -12,19 +12,19 @@ namespace imaging {
 
 // Bad picture data: a file that is not what its type claims, or that cannot be decoded.
 class EInvalidGraphic : public std::runtime_error {
-  public:
+public:
     using std::runtime_error::runtime_error;
 };
 
 // An operation that a picture type does not support, such as resizing a JPEG.
 class EInvalidGraphicOperation : public std::runtime_error {
-  public:
+public:
     using std::runtime_error::runtime_error;
 };
 
 // A picture that a picture control can hold: a JPEG or a plain bitmap.
 class TGraphic {
-  public:
+public:
     TGraphic() = default;
     TGraphic(const TGraphic&) = delete;
     TGraphic& operator=(const TGraphic&) = delete;
@@ -53,20 +53,20 @@ class TGraphic {
     // Called by Changed(), so that the control showing the picture repaints.
     std::function<void()> OnChange;
 
-  protected:
+protected:
     void Changed() {
         if (OnChange) {
             OnChange();
         }
     }
 
-  private:
+private:
     bool m_palette_modified = false;
 };
 
 // A plain bitmap as a picture: clipboard pictures and test patterns.
 class TBitmapGraphic : public TGraphic {
-  public:
+public:
     TBitmapGraphic() = default;
     explicit TBitmapGraphic(Bitmap bitmap) { SetBitmap(std::move(bitmap)); }
 
@@ -95,7 +95,7 @@ class TBitmapGraphic : public TGraphic {
         Changed();
     }
 
-  private:
+private:
     Bitmap m_bitmap;
 };
 

@@ -36,7 +36,7 @@ struct ByteSource {
 // One libjpeg decompressor reading an in-memory JPEG, whose fatal errors become EJPEG.
 // It is destroyed with this object on every path. The bytes must outlive it.
 class JpegDecompressor {
-  public:
+public:
     explicit JpegDecompressor(std::span<const std::uint8_t> bytes);
     ~JpegDecompressor();
     JpegDecompressor(const JpegDecompressor&) = delete;
@@ -54,7 +54,7 @@ class JpegDecompressor {
         }
     }
 
-  private:
+private:
     using StepFunction = void (*)(jpeg_decompress_struct&, void*);
 
     template <typename Step>

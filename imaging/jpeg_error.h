@@ -8,13 +8,13 @@ namespace imaging {
 
 // A fatal error of the JPEG decoder; the code is the installed libjpeg's message code.
 class EJPEG : public EInvalidGraphic {
-  public:
+public:
     explicit EJPEG(int code)
         : EInvalidGraphic("JPEG error #" + std::to_string(code)), m_code(code) {}
 
     int Code() const { return m_code; }
 
-  private:
+private:
     int m_code;
 };
 

@@ -24,7 +24,7 @@ void ComputeDefaultJPEGDepth(std::optional<int> screen_bits_per_pixel);
 // A JPEG file's bytes, exactly as loaded, and the facts of its header. Shared between
 // pictures and never changed once loaded.
 class TJPEGData {
-  public:
+public:
     TJPEGData() = default;
     explicit TJPEGData(std::vector<std::uint8_t> bytes) : m_bytes(std::move(bytes)) {}
 
@@ -37,7 +37,7 @@ class TJPEGData {
     int Height() const { return m_height; }
     bool Grayscale() const { return m_grayscale; }
 
-  private:
+private:
     friend class TJPEGImage;
 
     std::optional<std::vector<std::uint8_t>> m_bytes;
@@ -50,7 +50,7 @@ class TJPEGData {
 // once, when first drawn or copied, into a 24-bit bitmap (8 bits with a palette for
 // grayscale files and at depth 8).
 class TJPEGImage : public TGraphic {
-  public:
+public:
     TJPEGImage();
     ~TJPEGImage() override;
 
@@ -83,7 +83,7 @@ class TJPEGImage : public TGraphic {
     // The decoded bitmap's palette; none before decoding.
     std::vector<PaletteEntry> Palette() const override;
 
-  private:
+private:
     void ReadHeader(TJPEGData& data);
     void Decode(Bitmap& bitmap);
 

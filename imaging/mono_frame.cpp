@@ -143,8 +143,8 @@ void RenderMono(std::span<const std::uint8_t> frame, Bitmap& preview) {
     if (preview.Format() != PixelFormat::Indexed8) {
         throw std::invalid_argument("RenderMono needs an 8-bit picture");
     }
-    const std::size_t bits = static_cast<std::size_t>(preview.Width()) *
-                             static_cast<std::size_t>(preview.Height());
+    const std::size_t bits =
+        static_cast<std::size_t>(preview.Width()) * static_cast<std::size_t>(preview.Height());
     if (frame.size() * 8 < bits) {
         throw std::invalid_argument("frame too small for the preview");
     }

@@ -20,9 +20,8 @@ void ModuleCommands::SendCommand(const char* prefix, int value) {
     m_link.ReadReply(buffer, sizeof buffer, '\n');
 }
 
-bool ModuleCommands::ExchangeFrame(
-    std::span<std::uint8_t> buffer,
-    const std::function<void(std::span<std::uint8_t>)>& fill_frame) {
+bool ModuleCommands::ExchangeFrame(std::span<std::uint8_t> buffer,
+                                   const std::function<void(std::span<std::uint8_t>)>& fill_frame) {
     if (buffer.size() < FrameBytes) {
         throw std::invalid_argument("frame buffer too small");
     }
@@ -32,9 +31,9 @@ bool ModuleCommands::ExchangeFrame(
         return false;
     }
     std::ranges::fill(frame, 0);
-    const int length = std::snprintf(reinterpret_cast<char*>(frame.data()), frame.size(),
-                                     "%s%d,%d,%d,%d\n", kFrameHeaderPrefix, 0, 0, kScreenWidth,
-                                     kScreenHeight);
+    const int length =
+        std::snprintf(reinterpret_cast<char*>(frame.data()), frame.size(), "%s%d,%d,%d,%d\n",
+                      kFrameHeaderPrefix, 0, 0, kScreenWidth, kScreenHeight);
     m_link.SendBytes(frame.data(), static_cast<std::size_t>(length));
     std::ranges::fill(frame, 0);
     m_link.ReadReply(frame.data(), frame.size(), '\n');

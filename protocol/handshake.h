@@ -18,10 +18,10 @@ inline constexpr char kHelloPrefix[] = "hello, please set baudrate to: ";
 inline constexpr char kAcceptanceMark[] = "yes, current baudrate is: ";
 
 enum class NegotiationOutcome {
-    ModuleNotFound,     // no listed speed answered; the port is closed
-    ChangeRefused,      // found, but the hello asking for the new speed failed; closed
-    NotFollowed,        // the module took the change but did not answer at it; closed
-    Connected,          // the port stays open at the chosen speed
+    ModuleNotFound,  // no listed speed answered; the port is closed
+    ChangeRefused,   // found, but the hello asking for the new speed failed; closed
+    NotFollowed,     // the module took the change but did not answer at it; closed
+    Connected,       // the port stays open at the chosen speed
 };
 
 // Finds the module's speed, moves it to the operator's choice and confirms the link.

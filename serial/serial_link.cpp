@@ -25,7 +25,9 @@ bool SerialLink::OpenPort(const std::string& path, std::int32_t speed) {
     return true;
 }
 
-void SerialLink::ClosePort() { m_hComPort.reset(); }
+void SerialLink::ClosePort() {
+    m_hComPort.reset();
+}
 
 std::size_t SerialLink::SendBytes(const std::uint8_t* data, std::size_t count) {
     if (!m_hComPort) {

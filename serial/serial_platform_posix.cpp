@@ -114,7 +114,9 @@ public:
     }
 
     void SleepAboutOneMs() override {
-        struct timespec one_ms {0, 1000000};
+        struct timespec one_ms {
+            0, 1000000
+        };
         while (::nanosleep(&one_ms, &one_ms) != 0 && errno == EINTR) {
         }
     }

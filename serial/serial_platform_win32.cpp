@@ -7,7 +7,7 @@ namespace serial {
 namespace {
 
 class Win32SerialDevice final : public SerialDevice {
-  public:
+public:
     explicit Win32SerialDevice(HANDLE handle) : m_handle(handle) {}
     ~Win32SerialDevice() override { CloseHandle(m_handle); }
     Win32SerialDevice(const Win32SerialDevice&) = delete;
@@ -55,12 +55,12 @@ class Win32SerialDevice final : public SerialDevice {
         return static_cast<std::size_t>(put);
     }
 
-  private:
+private:
     HANDLE m_handle;
 };
 
 class Win32SerialPlatform final : public SerialPlatform {
-  public:
+public:
     std::unique_ptr<SerialDevice> OpenExclusive(const std::string& path) override {
         const HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                           OPEN_EXISTING, 0, nullptr);

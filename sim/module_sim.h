@@ -15,7 +15,7 @@ namespace sim {
 // accessors are thread-safe. With pacing on, it takes bytes in and sends replies at line
 // speed, one direction at a time (replies are short and come between the host's lines).
 class PtyModule {
-  public:
+public:
     // Creates the pseudo-terminal (and the symlink and transcript file, when asked for);
     // throws std::runtime_error on failure.
     explicit PtyModule(ModuleOptions options);
@@ -46,7 +46,7 @@ class PtyModule {
     // True once the module has closed the pseudo-terminal for the hang-up fault.
     bool HungUp() const;
 
-  private:
+private:
     class Impl;
     std::unique_ptr<Impl> m_impl;
 };

@@ -52,7 +52,7 @@ constexpr milliseconds kWriteStallLimit = milliseconds(2000);
 }  // namespace
 
 class PtyModule::Impl {
-  public:
+public:
     explicit Impl(ModuleOptions options)
         : m_options(std::move(options)),
           m_pty(m_options.start_baud),
@@ -127,7 +127,7 @@ class PtyModule::Impl {
 
     bool HungUp() const { return m_hung_up; }
 
-  private:
+private:
     void Serve() {
         while (!m_stop) {
             if (HangUpDue()) {

@@ -44,7 +44,7 @@ struct ModuleAction {
 // together with the speed the host's line ran at, and answers with actions. Not
 // thread-safe; the driver serialises calls.
 class ModuleStateMachine {
-  public:
+public:
     // Longest command line the module buffers; longer ones are dropped with an error.
     static constexpr std::size_t kMaxLineLength = 256;
     // How many bytes of a run of dropped bytes the transcript keeps.
@@ -83,7 +83,7 @@ class ModuleStateMachine {
     // Host lines taken in at the right speed, without their line feed.
     std::vector<std::string> ReceivedLines() const;
 
-  private:
+private:
     struct Rectangle {
         int x, y, width, height;
     };

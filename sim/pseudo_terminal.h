@@ -9,7 +9,7 @@ namespace sim {
 // serial port. The module keeps a slave descriptor of its own open all the time: without
 // it, reads of the master fail with EIO whenever the host has the port closed.
 class PseudoTerminal {
-  public:
+public:
     // Opens a master, and the slave in raw mode at `start_baud`; throws std::runtime_error.
     explicit PseudoTerminal(int start_baud);
     ~PseudoTerminal();
@@ -26,7 +26,7 @@ class PseudoTerminal {
     // Closes the master and the module's slave descriptor: to the host the device is gone.
     void Close();
 
-  private:
+private:
     int m_master = -1;
     int m_slave = -1;
     std::string m_slave_path;

@@ -22,9 +22,9 @@ public:
             // Queued: runs once this paint, with the picture's decode, is over.
             QTimer::singleShot(0, [] {
                 const auto now = std::chrono::steady_clock::now().time_since_epoch();
-                std::printf("%lld\n", static_cast<long long>(
-                                          std::chrono::duration_cast<std::chrono::nanoseconds>(now)
-                                              .count()));
+                std::printf("%lld\n",
+                            static_cast<long long>(
+                                std::chrono::duration_cast<std::chrono::nanoseconds>(now).count()));
                 std::fflush(stdout);
                 QApplication::quit();
             });

@@ -44,7 +44,8 @@ bool DesktopReady(benchmark::State& state) {
 }
 
 void BM_StartToFirstPaint(benchmark::State& state) {
-    if (!DesktopReady(state)) return;
+    if (!DesktopReady(state))
+        return;
     for (auto _ : state) {
         QProcess probe;
         probe.setProcessEnvironment(DisplayEnvironment());
@@ -75,17 +76,20 @@ ProcessUsage UsageOf(qint64 pid) {
     std::string field;
     long ticks = 0;
     for (int i = 3; i <= 15 && fields >> field; ++i)
-        if (i == 14 || i == 15) ticks += std::stol(field);
+        if (i == 14 || i == 15)
+            ticks += std::stol(field);
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
     long rss = 0;
     for (std::string line; std::getline(status, line);)
-        if (line.rfind("VmRSS:", 0) == 0) rss = std::stol(line.substr(6));
+        if (line.rfind("VmRSS:", 0) == 0)
+            rss = std::stol(line.substr(6));
     return {static_cast<double>(ticks) / sysconf(_SC_CLK_TCK), rss};
 }
 
 // The panel idle with its one-second clipboard poll: CPU share and resident memory.
 void BM_IdlePanel(benchmark::State& state) {
-    if (!DesktopReady(state)) return;
+    if (!DesktopReady(state))
+        return;
     QProcess panel;
     panel.setProcessEnvironment(DisplayEnvironment());
     panel.setWorkingDirectory(PANEL_DEMO_DIR);
@@ -108,7 +112,8 @@ BENCHMARK(BM_IdlePanel)->Iterations(1)->Unit(benchmark::kSecond);
 // From the copy to the module holding the frame, at 921600 bit/s with the module's line
 // pacing on: one poll period at most, plus the frame's time on the wire.
 void BM_ClipboardToModule(benchmark::State& state) {
-    if (!DesktopReady(state)) return;
+    if (!DesktopReady(state))
+        return;
     QTemporaryDir folder;
     sim::ModuleOptions options;
     options.start_baud = 921600;

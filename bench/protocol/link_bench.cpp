@@ -55,7 +55,8 @@ class TimingPlatform : public serial::SerialPlatform {
 public:
     std::unique_ptr<serial::SerialDevice> OpenExclusive(const std::string& path) override {
         auto device = m_native->OpenExclusive(path);
-        if (!device) return nullptr;
+        if (!device)
+            return nullptr;
         return std::make_unique<TimingDevice>(std::move(device), turnaround);
     }
     void SleepAboutOneMs() override { m_native->SleepAboutOneMs(); }
@@ -69,7 +70,9 @@ private:
     std::unique_ptr<serial::SerialPlatform> m_native = serial::MakeNativeSerialPlatform();
 };
 
-double WireSeconds(std::size_t bytes, int baud) { return bytes * 10.0 / baud; }
+double WireSeconds(std::size_t bytes, int baud) {
+    return bytes * 10.0 / baud;
+}
 
 // One hello/yes exchange at the module's own speed: open, hello, reply.
 void BM_Handshake(benchmark::State& state) {
@@ -97,8 +100,13 @@ void BM_Handshake(benchmark::State& state) {
     state.counters["reply_wire_ms"] = wire * 1e3;
     state.counters["host_overhead_ms"] = (total / state.iterations() - wire) * 1e3;
 }
-BENCHMARK(BM_Handshake)->Arg(2400)->Arg(115200)->Arg(921600)->Unit(benchmark::kMillisecond)
-    ->UseRealTime()->Iterations(10);
+BENCHMARK(BM_Handshake)
+    ->Arg(2400)
+    ->Arg(115200)
+    ->Arg(921600)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(10);
 
 // From the header reply's line feed arriving to the first payload byte leaving.
 template <typename Action>
@@ -134,7 +142,8 @@ void MeasureTurnaround(benchmark::State& state, Action action) {
 
 void BM_TurnaroundPattern(benchmark::State& state) {
     MeasureTurnaround(state, [](imaging::FrameActions& frames) {
-        frames.SendFill(0x0F, [](const imaging::Bitmap&) {}, [](const imaging::Bitmap&) {});
+        frames.SendFill(
+            0x0F, [](const imaging::Bitmap&) {}, [](const imaging::Bitmap&) {});
     });
 }
 BENCHMARK(BM_TurnaroundPattern)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(10);

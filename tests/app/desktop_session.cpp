@@ -104,8 +104,8 @@ QString DesktopSession::FindWindow(const QString& window_class) {
     QString window;
     WaitUntil(
         [&] {
-            const CommandResult found =
-                RunCommand("xdotool", {"search", "--onlyvisible", "--class", window_class}, m_display);
+            const CommandResult found = RunCommand(
+                "xdotool", {"search", "--onlyvisible", "--class", window_class}, m_display);
             window = QString::fromStdString(found.output).section('\n', 0, 0).trimmed();
             return found.exit_code == 0 && !window.isEmpty();
         },
@@ -114,17 +114,19 @@ QString DesktopSession::FindWindow(const QString& window_class) {
 }
 
 void DesktopSession::Click(const QString& window, int x, int y) {
-    RunCommand("xdotool",
-               {"mousemove", "--window", window, QString::number(x), QString::number(y), "click",
-                "1"},
-               m_display);
+    RunCommand(
+        "xdotool",
+        {"mousemove", "--window", window, QString::number(x), QString::number(y), "click", "1"},
+        m_display);
 }
 
 void DesktopSession::Type(const QString& text) {
     RunCommand("xdotool", {"type", "--delay", "20", text}, m_display);
 }
 
-void DesktopSession::Key(const QString& key) { RunCommand("xdotool", {"key", key}, m_display); }
+void DesktopSession::Key(const QString& key) {
+    RunCommand("xdotool", {"key", key}, m_display);
+}
 
 void DesktopSession::OfferPicture(const QImage& picture, const QString& scratch_file) {
     picture.save(scratch_file, "PNG");

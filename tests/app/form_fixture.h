@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
-#include <QPushButton>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTest>
 
 #include <memory>
@@ -16,7 +16,9 @@
 
 QT_BEGIN_NAMESPACE
 // Readable failure messages for Qt's strings.
-inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
 QT_END_NAMESPACE
 
 namespace testing_support {
@@ -35,7 +37,8 @@ class FakeClipboard : public ClipboardSource {
 public:
     bool HasBitmap() override { return !picture.isNull(); }
     QImage CopyBitmap() override {
-        if (unreadable) throw std::runtime_error("The clipboard's picture cannot be read");
+        if (unreadable)
+            throw std::runtime_error("The clipboard's picture cannot be read");
         return picture;
     }
     void Empty() override {

@@ -25,7 +25,8 @@ protected:
     bool AllPixels(const Bitmap& picture, std::uint8_t index) {
         for (int y = 0; y < picture.Height(); ++y)
             for (int x = 0; x < picture.Width(); ++x)
-                if (picture.Row(y)[x] != index) return false;
+                if (picture.Row(y)[x] != index)
+                    return false;
         return true;
     }
     void PutGrayPicture(std::uint8_t level) {
@@ -76,7 +77,8 @@ TEST_F(FrameWindowTest, PatternsWithoutAPortSendNothingAndChangeNoPicture) {
     Show();
     PutGrayPicture(200);
     const imaging::TGraphic* before = m_form.Image1->Graphic();
-    for (QPushButton* b : {m_form.Button3, m_form.Button5, m_form.Button6, m_form.Button7, m_form.Button1})
+    for (QPushButton* b :
+         {m_form.Button3, m_form.Button5, m_form.Button6, m_form.Button7, m_form.Button1})
         Click(b);
     EXPECT_EQ(m_form.Image1->Graphic(), before);
     EXPECT_EQ(m_form.Image2->Graphic(), nullptr);
@@ -158,14 +160,14 @@ TEST_F(FrameWindowTest, WindowStartsInItsDocumentedState) {
         EXPECT_EQ(group->ItemIndex(), -1);
 
     const std::map<QString, QRect> geometry = {
-        {"Image1", {23, 156, 480, 480}},   {"Image2", {562, 161, 240, 240}},
-        {"GroupBox2", {22, 8, 361, 97}},   {"ComboBox1", {50, 23, 65, 21}},
-        {"ComboBox2", {181, 23, 89, 21}},  {"Button2", {288, 21, 57, 25}},
-        {"Label3", {16, 48, 217, 13}},     {"RadioGroup2", {22, 111, 297, 44}},
+        {"Image1", {23, 156, 480, 480}},      {"Image2", {562, 161, 240, 240}},
+        {"GroupBox2", {22, 8, 361, 97}},      {"ComboBox1", {50, 23, 65, 21}},
+        {"ComboBox2", {181, 23, 89, 21}},     {"Button2", {288, 21, 57, 25}},
+        {"Label3", {16, 48, 217, 13}},        {"RadioGroup2", {22, 111, 297, 44}},
         {"RadioGroup1", {326, 111, 201, 44}}, {"RadioGroup3", {534, 111, 169, 44}},
-        {"Button4", {716, 128, 88, 25}},   {"GroupBox3", {390, 8, 420, 97}},
-        {"CheckBox2", {22, 16, 90, 17}},   {"TrackBar1", {104, 41, 313, 24}},
-        {"Button1", {24, 64, 64, 25}},     {"Button7", {336, 64, 64, 25}},
+        {"Button4", {716, 128, 88, 25}},      {"GroupBox3", {390, 8, 420, 97}},
+        {"CheckBox2", {22, 16, 90, 17}},      {"TrackBar1", {104, 41, 313, 24}},
+        {"Button1", {24, 64, 64, 25}},        {"Button7", {336, 64, 64, 25}},
         {"Memo1", {560, 410, 241, 225}}};
     for (const auto& [name, rect] : geometry) {
         const QWidget* widget = m_form.findChild<QWidget*>(name);

@@ -8,7 +8,9 @@ namespace {
 
 TEST(MemoLogTest, RepliesAreDecodedAsGbkWithReplacementForBadBytes) {
     EXPECT_EQ(DecodeModuleText("\xd6\xd0\xce\xc4 ok"), QString::fromUtf8("中文 ok"));
-    EXPECT_EQ(DecodeModuleText("a\x81\x30" "b"), QString::fromUtf8("a\uFFFD0b"));
+    EXPECT_EQ(DecodeModuleText("a\x81\x30"
+                               "b"),
+              QString::fromUtf8("a\uFFFD0b"));
     EXPECT_EQ(DecodeModuleText("x\xff"), QString::fromUtf8("x\uFFFD"));
     // A reply that stops inside a character does not swallow what came before it.
     EXPECT_TRUE(DecodeModuleText("ok\xd6").startsWith("ok"));

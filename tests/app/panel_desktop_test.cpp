@@ -97,7 +97,8 @@ std::vector<std::uint8_t> ExpectedFrame(const QImage& picture) {
     const long long mean = sum / (480 * 480);
     std::vector<std::uint8_t> frame(28800, 0);
     for (std::size_t i = 0; i < luma.size(); ++i)
-        if (luma[i] > mean) frame[i / 8] |= static_cast<std::uint8_t>(0x80 >> (i % 8));
+        if (luma[i] > mean)
+            frame[i / 8] |= static_cast<std::uint8_t>(0x80 >> (i % 8));
     return frame;
 }
 
@@ -108,11 +109,12 @@ TEST_F(PanelDesktopTest, TypedPortAndOpenButtonBringTheLinkUp) {
     s_desktop->Key("ctrl+a");
     s_desktop->Type(QString::fromStdString(s_module->SlavePath()));
     Click(kOpenButton);
-    ASSERT_TRUE(WaitUntil([&] { return s_module->Baud() == 921600 && ModuleLines().size() >= 3; },
-                          10s));
+    ASSERT_TRUE(
+        WaitUntil([&] { return s_module->Baud() == 921600 && ModuleLines().size() >= 3; }, 10s));
     std::vector<std::pair<int, std::string>> hellos;
     for (const sim::TranscriptEntry& e : s_module->Transcript())
-        if (e.from == sim::TranscriptEntry::From::Host) hellos.emplace_back(e.baud, e.bytes);
+        if (e.from == sim::TranscriptEntry::From::Host)
+            hellos.emplace_back(e.baud, e.bytes);
     EXPECT_EQ(hellos, (std::vector<std::pair<int, std::string>>{
                           {2400, "hello, please set baudrate to: 0\n"},
                           {2400, "hello, please set baudrate to: 921600\n"},
@@ -165,7 +167,8 @@ TEST_F(PanelDesktopTest, CopiedPictureReachesTheModuleAndLeavesTheClipboardEmpty
     s_desktop->OfferPicture(picture, Scratch("square.png"));
     ASSERT_TRUE(s_module->WaitForFrames(frames + 1, 5s));
     EXPECT_EQ(s_module->LastFrame(), ExpectedFrame(picture));
-    EXPECT_TRUE(WaitUntil([&] { return !s_desktop->ClipboardTargets().contains("image/png"); }, 3s));
+    EXPECT_TRUE(
+        WaitUntil([&] { return !s_desktop->ClipboardTargets().contains("image/png"); }, 3s));
 }
 
 TEST_F(PanelDesktopTest, WidePictureWithScalingArrivesAsItsLeftHalf) {

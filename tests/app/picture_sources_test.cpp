@@ -26,7 +26,8 @@ QImage RandomPicture(int width, int height, unsigned seed) {
     QImage picture(width, height, QImage::Format_RGB32);
     std::mt19937 rng(seed);
     for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) picture.setPixel(x, y, qRgb(rng() % 256, rng() % 256, rng() % 256));
+        for (int x = 0; x < width; ++x)
+            picture.setPixel(x, y, qRgb(rng() % 256, rng() % 256, rng() % 256));
     return picture;
 }
 
@@ -43,7 +44,8 @@ std::vector<std::uint8_t> ExpectedFrame(const QImage& picture) {
     const int mean = static_cast<int>(sum / (480 * 480));
     std::vector<std::uint8_t> frame(28800, 0);
     for (int i = 0; i < 480 * 480; ++i)
-        if (luma[i] > mean) frame[i / 8] |= static_cast<std::uint8_t>(0x80 >> (i % 8));
+        if (luma[i] > mean)
+            frame[i / 8] |= static_cast<std::uint8_t>(0x80 >> (i % 8));
     return frame;
 }
 

@@ -38,7 +38,7 @@ struct ChangeCounter {
 };
 
 class JpegImageTest : public ::testing::Test {
-  protected:
+protected:
     // Every test starts from a screen deeper than 8 bits.
     DefaultDepthScope m_depth{std::nullopt};
 };
@@ -133,12 +133,12 @@ TEST_F(JpegImageTest, LoadStreamTakesTheBytesFromTheCurrentPosition) {
 
 // A stream that can only be read forward, like a pipe.
 class ForwardOnlyBuffer : public std::streambuf {
-  public:
+public:
     explicit ForwardOnlyBuffer(std::string content) : m_content(std::move(content)) {
         setg(m_content.data(), m_content.data(), m_content.data() + m_content.size());
     }
 
-  private:
+private:
     std::string m_content;
 };
 

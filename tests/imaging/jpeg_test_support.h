@@ -79,7 +79,7 @@ inline std::vector<std::uint8_t> PixelRow(const imaging::Bitmap& bitmap, int y) 
 
 // Sets the program-wide default decode depth for one test and puts 24 back afterwards.
 class DefaultDepthScope {
-  public:
+public:
     explicit DefaultDepthScope(std::optional<int> screen_bits) {
         imaging::ComputeDefaultJPEGDepth(screen_bits);
     }

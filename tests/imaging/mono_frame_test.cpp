@@ -34,8 +34,7 @@ void SetPixel(Bitmap& picture, int x, int y, std::uint8_t red, std::uint8_t gree
     picture.Row(y)[3 * x + 2] = red;
 }
 
-std::vector<std::uint8_t> BinarizeToFrame(const Bitmap& picture, int threshold,
-                                          RecordingLog& log) {
+std::vector<std::uint8_t> BinarizeToFrame(const Bitmap& picture, int threshold, RecordingLog& log) {
     std::vector<std::uint8_t> frame(kFrameBytes, 0xAA);
     imaging::Binarize(picture, frame, threshold, log);
     return frame;
@@ -147,8 +146,7 @@ TEST(WorkingPictureTest, LargerPicturesAreCroppedToTheirTopLeft) {
     Bitmap big = Uniform(0, 0, 0, 600, 500);
     SetPixel(big, 479, 479, 255, 255, 255);  // inside the kept corner
     SetPixel(big, 480, 0, 255, 255, 255);    // cut off
-    const Bitmap working =
-        imaging::PrepareWorkingPicture([&](Bitmap& target) { target = big; });
+    const Bitmap working = imaging::PrepareWorkingPicture([&](Bitmap& target) { target = big; });
     ASSERT_EQ(working.Width(), kSide);
     ASSERT_EQ(working.Height(), kSide);
     EXPECT_EQ(working.Row(479)[3 * 479 + 2], 255);
@@ -157,13 +155,12 @@ TEST(WorkingPictureTest, LargerPicturesAreCroppedToTheirTopLeft) {
 
 TEST(WorkingPictureTest, SmallerPicturesAreExtendedWithWhiteNotScaled) {
     Bitmap small = Uniform(0, 0, 0, 100, 50);
-    const Bitmap working =
-        imaging::PrepareWorkingPicture([&](Bitmap& target) { target = small; });
+    const Bitmap working = imaging::PrepareWorkingPicture([&](Bitmap& target) { target = small; });
     ASSERT_EQ(working.Width(), kSide);
     ASSERT_EQ(working.Height(), kSide);
-    EXPECT_EQ(working.Row(49)[3 * 99], 0);       // the original, unscaled
-    EXPECT_EQ(working.Row(49)[3 * 100], 255);    // added to the right
-    EXPECT_EQ(working.Row(50)[0], 255);          // added below
+    EXPECT_EQ(working.Row(49)[3 * 99], 0);     // the original, unscaled
+    EXPECT_EQ(working.Row(49)[3 * 100], 255);  // added to the right
+    EXPECT_EQ(working.Row(50)[0], 255);        // added below
     EXPECT_EQ(working.Row(479)[3 * 479 + 1], 255);
 }
 

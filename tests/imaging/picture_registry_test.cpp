@@ -23,7 +23,7 @@ using imaging::TJPEGImage;
 using jpeg_test::TestFile;
 
 class PictureRegistryTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override { Forget(); }
     void TearDown() override {
         Forget();
@@ -39,7 +39,7 @@ class PictureRegistryTest : public ::testing::Test {
         return target;
     }
 
-  private:
+private:
     static void Forget() {
         imaging::UnregisterJPEGFormat();
         imaging::UnregisterFileFormat("xyz");

@@ -25,10 +25,9 @@ protected:
 TEST_F(HandshakeTest, FreshModuleIsFoundAtPowerUpSpeedAndMovedToTheChosenOne) {
     StartModule({});
     EXPECT_EQ(Negotiate(), NegotiationOutcome::Connected);
-    EXPECT_EQ(HostLines(), (std::vector<HostLine>{
-                               {2400, "hello, please set baudrate to: 0\n"},
-                               {2400, "hello, please set baudrate to: 921600\n"},
-                               {921600, "hello, please set baudrate to: 0\n"}}));
+    EXPECT_EQ(HostLines(), (std::vector<HostLine>{{2400, "hello, please set baudrate to: 0\n"},
+                                                  {2400, "hello, please set baudrate to: 921600\n"},
+                                                  {921600, "hello, please set baudrate to: 0\n"}}));
     EXPECT_EQ(m_log.Texts(), (Lines{"baudrate 2400...", "yes, current baudrate is: 2400\n",
                                     "baudrate 2400...", "yes, current baudrate is: 2400\n",
                                     "baudrate 921600...", "yes, current baudrate is: 921600\n",
@@ -42,14 +41,15 @@ TEST_F(HandshakeTest, ModuleAlreadyAtTheChosenSpeedIsAskedForNoChange) {
     options.start_baud = 3037974;
     StartModule(options);
     EXPECT_EQ(Negotiate("3037974"), NegotiationOutcome::Connected);
-    EXPECT_EQ(HostLines(), (std::vector<HostLine>{
-                               {3037974, "hello, please set baudrate to: 0\n"},
-                               {3037974, "hello, please set baudrate to: 0\n"},
-                               {3037974, "hello, please set baudrate to: 0\n"}}));
-    EXPECT_EQ(m_log.Lines(), (Lines{"baudrate 2400...", "baudrate 9600...", "baudrate 115200...",
-                                    "baudrate 921600...", "baudrate 2016806...",
-                                    "baudrate 3037974...", "baudrate 3037974...",
-                                    "baudrate 3037974...", "初始化成功，双方的当前波特率：3037974"}));
+    EXPECT_EQ(HostLines(),
+              (std::vector<HostLine>{{3037974, "hello, please set baudrate to: 0\n"},
+                                     {3037974, "hello, please set baudrate to: 0\n"},
+                                     {3037974, "hello, please set baudrate to: 0\n"}}));
+    EXPECT_EQ(
+        m_log.Lines(),
+        (Lines{"baudrate 2400...", "baudrate 9600...", "baudrate 115200...", "baudrate 921600...",
+               "baudrate 2016806...", "baudrate 3037974...", "baudrate 3037974...",
+               "baudrate 3037974...", "初始化成功，双方的当前波特率：3037974"}));
 }
 
 TEST_F(HandshakeTest, ProbesAtWrongSpeedsLogOnlyTheirNoise) {

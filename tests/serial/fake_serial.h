@@ -19,7 +19,9 @@ public:
         bool is_reply;
         std::string text;
     };
-    void LogLine(std::string_view text) override { m_entries.push_back({false, std::string(text)}); }
+    void LogLine(std::string_view text) override {
+        m_entries.push_back({false, std::string(text)});
+    }
     void LogReply(std::string_view bytes) override {
         m_entries.push_back({true, std::string(bytes)});
     }
@@ -32,7 +34,8 @@ public:
     std::vector<std::string> Lines() const {  // the panel's own lines only
         std::vector<std::string> lines;
         for (const Entry& e : m_entries)
-            if (!e.is_reply) lines.push_back(e.text);
+            if (!e.is_reply)
+                lines.push_back(e.text);
         return lines;
     }
 
@@ -65,7 +68,8 @@ public:
         return m_line.input.size();
     }
     std::optional<std::size_t> Read(std::uint8_t* dst, std::size_t max) override {
-        if (m_line.read_fails) return std::nullopt;
+        if (m_line.read_fails)
+            return std::nullopt;
         std::size_t n = 0;
         while (n < max && !m_line.input.empty()) {
             dst[n++] = static_cast<std::uint8_t>(m_line.input.front());
@@ -90,7 +94,8 @@ public:
     std::vector<std::string> candidates = {"ttyS0"};
 
     std::unique_ptr<serial::SerialDevice> OpenExclusive(const std::string& path) override {
-        if (!existing.count(path) || m_held.count(path)) return nullptr;
+        if (!existing.count(path) || m_held.count(path))
+            return nullptr;
         line.input.assign(line.queued_at_open.begin(), line.queued_at_open.end());
         return std::make_unique<HeldDevice>(*this, path);
     }

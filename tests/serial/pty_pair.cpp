@@ -17,7 +17,9 @@ PtyPair::PtyPair() {
     m_slave_path = ::ptsname(m_master);
 }
 
-PtyPair::~PtyPair() { CloseMaster(); }
+PtyPair::~PtyPair() {
+    CloseMaster();
+}
 
 void PtyPair::CloseMaster() {
     if (m_master >= 0) {

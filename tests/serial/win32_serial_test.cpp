@@ -49,7 +49,7 @@ bool RunningUnderWine() {
 // The native platform, counting polls and noting at which poll each chunk was read, so a
 // read's end can be checked in polls as the link counts them.
 class CountingPlatform final : public serial::SerialPlatform {
-  public:
+public:
     struct Chunk {
         int poll;
         std::size_t bytes;
@@ -79,9 +79,9 @@ class CountingPlatform final : public serial::SerialPlatform {
         m_chunks.clear();
     }
 
-  private:
+private:
     class CountingDevice final : public serial::SerialDevice {
-      public:
+    public:
         CountingDevice(CountingPlatform& owner, std::unique_ptr<serial::SerialDevice> device)
             : m_owner(owner), m_device(std::move(device)) {}
         bool ApplyLineSettings(std::int32_t baud) override {
@@ -99,7 +99,7 @@ class CountingPlatform final : public serial::SerialPlatform {
             return m_device->Write(src, count);
         }
 
-      private:
+    private:
         CountingPlatform& m_owner;
         std::unique_ptr<serial::SerialDevice> m_device;
     };
@@ -149,7 +149,7 @@ TEST(Win32NoPortTest, AFileOpensButIsNoPortAndStaysUntouched) {
 }
 
 class Win32MissingPortTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         const std::optional<std::string> missing = EnvText("LINK_TEST_MISSING_PORT");
         if (!missing) {
@@ -174,7 +174,7 @@ TEST_F(Win32MissingPortTest, AMissingPortNeitherOpensNorIsListed) {
 
 // A module on LINK_TEST_PORT at LINK_TEST_MODULE_BAUD.
 class Win32ModuleTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         const std::optional<std::string> port = EnvText("LINK_TEST_PORT");
         if (!port) {

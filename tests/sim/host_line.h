@@ -8,7 +8,7 @@ namespace sim_testing {
 // The host's end of the line, opened from the test with plain system calls: the slave of
 // the module's pseudo-terminal, raw at a speed of the test's choosing.
 class HostLine {
-  public:
+public:
     HostLine(const std::string& path, int baud);
     ~HostLine();
     HostLine(const HostLine&) = delete;
@@ -24,7 +24,7 @@ class HostLine {
     // Everything that arrives within `span`.
     std::string ReadFor(std::chrono::milliseconds span);
 
-  private:
+private:
     int m_fd = -1;
 };
 

@@ -25,7 +25,7 @@ using namespace std::chrono_literals;
 using sim_testing::HostLine;
 
 class Lcdsim {
-  public:
+public:
     explicit Lcdsim(std::vector<std::string> args) {
         int out[2];
         if (::pipe2(out, O_CLOEXEC) != 0) {
@@ -93,7 +93,7 @@ class Lcdsim {
         return std::nullopt;
     }
 
-  private:
+private:
     pid_t m_pid = -1;
     int m_stdout = -1;
     std::optional<int> m_exit_status;

@@ -42,7 +42,7 @@ ModuleOptions Fast() {
 
 // A directory of its own for the files a test makes, removed afterwards.
 class ScratchDir {
-  public:
+public:
     ScratchDir() {
         char templ[] = "/tmp/lcdsim_test_XXXXXX";
         m_path = ::mkdtemp(templ);
@@ -50,7 +50,7 @@ class ScratchDir {
     ~ScratchDir() { std::filesystem::remove_all(m_path); }
     std::string File(const std::string& name) const { return m_path + "/" + name; }
 
-  private:
+private:
     std::string m_path;
 };
 
