@@ -63,14 +63,19 @@ DesktopSession::DesktopSession() {
         m_problem = missing.toStdString();
         return;
     }
+    // A display number nobody holds; and the server answering must be ours, not one that
+    // is still shutting down on that number.
     for (int number = 140; number < 200 && m_display.isEmpty(); ++number) {
-        if (QFile::exists(QString("/tmp/.X11-unix/X%1").arg(number))) {
+        if (QFile::exists(QString("/tmp/.X11-unix/X%1").arg(number)) ||
+            QFile::exists(QString("/tmp/.X%1-lock").arg(number))) {
             continue;
         }
         const QString display = QString(":%1").arg(number);
         Start("Xvfb", {display, "-screen", "0", "1280x1024x24", "-nolisten", "tcp"}, "/");
+        const long long server = m_children.empty() ? -1 : m_children.back();
         if (WaitUntil([&] { return RunCommand("xdpyinfo", {}, display).exit_code == 0; },
-                      std::chrono::seconds(10))) {
+                      std::chrono::seconds(10)) &&
+            ::kill(static_cast<pid_t>(server), 0) == 0) {
             m_display = display;
         }
     }
@@ -79,21 +84,26 @@ DesktopSession::DesktopSession() {
     }
 }
 
+// Ends what the session started, newest first, and waits until each is gone, so that the
+// next session finds its display number free.
 DesktopSession::~DesktopSession() {
     for (auto it = m_children.rbegin(); it != m_children.rend(); ++it) {
-        ::kill(static_cast<pid_t>(*it), SIGTERM);
+        const auto pid = static_cast<pid_t>(*it);
+        ::kill(pid, SIGTERM);
+        WaitUntil([&] { return ::kill(pid, 0) != 0; }, std::chrono::seconds(3));
     }
 }
 
 void DesktopSession::Start(const QString& program, const QStringList& arguments,
-                           const QString& directory) {
+                           const QString& directory, const QString& output_file) {
     QProcess process;
     process.setProcessEnvironment(EnvironmentFor(m_display));
     process.setProgram(program);
     process.setArguments(arguments);
     process.setWorkingDirectory(directory);
-    process.setStandardOutputFile(QProcess::nullDevice());
-    process.setStandardErrorFile(QProcess::nullDevice());
+    const QString output = output_file.isEmpty() ? QProcess::nullDevice() : output_file;
+    process.setStandardOutputFile(output);
+    process.setStandardErrorFile(output);
     qint64 pid = 0;
     if (process.startDetached(&pid)) {
         m_children.push_back(pid);

@@ -34,8 +34,10 @@ public:
     const std::string& Problem() const { return m_problem; }
     const QString& Display() const { return m_display; }
 
-    // Starts a program on the display, in `directory`; killed with the session.
-    void Start(const QString& program, const QStringList& arguments, const QString& directory);
+    // Starts a program on the display, in `directory`; killed with the session. What it
+    // prints goes to `output_file`, if one is named.
+    void Start(const QString& program, const QStringList& arguments, const QString& directory,
+               const QString& output_file = {});
     // The first window of the program with this class, waiting for it to be mapped.
     QString FindWindow(const QString& window_class);
     void Click(const QString& window, int x, int y);

@@ -41,7 +41,8 @@ protected:
                     s_folder->filePath("demo480x480-4.jpg"));
         s_module = new sim::PtyModule({});
         s_module->Start();
-        s_desktop->Start(PANEL_BINARY, {"--port", "COM7"}, s_folder->path());
+        s_desktop->Start(PANEL_BINARY, {"--port", "COM7"}, s_folder->path(),
+                         s_folder->filePath("panel.log"));
         s_window = s_desktop->FindWindow("lcdpanel");
     }
     static void TearDownTestSuite() {
@@ -53,7 +54,14 @@ protected:
         if (!s_desktop->Problem().empty()) {
             GTEST_SKIP() << s_desktop->Problem();
         }
-        ASSERT_FALSE(s_window.isEmpty()) << "the panel's window never appeared";
+        ASSERT_FALSE(s_window.isEmpty())
+            << "the panel's window never appeared on " << s_desktop->Display().toStdString()
+            << "; it printed:\n"
+            << PanelOutput();
+    }
+    static std::string PanelOutput() {
+        QFile log(s_folder->filePath("panel.log"));
+        return log.open(QIODevice::ReadOnly) ? log.readAll().toStdString() : "(nothing)";
     }
     void Click(QPoint at) { s_desktop->Click(s_window, at.x(), at.y()); }
     QString Scratch(const QString& name) { return s_folder->filePath(name); }
