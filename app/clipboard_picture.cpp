@@ -21,10 +21,13 @@ QSize SquareCrop(int width, int height) {
     return {width, width * kHeight / kWidth};
 }
 
-// A view of the picture's top-left part, sharing its pixels.
+// A view of the picture's top-left part, sharing its pixels (and its palette, which a
+// palette or one-bit picture cannot do without).
 QImage TopLeft(const QImage& picture, QSize size) {
-    return QImage(picture.constBits(), size.width(), size.height(), picture.bytesPerLine(),
-                  picture.format());
+    QImage view(picture.constBits(), size.width(), size.height(), picture.bytesPerLine(),
+                picture.format());
+    view.setColorTable(picture.colorTable());
+    return view;
 }
 
 }  // namespace

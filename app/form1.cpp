@@ -303,20 +303,13 @@ void TForm1::CheckBox4Click() {
 }
 
 // Takes a picture offered on the clipboard into Image1, empties the clipboard so that the
-// picture is taken once, and sends it on when auto-send is on. A picture that cannot be
-// read is dropped from the clipboard as well, so that it is reported once, not every tick.
+// picture is taken once, and sends it on when auto-send is on.
 void TForm1::Timer1Timer() {
     if (!CheckBox2->isChecked() || !m_clipboard.HasBitmap()) {
         return;
     }
     Image1->Clear();
-    QImage picture;
-    try {
-        picture = m_clipboard.CopyBitmap();
-    } catch (...) {
-        m_clipboard.Empty();
-        throw;
-    }
+    const QImage picture = m_clipboard.CopyBitmap();
     Image1->SetBitmap(ComposeClipboardPicture(picture, CheckBox3->isChecked()));
     m_clipboard.Empty();
     if (CheckBox1->isChecked()) {

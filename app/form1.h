@@ -23,7 +23,7 @@ class QSlider;
 class QTimer;
 class TRadioGroup;
 
-// The panel's one window. Controls keep the names the operator's manual uses.
+// The panel's one window. Controls keep their numbered names (Button1, CheckBox2, ...).
 class TForm1 : public QWidget {
     Q_OBJECT
 

@@ -35,19 +35,27 @@ public:
 // A clipboard the test fills; it counts how often the panel emptied it.
 class FakeClipboard : public ClipboardSource {
 public:
-    bool HasBitmap() override { return !picture.isNull(); }
+    bool HasBitmap() override { return !picture.isNull() && !refused; }
     QImage CopyBitmap() override {
-        if (unreadable)
+        if (unreadable) {
+            refused = true;
             throw std::runtime_error("The clipboard's picture cannot be read");
+        }
         return picture;
     }
     void Empty() override {
         picture = QImage();
-        unreadable = false;
         ++emptied;
+    }
+    // Another program copies a picture: a new clipboard content.
+    void Offer(const QImage& offered, bool readable = true) {
+        picture = offered;
+        unreadable = !readable;
+        refused = false;
     }
     QImage picture;
     bool unreadable = false;
+    bool refused = false;
     int emptied = 0;
 };
 
