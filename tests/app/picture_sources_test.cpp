@@ -6,12 +6,15 @@
 
 #include "app/picture_box.h"
 #include "form_fixture.h"
+#include "test_pictures.h"
 #include "imaging/jpeg_image.h"
 
 namespace {
 
 using imaging::Bitmap;
+using testing_support::ExpectedFrame;
 using testing_support::FormFixture;
+using testing_support::RandomPicture;
 
 class PictureSourcesTest : public FormFixture {
 protected:
@@ -21,33 +24,6 @@ protected:
         return qRgb(p[2], p[1], p[0]);
     }
 };
-
-QImage RandomPicture(int width, int height, unsigned seed) {
-    QImage picture(width, height, QImage::Format_RGB32);
-    std::mt19937 rng(seed);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            picture.setPixel(x, y, qRgb(rng() % 256, rng() % 256, rng() % 256));
-    return picture;
-}
-
-// The module's frame for the top-left 480 x 480 of a picture, automatic threshold.
-std::vector<std::uint8_t> ExpectedFrame(const QImage& picture) {
-    std::vector<int> luma(480 * 480);
-    long long sum = 0;
-    for (int y = 0; y < 480; ++y)
-        for (int x = 0; x < 480; ++x) {
-            const QRgb c = picture.pixel(x, y);
-            luma[y * 480 + x] = (77 * qRed(c) + 151 * qGreen(c) + 28 * qBlue(c)) / 256;
-            sum += luma[y * 480 + x];
-        }
-    const int mean = static_cast<int>(sum / (480 * 480));
-    std::vector<std::uint8_t> frame(28800, 0);
-    for (int i = 0; i < 480 * 480; ++i)
-        if (luma[i] > mean)
-            frame[i / 8] |= static_cast<std::uint8_t>(0x80 >> (i % 8));
-    return frame;
-}
 
 TEST_F(PictureSourcesTest, WidePictureWithScalingIsItsLeftHalfAndIsSentAtOnce) {
     StartModule();
