@@ -69,48 +69,52 @@ TEST_F(HandshakeTest, ProbesAtWrongSpeedsLogOnlyTheirNoise) {
     EXPECT_EQ(m_module->Baud(), 921600);
 }
 
-TEST_F(HandshakeTest, NoModuleTriesEverySpeedThenGivesUpWithThePortClosed) {
+// A module that fails the link somewhere: the outcome, the panel's last line, and the
+// port closed.
+struct FailureCase {
+    const char* name;
     sim::ModuleOptions options;
-    options.silent = true;
-    StartModule(options);
-    EXPECT_EQ(Negotiate(), NegotiationOutcome::ModuleNotFound);
+    NegotiationOutcome outcome;
+    std::string last_line;
+};
+
+sim::ModuleOptions With(void (*set)(sim::ModuleOptions&)) {
+    sim::ModuleOptions options;
+    set(options);
+    return options;
+}
+
+TEST_F(HandshakeTest, FailuresAreNamedAndLeaveThePortClosed) {
+    const FailureCase cases[] = {
+        {"no module", With([](auto& o) { o.silent = true; }), NegotiationOutcome::ModuleNotFound,
+         kFound},
+        {"a NUL before the mark", With([](auto& o) { o.reply_prefix = std::string(1, '\0'); }),
+         NegotiationOutcome::ModuleNotFound, kFound},
+        {"refused change", With([](auto& o) { o.refuse_speed_change = true; }),
+         NegotiationOutcome::ChangeRefused, "设置新波特率失败。"},
+        {"silence after the change", With([](auto& o) { o.mute_after_speed_change = true; }),
+         NegotiationOutcome::NotFollowed, "错误：设置新波特率后，未能正确初始化。"},
+    };
+    for (const FailureCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_log = {};
+        StartModule(c.options);
+        EXPECT_EQ(Negotiate(), c.outcome);
+        EXPECT_EQ(m_log.Lines().back(), c.last_line);
+        EXPECT_FALSE(m_link.IsOpen());
+    }
+    // With no module, each of the seven speeds was tried once, in order.
+    m_log = {};
+    StartModule(With([](auto& o) { o.silent = true; }));
+    Negotiate();
     EXPECT_EQ(m_log.Texts(), (Lines{"baudrate 2400...", "baudrate 9600...", "baudrate 115200...",
                                     "baudrate 921600...", "baudrate 2016806...",
                                     "baudrate 3037974...", "baudrate 5000000...", kFound}));
-    EXPECT_FALSE(m_link.IsOpen());
 }
 
-TEST_F(HandshakeTest, BytesBeforeTheMarkAreAcceptedButNotANul) {
-    sim::ModuleOptions options;
-    options.reply_prefix = "#boot ok# ";
-    StartModule(options);
+TEST_F(HandshakeTest, BytesBeforeTheMarkAreAccepted) {
+    StartModule(With([](auto& o) { o.reply_prefix = "#boot ok# "; }));
     EXPECT_EQ(Negotiate(), NegotiationOutcome::Connected);
-
-    m_log = {};
-    options.reply_prefix = std::string("\0", 1);
-    StartModule(options);
-    EXPECT_EQ(Negotiate(), NegotiationOutcome::ModuleNotFound);
-    // Each reply is logged as the text before its NUL: an empty line.
-    EXPECT_EQ(m_log.Texts()[1], "");
-    EXPECT_FALSE(m_link.IsOpen());
-}
-
-TEST_F(HandshakeTest, RefusedChangeAndSilenceAfterTheChangeCloseThePort) {
-    sim::ModuleOptions options;
-    options.refuse_speed_change = true;
-    StartModule(options);
-    EXPECT_EQ(Negotiate(), NegotiationOutcome::ChangeRefused);
-    EXPECT_EQ(m_log.Lines().back(), "设置新波特率失败。");
-    EXPECT_FALSE(m_link.IsOpen());
-
-    m_log = {};
-    options = {};
-    options.mute_after_speed_change = true;
-    StartModule(options);
-    EXPECT_EQ(Negotiate(), NegotiationOutcome::NotFollowed);
-    EXPECT_EQ(m_log.Lines(), (Lines{"baudrate 2400...", "baudrate 2400...", "baudrate 921600...",
-                                    "错误：设置新波特率后，未能正确初始化。"}));
-    EXPECT_FALSE(m_link.IsOpen());
 }
 
 TEST_F(HandshakeTest, ChosenTextThatIsNoNumberStopsAfterFindingTheModule) {

@@ -10,152 +10,106 @@ namespace {
 using testing_support::RecordingLog;
 using testing_support::ScriptedPlatform;
 
-class ReadReplyTest : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_TRUE(m_link.OpenPort("/dev/ttyS0", 9600)); }
-
-    std::size_t Read(std::size_t capacity = sizeof m_buffer) {
-        std::memset(m_buffer, 0, sizeof m_buffer);
-        return m_link.ReadReply(m_buffer, capacity, '\n');
-    }
-    int Polls() const { return m_platform.line.polls; }
-    std::string Stored(std::size_t n) const { return std::string(m_buffer, m_buffer + n); }
-
-    ScriptedPlatform m_platform;
-    RecordingLog m_log;
-    serial::SerialLink m_link{m_platform, m_log};
-    std::uint8_t m_buffer[512];
+// One read, timed in polls: what arrives when, and what the read must make of it.
+struct ReadCase {
+    const char* name;
+    std::map<int, std::string> chunks_at_poll;
+    std::size_t capacity;
+    std::size_t length;               // returned
+    int polls;                        // sleeps until the read ended
+    std::vector<std::string> logged;  // replies logged
+    int status_fails_from_poll = 0;
+    bool read_fails = false;
 };
 
-TEST_F(ReadReplyTest, SilenceEndsAfter101EmptyPollsAndLogsNothing) {
-    EXPECT_EQ(Read(), 0u);
-    EXPECT_EQ(Polls(), 101);
-    EXPECT_TRUE(m_log.Entries().empty());
-    EXPECT_EQ(m_buffer[0], 0);
+const std::string kNulReply("ab\0cd\n", 6);
+
+const ReadCase kCases[] = {
+    {"silence ends after 101 empty polls, logging nothing", {}, 512, 0, 101, {}},
+    {"a terminated chunk ends at once", {{1, "OK\n"}}, 512, 3, 1, {"OK\n"}},
+    {"an unterminated chunk ends 11 quiet polls later", {{1, "abc"}}, 512, 3, 12, {"abc"}},
+    {"the quiet count restarts at 90, not 0, after a chunk", {{50, "abc"}}, 512, 3, 61, {"abc"}},
+    {"a chunk after 10 quiet polls joins the reply",
+     {{1, "yes, cur"}, {12, "rent\n"}},
+     512,
+     13,
+     12,
+     {"yes, current\n"}},
+    {"a chunk after 11 quiet polls does not",
+     {{1, "yes, cur"}, {13, "rent\n"}},
+     512,
+     8,
+     12,
+     {"yes, cur"}},
+    {"several line feeds in one chunk are one entry", {{1, "a\nb\n"}}, 512, 4, 1, {"a\nb\n"}},
+    {"a full buffer stops the read", {{1, "0123"}, {3, "456789"}}, 8, 7, 3, {"0123456"}},
+    {"a NUL hides the line feed from the search and the log", {{1, kNulReply}}, 512, 6, 12, {"ab"}},
+    {"a NUL first logs an empty line", {{1, std::string("\0yes\n", 5)}}, 512, 5, 12, {""}},
+    {"failed status queries count as empty polls", {{1, "OK\n"}}, 512, 0, 101, {}, 1},
+    {"a device vanishing mid-reply still ends the read", {{1, "abc"}}, 512, 3, 12, {"abc"}, 2},
+    {"a failed read of waiting bytes counts as an empty poll",
+     {{1, "OK\n"}},
+     512,
+     0,
+     101,
+     {},
+     0,
+     true},
+};
+
+class ReadReplyTest : public ::testing::TestWithParam<ReadCase> {};
+
+TEST_P(ReadReplyTest, EndsAtTheRightPollWithTheRightText) {
+    const ReadCase& c = GetParam();
+    SCOPED_TRACE(c.name);
+    ScriptedPlatform platform;
+    RecordingLog log;
+    serial::SerialLink link(platform, log);
+    ASSERT_TRUE(link.OpenPort("/dev/ttyS0", 9600));
+    platform.line.chunks_at_poll = c.chunks_at_poll;
+    platform.line.status_fails_from_poll = c.status_fails_from_poll;
+    platform.line.read_fails = c.read_fails;
+    std::vector<std::uint8_t> buffer(c.capacity, 0);
+
+    EXPECT_EQ(link.ReadReply(buffer.data(), c.capacity, '\n'), c.length);
+    EXPECT_EQ(platform.line.polls, c.polls);
+    EXPECT_EQ(log.Texts(), c.logged);
+    EXPECT_EQ(buffer[std::min(c.length, c.capacity - 1)], 0) << "a NUL follows the text";
 }
 
-TEST_F(ReadReplyTest, TerminatedChunkEndsAtOnceAndIsOneLogLine) {
-    m_platform.line.chunks_at_poll = {{1, "OK\n"}};
-    EXPECT_EQ(Read(), 3u);
-    EXPECT_EQ(Polls(), 1);
-    ASSERT_EQ(m_log.Entries().size(), 1u);
-    EXPECT_TRUE(m_log.Entries()[0].is_reply);
-    EXPECT_EQ(m_log.Entries()[0].text, "OK\n");
-}
+INSTANTIATE_TEST_SUITE_P(Cases, ReadReplyTest, ::testing::ValuesIn(kCases),
+                         [](const auto& info) { return "case" + std::to_string(info.index); });
 
-TEST_F(ReadReplyTest, UnterminatedChunkEndsAfterElevenQuietPolls) {
-    m_platform.line.chunks_at_poll = {{1, "abc"}};
-    EXPECT_EQ(Read(), 3u);
-    EXPECT_EQ(Polls(), 1 + 11);
-    EXPECT_EQ(m_log.Texts(), std::vector<std::string>{"abc"});
-}
+TEST(SerialLinkTest, BytesBeyondTheRoomAndLeftoversStartTheNextReply) {
+    ScriptedPlatform platform;
+    RecordingLog log;
+    serial::SerialLink link(platform, log);
+    platform.line.queued_at_open = "stale\nnew";
+    ASSERT_TRUE(link.OpenPort("/dev/ttyS0", 9600));
+    std::uint8_t buffer[64] = {};
+    // A line feed left from an earlier exchange ends the read with its first chunk.
+    EXPECT_EQ(link.ReadReply(buffer, sizeof buffer, '\n'), 9u);
+    EXPECT_EQ(platform.line.polls, 1);
 
-TEST_F(ReadReplyTest, QuietCountRestartsAtNinetyAfterEveryChunk) {
-    // 49 empty polls before the chunk; a count that kept them, or restarted at 0, would
-    // end the read at another poll.
-    m_platform.line.chunks_at_poll = {{50, "abc"}};
-    EXPECT_EQ(Read(), 3u);
-    EXPECT_EQ(Polls(), 50 + 11);
-}
-
-TEST_F(ReadReplyTest, ChunkAfterTenQuietPollsJoinsTheReplyButNotAfterEleven) {
-    m_platform.line.chunks_at_poll = {{1, "yes, cur"}, {12, "rent\n"}};
-    EXPECT_EQ(Read(), 13u);
-    EXPECT_EQ(Polls(), 12);
-    EXPECT_EQ(m_log.Texts(), std::vector<std::string>{"yes, current\n"});
-
-    m_platform.line = {};
-    m_platform.line.chunks_at_poll = {{1, "yes, cur"}, {13, "rent\n"}};
-    EXPECT_EQ(Read(), 8u);
-    EXPECT_EQ(Polls(), 12);
-}
-
-TEST_F(ReadReplyTest, TerminatorIsSoughtOverTheWholeTextNotJustTheNewChunk) {
-    // A line feed left waiting from an earlier exchange ends the next read at once, and
-    // whatever came with it is part of this reply.
-    m_platform.line.queued_at_open = "stale\nnew";
-    ASSERT_TRUE(m_link.OpenPort("/dev/ttyS0", 9600));
-    EXPECT_EQ(Read(), 9u);
-    EXPECT_EQ(Polls(), 1);
-    EXPECT_EQ(m_log.Texts(), std::vector<std::string>{"stale\nnew"});
-}
-
-TEST_F(ReadReplyTest, SeveralLineFeedsInOneChunkAreOneEntry) {
-    m_platform.line.chunks_at_poll = {{1, "a\nb\n"}};
-    EXPECT_EQ(Read(), 4u);
-    EXPECT_EQ(m_log.Texts(), std::vector<std::string>{"a\nb\n"});
-}
-
-TEST_F(ReadReplyTest, FullBufferStopsWithNulLastAndTheRestStaysQueued) {
-    m_platform.line.chunks_at_poll = {{1, "0123456789abcdefghij"}};
-    EXPECT_EQ(Read(8), 7u);
-    EXPECT_EQ(Stored(8), std::string("0123456\0", 8));
-    EXPECT_EQ(Polls(), 1);
-    EXPECT_EQ(m_platform.line.input.size(), 13u);
-
-    EXPECT_EQ(Read(), 13u);  // the rest becomes the next reply
-    EXPECT_EQ(Stored(13), "789abcdefghij");
-}
-
-TEST_F(ReadReplyTest, FullBufferIsReachedAcrossChunks) {
-    m_platform.line.chunks_at_poll = {{1, "0123"}, {3, "456789"}};
-    EXPECT_EQ(Read(8), 7u);
-    EXPECT_EQ(Polls(), 3);
-    EXPECT_EQ(m_buffer[7], 0);
-}
-
-TEST_F(ReadReplyTest, NulBeforeLineFeedHidesItFromTheSearchAndTheLog) {
-    m_platform.line.chunks_at_poll = {{1, std::string("ab\0cd\n", 6)}};
-    EXPECT_EQ(Read(), 6u);
-    EXPECT_EQ(Polls(), 1 + 11);  // ran on to silence
-    EXPECT_EQ(m_log.Texts(), std::vector<std::string>{"ab"});
-
-    m_platform.line = {};
-    m_log = {};
-    m_platform.line.chunks_at_poll = {{1, std::string("\0yes\n", 5)}};
-    EXPECT_EQ(Read(), 5u);
-    ASSERT_EQ(m_log.Entries().size(), 1u);
-    EXPECT_EQ(m_log.Entries()[0].text, "");  // something arrived, so an empty line is logged
-}
-
-TEST_F(ReadReplyTest, FailedStatusQueriesCountAsEmptyPolls) {
-    m_platform.line.status_fails_from_poll = 1;
-    EXPECT_EQ(Read(), 0u);
-    EXPECT_EQ(Polls(), 101);
-}
-
-TEST_F(ReadReplyTest, DeviceVanishingMidReplyStillEndsTheRead) {
-    m_platform.line.chunks_at_poll = {{1, "abc"}};
-    m_platform.line.status_fails_from_poll = 2;
-    EXPECT_EQ(Read(), 3u);
-    EXPECT_EQ(Polls(), 1 + 11);
-    EXPECT_EQ(m_log.Texts(), std::vector<std::string>{"abc"});
-}
-
-TEST_F(ReadReplyTest, FailedReadOfWaitingBytesCountsAsEmptyPoll) {
-    m_platform.line.chunks_at_poll = {{1, "OK\n"}};
-    m_platform.line.read_fails = true;
-    EXPECT_EQ(Read(), 0u);
-    EXPECT_EQ(Polls(), 101);
-    EXPECT_TRUE(m_log.Entries().empty());
+    platform.line.chunks_at_poll = {{2, "0123456789abcdefghij"}};
+    EXPECT_EQ(link.ReadReply(buffer, 8, '\n'), 7u);
+    EXPECT_EQ(std::string(buffer, buffer + 8), std::string("0123456\0", 8));
+    EXPECT_EQ(link.ReadReply(buffer, sizeof buffer, '\n'), 13u);
+    EXPECT_EQ(std::string(buffer, buffer + 13), "789abcdefghij");
 }
 
 TEST(SerialLinkTest, OpenPortReplacesTheOpenPortAndFailureLeavesNone) {
     ScriptedPlatform platform;
     RecordingLog log;
     serial::SerialLink link(platform, log);
-    EXPECT_FALSE(link.IsOpen());
     ASSERT_TRUE(link.OpenPort("/dev/ttyS0", 2400));
     // The same path again: only possible because the old handle is closed first.
     ASSERT_TRUE(link.OpenPort("/dev/ttyS0", 9600));
-
     platform.line.refuse_settings = true;
     EXPECT_FALSE(link.OpenPort("/dev/ttyS0", 5000000));
     EXPECT_FALSE(link.IsOpen());
-    // A refused setting closes the device: nothing holds the path afterwards.
-    platform.line.refuse_settings = false;
+    platform.line.refuse_settings = false;  // the refused device was closed again
     EXPECT_TRUE(link.OpenPort("/dev/ttyS0", 9600));
-
     EXPECT_FALSE(link.OpenPort("/dev/missing", 9600));
     EXPECT_FALSE(link.IsOpen());
     EXPECT_TRUE(log.Entries().empty());
