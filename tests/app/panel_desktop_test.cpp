@@ -11,8 +11,8 @@
 #include <random>
 
 #include "desktop_session.h"
-#include "test_pictures.h"
 #include "sim/module_sim.h"
+#include "test_pictures.h"
 
 namespace {
 
@@ -57,10 +57,9 @@ protected:
         if (!s_desktop->Problem().empty()) {
             GTEST_SKIP() << s_desktop->Problem();
         }
-        ASSERT_FALSE(s_window.isEmpty())
-            << "the panel's window never appeared on " << s_desktop->Display().toStdString()
-            << "; it printed:\n"
-            << PanelOutput();
+        ASSERT_FALSE(s_window.isEmpty()) << "the panel's window never appeared on "
+                                         << s_desktop->Display().toStdString() << "; it printed:\n"
+                                         << PanelOutput();
     }
     static std::string PanelOutput() {
         QFile log(s_folder->filePath("panel.log"));
@@ -170,6 +169,24 @@ TEST_F(PanelDesktopTest, UncheckedMonitorTakesNothing) {
     QThread::msleep(2500);  // more than two of the monitor's ticks
     EXPECT_EQ(s_module->FramesReceived(), frames);
     EXPECT_TRUE(s_desktop->ClipboardTargets().contains("image/png"));
+}
+
+TEST_F(PanelDesktopTest, HugePictureIsRefusedOnceAndThePanelCarriesOn) {
+    const int frames = s_module->FramesReceived();
+    Click(kClipboardMonitor);  // on again: the picture left from before is taken now
+    ASSERT_TRUE(s_module->WaitForFrames(frames + 1, 5s));
+    QImage huge(20000, 20000, QImage::Format_Mono);
+    huge.fill(1);
+    s_desktop->OfferPicture(huge, Scratch("huge.png"));
+    QThread::msleep(3500);  // three ticks: one refusal, no repeats
+    const testing_support::CommandResult windows = testing_support::RunCommand(
+        "xdotool", {"search", "--onlyvisible", "--name", "Velnor"}, s_desktop->Display());
+    EXPECT_EQ(QString::fromStdString(windows.output).split('\n', Qt::SkipEmptyParts).size(), 2)
+        << "the window and one message box";
+    EXPECT_TRUE(s_desktop->ClipboardTargets().contains("image/png")) << "left to its owner";
+    s_desktop->Key("Return");  // close the box; the panel goes on
+    Click(kSendPicture);
+    EXPECT_TRUE(s_module->WaitForFrames(frames + 2, 5s));
 }
 
 }  // namespace
