@@ -92,6 +92,7 @@ start_module() {
     local name=$1 ports=$2 output=$WORK/$1.sim pty='' port
     shift 2
     unmap_ports
+    : >"$output"
     "$LCDSIM" --no-pace --transcript "$WORK/$name.transcript" "$@" >"$output" 2>&1 &
     MODULE_PID=$!
     for _ in $(seq 50); do # lcdsim prints its pseudo-terminal's path first
