@@ -1,45 +1,27 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "imaging/graphic.h"
 
 namespace {
 
-using imaging::Bitmap;
-using imaging::PixelFormat;
-using imaging::TBitmapGraphic;
-
-TEST(BitmapGraphicTest, SizeChangesCropOrExtendAndNotify) {
-    Bitmap bitmap(4, 2, PixelFormat::Bgr24);
-    bitmap.Row(0)[0] = 7;
-    TBitmapGraphic picture(bitmap);
+TEST(BitmapGraphicTest, ChangesNotifyAndAnIndexedBitmapBringsItsPalette) {
+    imaging::TBitmapGraphic picture(imaging::Bitmap(4, 2, imaging::PixelFormat::Bgr24));
+    EXPECT_FALSE(picture.PaletteModified());
     int changes = 0;
-    picture.OnChange = [&] { ++changes; };
-
+    picture.OnChange = [&changes] { ++changes; };
     picture.SetWidth(6);
     picture.SetHeight(1);
-    EXPECT_EQ(changes, 2);
-    EXPECT_EQ(picture.Width(), 6);
-    EXPECT_EQ(picture.Height(), 1);
-    EXPECT_EQ(picture.DrawingBitmap().Row(0)[0], 7);
+    EXPECT_EQ(std::tuple(changes, picture.Width(), picture.Height()), std::tuple(2, 6, 1));
     EXPECT_EQ(picture.DrawingBitmap().Row(0)[3 * 5], 0xFF);  // extended with white
-
-    Bitmap copy;
-    picture.AssignTo(copy);
-    EXPECT_EQ(copy, picture.GetBitmap());
-}
-
-TEST(BitmapGraphicTest, IndexedBitmapBringsItsPalette) {
-    TBitmapGraphic picture;
-    EXPECT_TRUE(picture.IsEmpty());
-    EXPECT_FALSE(picture.PaletteModified());
-    picture.SetBitmap(Bitmap(3, 3, PixelFormat::Bgr24));
-    EXPECT_FALSE(picture.PaletteModified());
-    EXPECT_TRUE(picture.Palette().empty());
-
-    Bitmap indexed(3, 3, PixelFormat::Indexed8);
+    imaging::Bitmap indexed(3, 3, imaging::PixelFormat::Indexed8);
     indexed.SetPalette({{10, 20, 30}, {40, 50, 60}});
     picture.SetBitmap(indexed);
-    EXPECT_TRUE(picture.PaletteModified());
+    imaging::Bitmap copy;
+    picture.AssignTo(copy);
+    EXPECT_EQ(copy, indexed);
+    EXPECT_TRUE(changes == 3 && picture.PaletteModified());
     EXPECT_EQ(picture.Palette(), indexed.Palette());
 }
 
