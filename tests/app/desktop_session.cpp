@@ -71,7 +71,9 @@ DesktopSession::DesktopSession() {
             continue;
         }
         const QString display = QString(":%1").arg(number);
-        Start("Xvfb", {display, "-screen", "0", "1280x1024x24", "-nolisten", "tcp"}, "/");
+        // No reset when the last client leaves: a reset refuses the next connection.
+        Start("Xvfb", {display, "-screen", "0", "1280x1024x24", "-nolisten", "tcp", "-noreset"},
+              "/");
         const long long server = m_children.empty() ? -1 : m_children.back();
         if (WaitUntil([&] { return RunCommand("xdpyinfo", {}, display).exit_code == 0; },
                       std::chrono::seconds(10)) &&
