@@ -250,22 +250,23 @@ void TForm1::Button2Click() {
                            ComboBox2->currentText().toStdString());
 }
 
-void TForm1::RadioGroup3Click() {
-    if (RadioGroup3->ItemIndex() >= 0) {
-        m_commands.SendCommand(protocol::kLcdModelPrefix, RadioGroup3->ItemIndex());
+// A group's chosen item goes out as its index; a group with nothing chosen sends nothing.
+void TForm1::SendChoice(const TRadioGroup* group, const char* prefix) {
+    if (group->ItemIndex() >= 0) {
+        m_commands.SendCommand(prefix, group->ItemIndex());
     }
+}
+
+void TForm1::RadioGroup3Click() {
+    SendChoice(RadioGroup3, protocol::kLcdModelPrefix);
 }
 
 void TForm1::RadioGroup1Click() {
-    if (RadioGroup1->ItemIndex() >= 0) {
-        m_commands.SendCommand(protocol::kBrightnessPrefix, RadioGroup1->ItemIndex());
-    }
+    SendChoice(RadioGroup1, protocol::kBrightnessPrefix);
 }
 
 void TForm1::RadioGroup2Click() {
-    if (RadioGroup2->ItemIndex() >= 0) {
-        m_commands.SendCommand(protocol::kColorPrefix, RadioGroup2->ItemIndex());
-    }
+    SendChoice(RadioGroup2, protocol::kColorPrefix);
 }
 
 int TForm1::Threshold() const {

@@ -107,6 +107,7 @@ private:
     template <typename Signal, typename Sender>
     void On(Sender* sender, Signal signal, void (TForm1::*handler)());
 
+    void SendChoice(const TRadioGroup* group, const char* prefix);
     void CopyImage1(imaging::Bitmap& target) const;
     void ShowInImage2(const imaging::Bitmap& picture);
 

@@ -58,10 +58,6 @@ void Bitmap::SetHeight(int height) {
     Resize(m_width, height);
 }
 
-void Bitmap::SetSize(int width, int height) {
-    Resize(width, height);
-}
-
 std::uint8_t Bitmap::WhiteIndex() const {
     if (m_format == PixelFormat::Bgr24) {
         return kWhite;
@@ -96,10 +92,6 @@ void Bitmap::Resize(int width, int height) {
     m_stride = new_stride;
     m_width = width;
     m_height = height;
-}
-
-void Bitmap::FillWhite() {
-    std::fill(m_pixels.begin(), m_pixels.end(), WhiteIndex());
 }
 
 void Bitmap::SetPixelFormat(PixelFormat format) {

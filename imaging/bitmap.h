@@ -47,14 +47,10 @@ public:
     // Crop or extend, keeping the top-left corner; never scales. Added area is white.
     void SetWidth(int width);
     void SetHeight(int height);
-    void SetSize(int width, int height);
 
     // Converts the pixels to another format. To Indexed8 the picture becomes gray levels
     // (luma) under the gray palette.
     void SetPixelFormat(PixelFormat format);
-
-    // Every pixel set to white.
-    void FillWhite();
 
     friend bool operator==(const Bitmap&, const Bitmap&) = default;
 

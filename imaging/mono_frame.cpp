@@ -103,11 +103,6 @@ std::array<std::uint64_t, 256> ExpandedBytes() {
 
 }  // namespace
 
-int MeanLuma(const Bitmap& picture) {
-    RequireBgr24(picture);
-    return MeanOf(PictureLuma(picture), picture.Width(), picture.Height());
-}
-
 void Binarize(const Bitmap& picture, std::span<std::uint8_t> frame, int threshold,
               serial::LogSink& log) {
     RequireBgr24(picture);

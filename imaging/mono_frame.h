@@ -13,9 +13,6 @@ inline std::uint8_t Luma(std::uint8_t red, std::uint8_t green, std::uint8_t blue
     return static_cast<std::uint8_t>((77 * red + 151 * green + 28 * blue) >> 8);
 }
 
-// The mean luma of a 24-bit picture, summed row by row and divided by the height first.
-int MeanLuma(const Bitmap& picture);
-
 // A 24-bit picture to a monochrome frame: bit 1 where the luma is strictly above the
 // threshold, leftmost pixel in the most significant bit, width / 8 bytes per row, rows one
 // after another. Threshold 0 picks the mean luma and logs it as a percentage.

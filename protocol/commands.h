@@ -39,10 +39,9 @@ public:
     bool ExchangeFrame(std::span<std::uint8_t> buffer,
                        const std::function<void(std::span<std::uint8_t>)>& fill_frame);
 
-    bool PortIsOpen() const { return m_link.IsOpen(); }
+private:
     void LogPortNotOpen() { m_log.LogLine(kPortNotOpen); }
 
-private:
     serial::SerialLink& m_link;
     serial::LogSink& m_log;
 };

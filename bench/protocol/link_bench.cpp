@@ -74,24 +74,32 @@ double WireSeconds(std::size_t bytes, int baud) {
     return bytes * 10.0 / baud;
 }
 
+// A paced module at `baud` and the host's link to it, with the serial calls timed.
+struct HostAndModule {
+    explicit HostAndModule(int baud) : module(Options(baud)) { module.Start(); }
+    static sim::ModuleOptions Options(int baud) {
+        sim::ModuleOptions options;
+        options.start_baud = baud;
+        return options;
+    }
+    sim::PtyModule module;
+    TimingPlatform platform;
+    NullLog log;
+    serial::SerialLink link{platform, log};
+};
+
 // One hello/yes exchange at the module's own speed: open, hello, reply.
 void BM_Handshake(benchmark::State& state) {
     const int baud = static_cast<int>(state.range(0));
-    sim::ModuleOptions options;
-    options.start_baud = baud;
-    sim::PtyModule module(options);
-    module.Start();
-    TimingPlatform platform;
-    NullLog log;
-    serial::SerialLink link(platform, log);
-    protocol::LinkNegotiator negotiator(link, log);
+    HostAndModule host(baud);
+    protocol::LinkNegotiator negotiator(host.link, host.log);
     // Command lines reach the module at once over a pty; only the reply is paced.
     const std::string reply = "yes, current baudrate is: " + std::to_string(baud) + "\n";
     const double wire = WireSeconds(reply.size(), baud);
     double total = 0;
     for (auto _ : state) {
         const auto start = Clock::now();
-        if (!negotiator.HandshakeAt(module.SlavePath(), baud, baud)) {
+        if (!negotiator.HandshakeAt(host.module.SlavePath(), baud, baud)) {
             state.SkipWithError("no answer");
             break;
         }
@@ -111,16 +119,10 @@ BENCHMARK(BM_Handshake)
 // From the header reply's line feed arriving to the first payload byte leaving.
 template <typename Action>
 void MeasureTurnaround(benchmark::State& state, Action action) {
-    sim::ModuleOptions options;
-    options.start_baud = 921600;
-    sim::PtyModule module(options);
-    module.Start();
-    TimingPlatform platform;
-    NullLog log;
-    serial::SerialLink link(platform, log);
-    protocol::ModuleCommands commands(link, log);
-    imaging::FrameActions frames(commands, log);
-    if (!link.OpenPort(module.SlavePath(), 921600)) {
+    HostAndModule host(921600);
+    protocol::ModuleCommands commands(host.link, host.log);
+    imaging::FrameActions frames(commands, host.log);
+    if (!host.link.OpenPort(host.module.SlavePath(), 921600)) {
         state.SkipWithError("cannot open the module's port");
         return;
     }
@@ -128,11 +130,11 @@ void MeasureTurnaround(benchmark::State& state, Action action) {
     double total = 0;
     for (auto _ : state) {
         action(frames);
-        if (log.last_reply.rfind("ok, frame", 0) != 0) {
+        if (host.log.last_reply.rfind("ok, frame", 0) != 0) {
             state.SkipWithError("the frame's final reply was missed");
             break;
         }
-        const double turnaround = std::chrono::duration<double>(platform.turnaround).count();
+        const double turnaround = std::chrono::duration<double>(host.platform.turnaround).count();
         total += turnaround;
         worst = std::max(worst, turnaround);
     }
