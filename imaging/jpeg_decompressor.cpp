@@ -43,13 +43,27 @@ void ResetErrorManager(j_common_ptr info) {
     info->err->num_warnings = 0;
 }
 
+constexpr const char* kAddonMessages[] = {"Too many scans in a progressive file"};
+
 void InitErrorManager(ErrorManager& manager) {
     jpeg_std_error(&manager.pub);
+    manager.pub.addon_message_table = kAddonMessages;
+    manager.pub.first_addon_message = kJpegFirstAddonCode;
+    manager.pub.last_addon_message = kJpegTooManyScans;
     manager.pub.error_exit = JumpToBoundary;
     manager.pub.emit_message = IgnoreMessage;
     manager.pub.output_message = IgnoreOutput;
     manager.pub.format_message = FormatNothing;
     manager.pub.reset_error_mgr = ResetErrorManager;
+}
+
+// libjpeg reports progress at least once per row of blocks, also while it reads the scans
+// of a progressive file, so a scan count past the limit is caught within one scan.
+void CheckScanCount(j_common_ptr info) {
+    const auto* decompress = reinterpret_cast<j_decompress_ptr>(info);
+    if (decompress->input_scan_number > kJpegMaxScans) {
+        ERREXIT(info, kJpegTooManyScans);
+    }
 }
 
 void InitSource(j_decompress_ptr info) {
@@ -126,6 +140,8 @@ JpegDecompressor::JpegDecompressor(std::span<const std::uint8_t> bytes) {
         ThrowLastError();
     }
     m_info.src = &m_source.pub;
+    m_scan_limit.pub.progress_monitor = CheckScanCount;
+    m_info.progress = &m_scan_limit.pub;
     m_info.mem->max_memory_to_use = kMaxLibjpegMemory;
 }
 

@@ -21,6 +21,11 @@ struct ErrorManager {
     std::jmp_buf jump_target;
 };
 
+// Counts the scans libjpeg reads, to stop files whose scans cost more than they show.
+struct ScanLimit {
+    jpeg_progress_mgr pub;  // first, for the same reason
+};
+
 // Feeds libjpeg an in-memory JPEG from its first byte, through one small buffer.
 struct ByteSource {
     jpeg_source_mgr pub;  // first, for the same reason
@@ -66,6 +71,7 @@ private:
     [[noreturn]] void ThrowLastError() const;
 
     jpeg_detail::ErrorManager m_error{};
+    jpeg_detail::ScanLimit m_scan_limit{};
     jpeg_detail::ByteSource m_source{};
     jpeg_decompress_struct m_info{};
 };

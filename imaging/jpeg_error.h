@@ -6,6 +6,13 @@
 
 namespace imaging {
 
+// Our own decoder error codes, numbered past libjpeg's through its add-on message table.
+inline constexpr int kJpegFirstAddonCode = 1000;
+// More scans than any real progressive file has (they have about ten): each scan of a large
+// picture costs a pass over all of it, so thousands of empty ones would freeze the window.
+inline constexpr int kJpegTooManyScans = kJpegFirstAddonCode;
+inline constexpr int kJpegMaxScans = 100;
+
 // A fatal error of the JPEG decoder; the code is the installed libjpeg's message code.
 class EJPEG : public EInvalidGraphic {
 public:

@@ -185,6 +185,7 @@ TEST_F(JpegImageTest, BrokenFilesRaiseTheirJpegErrorOnce) {
         {"oversized.jpg", 0, 60000, 60000, JERR_IMAGE_TOO_BIG, 1},
         {"bad_progression.jpg", 0, 101, 67, JERR_BAD_PROGRESSION, 2},  // no row read
         {"second_sof.jpg", 0, 101, 67, JERR_SOF_DUPLICATE, 2},
+        {"scan_bomb.jpg", 0, 2048, 2048, imaging::kJpegTooManyScans, 2},
     };
     for (const auto& [name, load_error, width, height, decode_error, notifications] : cases) {
         SCOPED_TRACE(name);

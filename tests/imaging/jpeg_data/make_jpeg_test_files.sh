@@ -50,6 +50,16 @@ open('bad_progression.jpg', 'wb').write(prog)  # a band past its end: fatal befo
 cmyk = open('cmyk_adobe.jpg', 'rb').read()
 (app14,) = [seg for _, m, seg in segments(cmyk) if m == 0xEE]
 open('cmyk_plain.jpg', 'wb').write(cmyk.replace(app14, b'', 1))  # samples read as ink
+
+def seg(marker, body):
+    return b'\xff' + bytes([marker]) + struct.pack('>H', len(body) + 2) + body
+one_code = bytes([1] + [0] * 15) + b'\x00'  # a Huffman table of one 1-bit code, for symbol 0
+bomb = (b'\xff\xd8' + seg(0xDB, b'\x00' + bytes([1] * 64)) +
+        seg(0xC2, struct.pack('>BHHB', 8, 2048, 2048, 1) + b'\x01\x11\x00') +
+        seg(0xC4, b'\x00' + one_code + b'\x10' + one_code) +
+        seg(0xDA, b'\x01\x01\x00\x00\x00\x00') +  # the DC scan, then 1,000 empty AC scans
+        seg(0xDA, b'\x01\x01\x00\x01\x3f\x00') * 1000 + b'\xff\xd9')
+open('scan_bomb.jpg', 'wb').write(bomb)  # each empty scan still costs a pass over the picture
 PY
 
 # The picture's settings: float IDCT, 236 colours; djpeg exits with 2 for a truncation warning.
