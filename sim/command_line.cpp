@@ -1,6 +1,8 @@
 #include "sim/command_line.h"
 
+#include <algorithm>
 #include <functional>
+#include <iterator>
 #include <map>
 
 #include "sim/module_state_machine.h"
@@ -22,6 +24,13 @@ int HexDigit(char c) {
     return -1;
 }
 
+constexpr const char* kHelpOptions[] = {"--help", "-h"};
+
+bool IsHelpOption(const std::string& arg) {
+    return std::find(std::begin(kHelpOptions), std::end(kHelpOptions), arg) !=
+           std::end(kHelpOptions);
+}
+
 using Flag = std::function<void(ModuleOptions&)>;
 using Setter = std::function<bool(ModuleOptions&, const std::string&)>;
 
@@ -34,6 +43,7 @@ const std::map<std::string, Flag>& Flags() {
         {"--refuse-speed-change", [](ModuleOptions& o) { o.refuse_speed_change = true; }},
         {"--mute-after-speed-change", [](ModuleOptions& o) { o.mute_after_speed_change = true; }},
         {"--nul-before-line-feed", [](ModuleOptions& o) { o.nul_before_line_feed = true; }},
+        {"--stall-after-header", [](ModuleOptions& o) { o.stall_after_header = true; }},
     };
     return flags;
 }
@@ -142,7 +152,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     CommandLine result;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        if (arg == "--help" || arg == "-h") {
+        if (IsHelpOption(arg)) {
             result.help = true;
         } else if (const auto flag = Flags().find(arg); flag != Flags().end()) {
             flag->second(result.options);
@@ -163,10 +173,22 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     return result;
 }
 
+std::vector<std::string> OptionNames() {
+    std::vector<std::string> names(std::begin(kHelpOptions), std::end(kHelpOptions));
+    for (const auto& [name, flag] : Flags()) {
+        names.push_back(name);
+    }
+    for (const auto& [name, setter] : Setters()) {
+        names.push_back(name);
+    }
+    return names;
+}
+
 std::string UsageText() {
     return "usage: lcdsim [options]\n"
            "A simulated 480x480 LCD module on a pseudo-terminal. Prints the port path on\n"
            "stdout and serves it until SIGINT or SIGTERM.\n"
+           "  -h, --help                show this text and exit\n"
            "  --baud N                  start speed (default 2400, the power-up speed)\n"
            "  --link PATH               symlink to the port, removed on exit\n"
            "  --no-pace                 do not pace bytes at the line speed\n"
@@ -174,7 +196,8 @@ std::string UsageText() {
            "  --noise                   answer bytes at a wrong speed with noise\n"
            "  --screen FILE.png         write the screen after each frame\n"
            "  --transcript FILE         append every line sent and received\n"
-           "  --payload-timeout-ms N    abandon a stalled frame after N ms (0: never)\n"
+           "  --payload-timeout-ms N    drop a frame whose payload pauses for N ms\n"
+           "                            (default 3000, 0: never)\n"
            "faults:\n"
            "  --silent                  never answer\n"
            "  --refuse-speed-change     answer a speed change without accepting it\n"
@@ -183,7 +206,8 @@ std::string UsageText() {
            "  --reply-prefix TEXT       put TEXT before every reply (\\0 \\n \\xHH allowed)\n"
            "  --split-chunks N          write each reply in N chunks\n"
            "  --split-gap-ms G          with G ms between the chunks\n"
-           "  --hang-up-after N         close the port after N received bytes\n";
+           "  --hang-up-after N         close the port after N received bytes\n"
+           "  --stall-after-header      answer a frame header, then stop reading the port\n";
 }
 
 }  // namespace sim

@@ -20,6 +20,9 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args);
 // The usage text printed by --help and after an error.
 std::string UsageText();
 
+// Every option ParseCommandLine() accepts, --help and -h included.
+std::vector<std::string> OptionNames();
+
 // Backslash escapes as a shell user types them: \0 \n \r \t \\ and \xHH. False on an
 // escape that is cut off or unknown.
 bool UnescapeBytes(std::string_view text, std::string& bytes);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <string>
 
 namespace sim {
@@ -32,9 +33,12 @@ struct ModuleOptions {
     int split_chunks = 1;                  // >1: each reply written in this many chunks
     int split_gap_ms = 0;                  // pause between chunks
     long hang_up_after_bytes = -1;         // <0: never
-    std::string screen_png;                // empty: no PNG
-    std::string transcript_path;           // empty: memory only
-    std::string link_path;                 // empty: no symlink to the slave
+    // Answers a frame header, then never reads the line again: the host's payload fills
+    // the pseudo-terminal's buffer and its write blocks.
+    bool stall_after_header = false;
+    std::string screen_png;       // empty: no PNG
+    std::string transcript_path;  // empty: memory only
+    std::string link_path;        // empty: no symlink to the slave
     // A frame whose payload stalls this long is abandoned, so that a host that gave up
     // halfway does not leave the module swallowing its next commands as pixels. <=0: never.
     int payload_timeout_ms = 3000;
@@ -52,6 +56,11 @@ struct TranscriptEntry {
         Reply,    // a reply the module sent
         Noise,    // garbled bytes the module sent
     } kind = Kind::Line;
+    // Host bytes: when the entry's first byte was taken off the line (for a payload its
+    // first payload byte; for one abandoned before any byte came, when it was given up).
+    // Module bytes: when the last byte went out, set just after; the clock's epoch until
+    // then, and for good if it never went (stopped, hung up, or not taken off the line).
+    std::chrono::steady_clock::time_point timestamp{};
 };
 
 }  // namespace sim

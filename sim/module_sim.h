@@ -3,12 +3,16 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "sim/module_options.h"
 
 namespace sim {
+
+// FNV-1a over the bytes: the fingerprint FrameHashes() keeps.
+std::uint64_t FrameHash(std::span<const std::uint8_t> bytes);
 
 // The simulated LCD module on a pseudo-terminal: the host opens SlavePath() as its serial
 // port. The module is served by a background thread between Start() and Stop(); all
@@ -39,6 +43,9 @@ public:
     // The screen memory after the last frame (for a whole-screen frame, exactly its
     // 28,800 payload bytes); empty before the first frame.
     std::vector<std::uint8_t> LastFrame() const;
+    // A fingerprint of every frame completed, in order (FrameHash of its screen memory):
+    // enough to tell which frames came, without keeping them.
+    std::vector<std::uint64_t> FrameHashes() const;
     std::vector<TranscriptEntry> Transcript() const;
     // Host lines received at the right speed, without the line feed.
     std::vector<std::string> ReceivedLines() const;

@@ -57,28 +57,24 @@ std::optional<int> ParseDecimal(std::string_view text) {
 ModuleStateMachine::ModuleStateMachine(ModuleOptions options)
     : m_options(std::move(options)), m_baud(m_options.start_baud), m_screen(kFrameBytes, 0) {}
 
-std::vector<ModuleAction> ModuleStateMachine::Feed(std::string_view bytes, int host_baud) {
-    return Feed(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()),
-                host_baud);
-}
-
 std::vector<ModuleAction> ModuleStateMachine::Feed(std::span<const std::uint8_t> bytes,
-                                                   int host_baud) {
+                                                   int host_baud, TimePoint taken_at) {
     std::vector<ModuleAction> out;
     std::size_t at = 0;
     // The speed is checked again after every step: a hello inside this chunk may have
-    // moved the module away from the speed the rest of the chunk was sent at.
-    while (at < bytes.size()) {
+    // moved the module away from the speed the rest of the chunk was sent at. A module
+    // that stopped reading never looks at the rest.
+    while (at < bytes.size() && !m_stopped_reading) {
         const auto rest = bytes.subspan(at);
         if (!UnderstandsSpeed(host_baud)) {
-            at += TakeWrongSpeedBytes(rest, host_baud, out);
+            at += TakeWrongSpeedBytes(rest, host_baud, taken_at, out);
             continue;
         }
         if (m_garbage_count > 0) {
             EndGarbageRun(out);
         }
-        at += AwaitingPayload() ? TakePayloadBytes(rest, host_baud, out)
-                                : TakeLineBytes(rest, host_baud, out);
+        at += AwaitingPayload() ? TakePayloadBytes(rest, host_baud, taken_at, out)
+                                : TakeLineBytes(rest, host_baud, taken_at, out);
     }
     return out;
 }
@@ -91,8 +87,14 @@ std::vector<ModuleAction> ModuleStateMachine::LineIdle() {
     return out;
 }
 
-void ModuleStateMachine::AbandonFrame() {
-    DropPartialPayload(m_baud);
+void ModuleStateMachine::AbandonFrame(TimePoint now) {
+    DropPartialPayload(m_baud, now);
+}
+
+void ModuleStateMachine::MarkSent(std::size_t entry, TimePoint at) {
+    if (entry < m_transcript.size()) {
+        m_transcript[entry].timestamp = at;
+    }
 }
 
 std::vector<std::string> ModuleStateMachine::ReceivedLines() const {
@@ -117,11 +119,15 @@ bool ModuleStateMachine::UnderstandsSpeed(int host_baud) const {
 // Bytes at a wrong speed come out of the UART as garbage: whatever was half received is
 // lost, and the run is kept (for the transcript) until the line goes quiet or changes.
 std::size_t ModuleStateMachine::TakeWrongSpeedBytes(std::span<const std::uint8_t> bytes,
-                                                    int host_baud, std::vector<ModuleAction>& out) {
+                                                    int host_baud, TimePoint taken_at,
+                                                    std::vector<ModuleAction>& out) {
     DropPartialLine();
-    DropPartialPayload(m_baud);
+    DropPartialPayload(m_baud, taken_at);
     if (m_garbage_count > 0 && m_garbage_baud != host_baud) {
         EndGarbageRun(out);
+    }
+    if (m_garbage_count == 0) {
+        m_garbage_started = taken_at;
     }
     m_garbage_baud = host_baud;
     const std::size_t room = kMaxGarbageRecord - m_garbage.size();
@@ -131,7 +137,11 @@ std::size_t ModuleStateMachine::TakeWrongSpeedBytes(std::span<const std::uint8_t
 }
 
 std::size_t ModuleStateMachine::TakePayloadBytes(std::span<const std::uint8_t> bytes, int host_baud,
+                                                 TimePoint taken_at,
                                                  std::vector<ModuleAction>& out) {
+    if (m_payload.empty()) {
+        m_payload_started = taken_at;
+    }
     const std::size_t take = std::min(bytes.size(), m_payload_expected - m_payload.size());
     m_payload.insert(m_payload.end(), bytes.begin(), bytes.begin() + take);
     if (m_payload.size() == m_payload_expected) {
@@ -141,7 +151,7 @@ std::size_t ModuleStateMachine::TakePayloadBytes(std::span<const std::uint8_t> b
 }
 
 std::size_t ModuleStateMachine::TakeLineBytes(std::span<const std::uint8_t> bytes, int host_baud,
-                                              std::vector<ModuleAction>& out) {
+                                              TimePoint taken_at, std::vector<ModuleAction>& out) {
     const auto line_feed = std::find(bytes.begin(), bytes.end(), std::uint8_t{'\n'});
     const bool complete = line_feed != bytes.end();
     const std::size_t text_length = static_cast<std::size_t>(line_feed - bytes.begin());
@@ -155,12 +165,15 @@ std::size_t ModuleStateMachine::TakeLineBytes(std::span<const std::uint8_t> byte
         return taken;
     }
 
+    if (m_partial_line.empty()) {
+        m_line_started = taken_at;
+    }
     // One byte beyond the limit is enough to know the line is too long.
     const std::size_t room = kMaxLineLength + 1 - m_partial_line.size();
     m_partial_line.append(reinterpret_cast<const char*>(bytes.data()), std::min(room, text_length));
     if (m_partial_line.size() > kMaxLineLength) {
         Record(TranscriptEntry::From::Host, TranscriptEntry::Kind::Garbage, host_baud,
-               std::exchange(m_partial_line, {}));
+               std::exchange(m_partial_line, {}), m_line_started);
         if (complete) {
             Reply("error: line too long", out);
         } else {
@@ -176,7 +189,8 @@ std::size_t ModuleStateMachine::TakeLineBytes(std::span<const std::uint8_t> byte
 
 void ModuleStateMachine::HandleLine(const std::string& line, int host_baud,
                                     std::vector<ModuleAction>& out) {
-    Record(TranscriptEntry::From::Host, TranscriptEntry::Kind::Line, host_baud, line + "\n");
+    Record(TranscriptEntry::From::Host, TranscriptEntry::Kind::Line, host_baud, line + "\n",
+           m_line_started);
     const std::string_view text = line;
     if (StartsWith(text, kHelloPrefix)) {
         HandleHello(text.substr(kHelloPrefix.size()), out);
@@ -263,6 +277,10 @@ void ModuleStateMachine::HandleFrameHeader(std::string_view argument,
     m_payload.clear();
     m_payload.reserve(m_payload_expected);
     Reply("ok, send " + std::to_string(m_payload_expected) + " bytes", out);
+    if (m_options.stall_after_header) {
+        m_stopped_reading = true;
+        out.push_back({ModuleAction::Kind::StopReading, 0, {}, false});
+    }
 }
 
 void ModuleStateMachine::FinishFrame(int host_baud, std::vector<ModuleAction>& out) {
@@ -279,7 +297,7 @@ void ModuleStateMachine::FinishFrame(int host_baud, std::vector<ModuleAction>& o
     m_payload_expected = 0;
     ++m_frames;
     Record(TranscriptEntry::From::Host, TranscriptEntry::Kind::Payload, host_baud,
-           "<frame payload " + std::to_string(size) + " bytes>");
+           "<frame payload " + std::to_string(size) + " bytes>", m_payload_started);
     out.push_back({ModuleAction::Kind::Redraw, 0, {}, true});
     Reply("ok, frame " + std::to_string(size) + " bytes", out);
 }
@@ -287,30 +305,32 @@ void ModuleStateMachine::FinishFrame(int host_baud, std::vector<ModuleAction>& o
 void ModuleStateMachine::DropPartialLine() {
     if (!m_partial_line.empty()) {
         Record(TranscriptEntry::From::Host, TranscriptEntry::Kind::Garbage, m_baud,
-               std::exchange(m_partial_line, {}));
+               std::exchange(m_partial_line, {}), m_line_started);
     }
     m_discarding_overlong_line = false;
 }
 
-void ModuleStateMachine::DropPartialPayload(int baud) {
+void ModuleStateMachine::DropPartialPayload(int baud, TimePoint now) {
     if (!AwaitingPayload()) {
         return;
     }
     Record(TranscriptEntry::From::Host, TranscriptEntry::Kind::Payload, baud,
            "<frame payload abandoned after " + std::to_string(m_payload.size()) + " of " +
-               std::to_string(m_payload_expected) + " bytes>");
+               std::to_string(m_payload_expected) + " bytes>",
+           m_payload.empty() ? now : m_payload_started);
     m_payload.clear();
     m_payload_expected = 0;
 }
 
 void ModuleStateMachine::EndGarbageRun(std::vector<ModuleAction>& out) {
     Record(TranscriptEntry::From::Host, TranscriptEntry::Kind::Garbage, m_garbage_baud,
-           std::exchange(m_garbage, {}));
+           std::exchange(m_garbage, {}), m_garbage_started);
     m_garbage_count = 0;
     if (m_options.wrong_speed == WrongSpeedMode::Noise && !m_options.silent && !m_muted) {
         std::string noise = NextNoise();
         Record(TranscriptEntry::From::Module, TranscriptEntry::Kind::Noise, m_baud, noise);
-        out.push_back({ModuleAction::Kind::Noise, m_baud, std::move(noise), false});
+        out.push_back(
+            {ModuleAction::Kind::Noise, m_baud, std::move(noise), false, m_transcript.size() - 1});
     }
 }
 
@@ -324,12 +344,13 @@ void ModuleStateMachine::Reply(const std::string& text, std::vector<ModuleAction
     }
     bytes.push_back('\n');
     Record(TranscriptEntry::From::Module, TranscriptEntry::Kind::Reply, m_baud, bytes);
-    out.push_back({ModuleAction::Kind::Reply, m_baud, std::move(bytes), false});
+    out.push_back(
+        {ModuleAction::Kind::Reply, m_baud, std::move(bytes), false, m_transcript.size() - 1});
 }
 
 void ModuleStateMachine::Record(TranscriptEntry::From from, TranscriptEntry::Kind kind, int baud,
-                                std::string bytes) {
-    m_transcript.push_back(TranscriptEntry{from, baud, std::move(bytes), kind});
+                                std::string bytes, TimePoint timestamp) {
+    m_transcript.push_back(TranscriptEntry{from, baud, std::move(bytes), kind, timestamp});
 }
 
 // Three to six bytes with the top bit set: what a UART makes of a mismatched line. No

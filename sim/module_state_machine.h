@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -34,10 +35,12 @@ struct ModuleAction {
         Noise,        // send `bytes` at `baud`; garbled output, no line structure
         ChangeSpeed,  // the UART now runs at `baud`; the preceding reply has gone out
         Redraw,       // the screen changed (a frame arrived, or its colour or brightness)
+        StopReading,  // the module takes nothing more off the line (a fault)
     } kind;
     int baud = 0;
     std::string bytes;
     bool frame_completed = false;  // Redraw: a new frame was completed
+    std::size_t entry = 0;         // Reply, Noise: the transcript entry of these bytes
 };
 
 // The module's firmware without any I/O or threads: it is fed the bytes that arrive
@@ -50,17 +53,23 @@ public:
     // How many bytes of a run of dropped bytes the transcript keeps.
     static constexpr std::size_t kMaxGarbageRecord = 4096;
 
+    using TimePoint = std::chrono::steady_clock::time_point;
+
     explicit ModuleStateMachine(ModuleOptions options);
 
-    // Takes in a chunk that arrived while the host's line ran at `host_baud`.
-    std::vector<ModuleAction> Feed(std::span<const std::uint8_t> bytes, int host_baud);
-    std::vector<ModuleAction> Feed(std::string_view bytes, int host_baud);
+    // Takes in a chunk that arrived while the host's line ran at `host_baud`, taken off the
+    // line at `taken_at`.
+    std::vector<ModuleAction> Feed(std::span<const std::uint8_t> bytes, int host_baud,
+                                   TimePoint taken_at);
 
     // The line has gone quiet: a run of bytes at a wrong speed is over.
     std::vector<ModuleAction> LineIdle();
 
     // Gives up on a frame whose payload stopped coming; the partial payload is dropped.
-    void AbandonFrame();
+    void AbandonFrame(TimePoint now);
+
+    // The driver has sent the bytes of transcript entry `entry`, the last of them at `at`.
+    void MarkSent(std::size_t entry, TimePoint at);
 
     bool AwaitingPayload() const { return m_payload_expected > 0; }
     // Bytes at a wrong speed were taken in and wait for the line to go quiet.
@@ -90,11 +99,11 @@ private:
 
     bool UnderstandsSpeed(int host_baud) const;
     std::size_t TakeWrongSpeedBytes(std::span<const std::uint8_t> bytes, int host_baud,
-                                    std::vector<ModuleAction>& out);
+                                    TimePoint taken_at, std::vector<ModuleAction>& out);
     std::size_t TakePayloadBytes(std::span<const std::uint8_t> bytes, int host_baud,
-                                 std::vector<ModuleAction>& out);
+                                 TimePoint taken_at, std::vector<ModuleAction>& out);
     std::size_t TakeLineBytes(std::span<const std::uint8_t> bytes, int host_baud,
-                              std::vector<ModuleAction>& out);
+                              TimePoint taken_at, std::vector<ModuleAction>& out);
 
     void HandleLine(const std::string& line, int host_baud, std::vector<ModuleAction>& out);
     void HandleHello(std::string_view argument, std::vector<ModuleAction>& out);
@@ -103,12 +112,13 @@ private:
     void HandleFrameHeader(std::string_view argument, std::vector<ModuleAction>& out);
     void FinishFrame(int host_baud, std::vector<ModuleAction>& out);
     void DropPartialLine();
-    void DropPartialPayload(int host_baud);
+    void DropPartialPayload(int host_baud, TimePoint now);
     void EndGarbageRun(std::vector<ModuleAction>& out);
 
     void Reply(const std::string& text, std::vector<ModuleAction>& out);
-    void Record(TranscriptEntry::From from, TranscriptEntry::Kind kind, int baud,
-                std::string bytes);
+    // Host entries carry when their first byte came; module entries get theirs once sent.
+    void Record(TranscriptEntry::From from, TranscriptEntry::Kind kind, int baud, std::string bytes,
+                TimePoint timestamp = {});
     std::string NextNoise();
 
     ModuleOptions m_options;
@@ -118,17 +128,21 @@ private:
     int m_lcd_model = kDefaultLcdModel;
     int m_frames = 0;
     bool m_muted = false;
+    bool m_stopped_reading = false;
 
     std::string m_partial_line;
+    TimePoint m_line_started{};
     bool m_discarding_overlong_line = false;
 
     std::size_t m_payload_expected = 0;  // 0: not in a frame
     Rectangle m_payload_rect{};
     std::vector<std::uint8_t> m_payload;
+    TimePoint m_payload_started{};
 
     std::string m_garbage;  // the current run of bytes at a wrong speed (first part)
     std::size_t m_garbage_count = 0;
     int m_garbage_baud = 0;
+    TimePoint m_garbage_started{};
 
     std::uint32_t m_noise_state = 0x2545f491u;
     std::vector<std::uint8_t> m_screen;
