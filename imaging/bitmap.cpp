@@ -4,6 +4,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "imaging/luma.h"
+
 namespace imaging {
 
 namespace {
@@ -14,10 +16,6 @@ void CheckSize(int width, int height) {
     if (width < 0 || height < 0) {
         throw std::invalid_argument("Invalid bitmap size");
     }
-}
-
-std::uint8_t LumaOf(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
-    return static_cast<std::uint8_t>((77 * red + 151 * green + 28 * blue) >> 8);
 }
 
 }  // namespace
@@ -112,7 +110,7 @@ void Bitmap::SetPixelFormat(PixelFormat format) {
             }
         } else {
             for (int x = 0; x < m_width; ++x) {
-                dst[x] = LumaOf(src[3 * x + 2], src[3 * x + 1], src[3 * x + 0]);
+                dst[x] = Luma(src[3 * x + 2], src[3 * x + 1], src[3 * x + 0]);
             }
         }
     }

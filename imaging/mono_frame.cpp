@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "imaging/luma.h"
+
 namespace imaging {
 
 namespace {
@@ -14,16 +16,11 @@ namespace {
 // PANEL_VECTOR_CLONES, from the build, compiles a hot loop once per instruction set where
 // the toolchain can pick one at load time, and is empty elsewhere.
 
-// Row lumas through 16-bit arithmetic, exact here (255 * 256 fits), so the compiler can
-// work on many pixels at once.
+// Row lumas; Luma's 16-bit arithmetic lets the compiler work on many pixels at once.
 PANEL_VECTOR_CLONES
 void RowLuma(const std::uint8_t* __restrict bgr, int width, std::uint8_t* __restrict luma) {
     for (int x = 0; x < width; ++x) {
-        const auto blue = static_cast<std::uint16_t>(bgr[3 * x + 0]);
-        const auto green = static_cast<std::uint16_t>(bgr[3 * x + 1]);
-        const auto red = static_cast<std::uint16_t>(bgr[3 * x + 2]);
-        luma[x] = static_cast<std::uint8_t>(
-            static_cast<std::uint16_t>(77 * red + 151 * green + 28 * blue) >> 8);
+        luma[x] = Luma(bgr[3 * x + 2], bgr[3 * x + 1], bgr[3 * x + 0]);
     }
 }
 
@@ -54,39 +51,25 @@ std::uint8_t PackEight(const std::uint8_t* marks) {
     return static_cast<std::uint8_t>((word * 0x0101010101010101ULL) >> 56);
 }
 
-void PackRow(const std::uint8_t* marks, std::size_t row_bytes, std::uint8_t* out) {
-    for (std::size_t k = 0; k < row_bytes; ++k) {
-        out[k] = PackEight(marks + 8 * k);
-    }
-}
-
 void RequireBgr24(const Bitmap& picture) {
     if (picture.Format() != PixelFormat::Bgr24) {
-        throw std::invalid_argument("Binarize needs a 24-bit picture");
+        throw std::invalid_argument("lumas need a 24-bit picture");
     }
 }
 
-// The lumas of the whole picture, row after row, kept between calls so that the hot path
-// does not map fresh memory each time.
-const std::uint8_t* PictureLuma(const Bitmap& picture) {
-    thread_local std::vector<std::uint8_t> lumas;
-    const auto width = static_cast<std::size_t>(picture.Width());
-    lumas.resize(width * static_cast<std::size_t>(picture.Height()) + 8);
-    for (int y = 0; y < picture.Height(); ++y) {
-        RowLuma(picture.Row(y), picture.Width(), lumas.data() + width * y);
-    }
-    return lumas.data();
+const std::uint8_t* RowOf(const LumaPlane& lumas, int y) {
+    return lumas.pixels + lumas.stride * static_cast<std::size_t>(y);
 }
 
-int MeanOf(const std::uint8_t* lumas, int width, int height) {
-    if (width == 0 || height == 0) {
+int MeanOf(const LumaPlane& lumas) {
+    if (lumas.width == 0 || lumas.height == 0) {
         return 0;
     }
     std::int64_t sum = 0;
-    for (int y = 0; y < height; ++y) {
-        sum += SumOf(lumas + static_cast<std::size_t>(width) * y, static_cast<std::size_t>(width));
+    for (int y = 0; y < lumas.height; ++y) {
+        sum += SumOf(RowOf(lumas, y), static_cast<std::size_t>(lumas.width));
     }
-    return static_cast<int>(sum / height / width);
+    return static_cast<int>(sum / lumas.height / lumas.width);
 }
 
 std::array<std::uint64_t, 256> ExpandedBytes() {
@@ -103,34 +86,55 @@ std::array<std::uint64_t, 256> ExpandedBytes() {
 
 }  // namespace
 
-void Binarize(const Bitmap& picture, std::span<std::uint8_t> frame, int threshold,
-              serial::LogSink& log) {
+LumaPlane LumaPlaneOf(const Bitmap& picture, std::vector<std::uint8_t>& storage) {
     RequireBgr24(picture);
-    const int width = picture.Width();
-    const std::size_t row_bytes = static_cast<std::size_t>(width / 8);
-    if (frame.size() < row_bytes * static_cast<std::size_t>(picture.Height())) {
+    const auto width = static_cast<std::size_t>(picture.Width());
+    storage.resize(width * static_cast<std::size_t>(picture.Height()));
+    for (int y = 0; y < picture.Height(); ++y) {
+        RowLuma(picture.Row(y), picture.Width(), storage.data() + width * y);
+    }
+    return {storage.data(), picture.Width(), picture.Height(), width};
+}
+
+void BinarizeLuma(const LumaPlane& lumas, std::span<std::uint8_t> frame, int threshold,
+                  serial::LogSink& log) {
+    const std::size_t row_bytes = static_cast<std::size_t>(lumas.width / 8);
+    const std::size_t frame_bytes = row_bytes * static_cast<std::size_t>(lumas.height);
+    if (frame.size() < frame_bytes) {
         throw std::invalid_argument("frame too small for the picture");
     }
-    const std::uint8_t* lumas = PictureLuma(picture);
     if (threshold == 0) {
-        threshold = MeanOf(lumas, width, picture.Height());
+        threshold = MeanOf(lumas);
         log.LogLine("平均灰度：" + std::to_string(threshold * 100 / 255) + "%");
     }
     if (threshold < 0) {
-        std::fill_n(frame.begin(), row_bytes * picture.Height(), 0xFF);  // every luma is above
+        std::fill_n(frame.begin(), frame_bytes, 0xFF);  // every luma is above
         return;
     }
     if (threshold >= 255) {
-        std::fill_n(frame.begin(), row_bytes * picture.Height(), 0);  // no luma is above
+        std::fill_n(frame.begin(), frame_bytes, 0);  // no luma is above
         return;
     }
-    std::vector<std::uint8_t> marks(static_cast<std::size_t>(width) + 8);
+    std::vector<std::uint8_t> marks(static_cast<std::size_t>(lumas.width) + 8);
     std::uint8_t* out = frame.data();
-    for (int y = 0; y < picture.Height(); ++y) {
-        MarkLight(lumas + static_cast<std::size_t>(width) * y, static_cast<std::size_t>(width),
+    for (int y = 0; y < lumas.height; ++y) {
+        MarkLight(RowOf(lumas, y), static_cast<std::size_t>(lumas.width),
                   static_cast<std::uint8_t>(threshold), marks.data());
-        PackRow(marks.data(), row_bytes, out);
+        PackMarks(marks.data(), row_bytes, out);
         out += row_bytes;
+    }
+}
+
+void Binarize(const Bitmap& picture, std::span<std::uint8_t> frame, int threshold,
+              serial::LogSink& log) {
+    // Kept between calls so that the hot path does not map fresh memory each time.
+    thread_local std::vector<std::uint8_t> storage;
+    BinarizeLuma(LumaPlaneOf(picture, storage), frame, threshold, log);
+}
+
+void PackMarks(const std::uint8_t* marks, std::size_t row_bytes, std::uint8_t* out) {
+    for (std::size_t k = 0; k < row_bytes; ++k) {
+        out[k] = PackEight(marks + 8 * k);
     }
 }
 
