@@ -1,17 +1,24 @@
 #include "imaging/jpeg_image.h"
 
+#include <algorithm>
 #include <cstdint>
-#include <fstream>
 #include <ios>
 #include <istream>
 #include <iterator>
 #include <string>
 
 #include "imaging/jpeg_decompressor.h"
+#include "imaging/picture_file.h"
 
 #include <jerror.h>
 
 namespace imaging {
+
+// How far a decode got.
+struct DecodeProgress {
+    bool started = false;            // jpeg_start_decompress was called
+    bool palette_installed = false;  // the bitmap has the quantizer's palette
+};
 
 namespace {
 
@@ -69,9 +76,9 @@ void ConvertCmykRow(const JSAMPLE* cmyk, std::uint8_t* bgr, JDIMENSION width, bo
     }
 }
 
-OutputForm SetDecodeParameters(jpeg_decompress_struct& info, int depth) {
-    info.scale_num = 1;
-    info.scale_denom = 1;
+OutputForm SetDecodeParameters(jpeg_decompress_struct& info, int depth, int scale_eighths) {
+    info.scale_num = scale_eighths == kFullScale ? 1 : static_cast<unsigned>(scale_eighths);
+    info.scale_denom = scale_eighths == kFullScale ? 1 : 8;
     info.do_block_smoothing = TRUE;
     info.dct_method = JDCT_FLOAT;
     if (depth == 8 || info.out_color_space == JCS_GRAYSCALE) {
@@ -104,7 +111,7 @@ int ComponentsWritten(OutputForm form) {
 }
 
 void RefuseOversized(const jpeg_decompress_struct& info) {
-    if (std::uint64_t{info.image_width} * info.image_height > kMaxDecodedPixels) {
+    if (std::uint64_t{info.output_width} * info.output_height > kMaxDecodedPixels) {
         throw EJPEG(JERR_IMAGE_TOO_BIG);
     }
 }
@@ -140,6 +147,52 @@ std::vector<PaletteEntry> PaletteFromColormap(const jpeg_decompress_struct& info
     return palette;
 }
 
+// Decodes the picture into `bitmap` at scale_eighths / 8 of its size. The palette, when
+// the quantizer makes one, is installed before the bitmap is sized, so rows a failed decode
+// never reaches stay the palette's lightest colour, as fresh rows of a 24-bit bitmap stay
+// white.
+void DecodeInto(std::span<const std::uint8_t> bytes, int depth, int scale_eighths,
+                Bitmap& bitmap, DecodeProgress& progress) {
+    JpegDecompressor decompressor(bytes);
+    jpeg_decompress_struct& info = decompressor.Info();
+    auto read_header = [](jpeg_decompress_struct& i) { jpeg_read_header(&i, TRUE); };
+    decompressor.Run(read_header);
+    const OutputForm form = SetDecodeParameters(info, depth, scale_eighths);
+    auto output_size = [](jpeg_decompress_struct& i) { jpeg_calc_output_dimensions(&i); };
+    decompressor.Run(output_size);
+    RefuseOversized(info);
+    bitmap.SetPixelFormat(form == OutputForm::Indexed ? PixelFormat::Indexed8 : PixelFormat::Bgr24);
+
+    auto start = [](jpeg_decompress_struct& i) { jpeg_start_decompress(&i); };
+    progress.started = true;
+    decompressor.Run(start);
+    RequireComponents(info, form);
+    if (info.quantize_colors && info.colormap != nullptr) {
+        bitmap.SetPalette(PaletteFromColormap(info));
+        progress.palette_installed = true;
+    }
+    bitmap.SetWidth(static_cast<int>(info.output_width));
+    bitmap.SetHeight(static_cast<int>(info.output_height));
+
+    std::vector<JSAMPLE> cmyk_row(form == OutputForm::Cmyk ? 4 * info.output_width : 0);
+    const bool adobe_inverted = info.saw_Adobe_marker;
+    auto read_rows = [&bitmap, &cmyk_row, form, adobe_inverted](jpeg_decompress_struct& i) {
+        while (i.output_scanline < i.output_height) {
+            std::uint8_t* target = bitmap.Row(static_cast<int>(i.output_scanline));
+            JSAMPROW row = form == OutputForm::Cmyk ? cmyk_row.data() : target;
+            if (jpeg_read_scanlines(&i, &row, 1) != 1) {
+                return;
+            }
+            if (form == OutputForm::Cmyk) {
+                ConvertCmykRow(cmyk_row.data(), target, i.output_width, adobe_inverted);
+            }
+        }
+    };
+    decompressor.Run(read_rows);
+    auto finish = [](jpeg_decompress_struct& i) { jpeg_finish_decompress(&i); };
+    decompressor.Run(finish);
+}
+
 }  // namespace
 
 int DefaultJPEGDepth() {
@@ -157,15 +210,15 @@ TJPEGImage::TJPEGImage() : m_data(std::make_shared<TJPEGData>()), m_depth(g_defa
 TJPEGImage::~TJPEGImage() = default;
 
 void TJPEGImage::LoadFromFile(const std::filesystem::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        throw std::ios_base::failure("Cannot open file \"" + path.string() + "\"");
-    }
-    LoadStream(file);
+    LoadBytes(ReadPictureFile(path));
 }
 
 void TJPEGImage::LoadStream(std::istream& stream) {
-    auto data = std::make_shared<TJPEGData>(ReadToEnd(stream));
+    LoadBytes(ReadToEnd(stream));
+}
+
+void TJPEGImage::LoadBytes(std::vector<std::uint8_t> bytes) {
+    auto data = std::make_shared<TJPEGData>(std::move(bytes));
     m_data = data;
     m_bitmap.reset();
     if (!data->Bytes().empty()) {
@@ -205,54 +258,45 @@ const Bitmap& TJPEGImage::DecodeBitmap() {
     return *m_bitmap;
 }
 
+// Observers hear of the end of a decode that got as far as starting, failed or not, while
+// the palette flag is set.
 void TJPEGImage::Decode(Bitmap& bitmap) {
-    JpegDecompressor decompressor(m_data->Bytes());
-    jpeg_decompress_struct& info = decompressor.Info();
-    auto read_header = [](jpeg_decompress_struct& i) { jpeg_read_header(&i, TRUE); };
-    decompressor.Run(read_header);
-    const OutputForm form = SetDecodeParameters(info, m_depth);
-    RefuseOversized(info);
-    bitmap.SetPixelFormat(form == OutputForm::Indexed ? PixelFormat::Indexed8 : PixelFormat::Bgr24);
-
+    DecodeProgress progress;
     try {
-        auto start = [](jpeg_decompress_struct& i) { jpeg_start_decompress(&i); };
-        decompressor.Run(start);
-        RequireComponents(info, form);
-        if (info.quantize_colors && info.colormap != nullptr) {
-            // Installed before sizing, so rows a failed decode never reaches stay the
-            // palette's lightest colour, as fresh rows of a 24-bit bitmap stay white.
-            bitmap.SetPalette(PaletteFromColormap(info));
-            SetPaletteModified(true);
-        }
-        bitmap.SetWidth(static_cast<int>(info.output_width));
-        bitmap.SetHeight(static_cast<int>(info.output_height));
-
-        std::vector<JSAMPLE> cmyk_row(form == OutputForm::Cmyk ? 4 * info.output_width : 0);
-        const bool adobe_inverted = info.saw_Adobe_marker;
-        auto read_rows = [&bitmap, &cmyk_row, form, adobe_inverted](jpeg_decompress_struct& i) {
-            while (i.output_scanline < i.output_height) {
-                std::uint8_t* target = bitmap.Row(static_cast<int>(i.output_scanline));
-                JSAMPROW row = form == OutputForm::Cmyk ? cmyk_row.data() : target;
-                if (jpeg_read_scanlines(&i, &row, 1) != 1) {
-                    return;
-                }
-                if (form == OutputForm::Cmyk) {
-                    ConvertCmykRow(cmyk_row.data(), target, i.output_width, adobe_inverted);
-                }
-            }
-        };
-        decompressor.Run(read_rows);
-        auto finish = [](jpeg_decompress_struct& i) { jpeg_finish_decompress(&i); };
-        decompressor.Run(finish);
+        DecodeInto(m_data->Bytes(), m_depth, kFullScale, bitmap, progress);
     } catch (...) {
-        if (PaletteModified()) {
-            Changed();
-        }
+        EndDecode(progress);
         throw;
     }
-    if (PaletteModified()) {
+    EndDecode(progress);
+}
+
+void TJPEGImage::EndDecode(const DecodeProgress& progress) {
+    if (progress.palette_installed) {
+        SetPaletteModified(true);
+    }
+    if (progress.started && PaletteModified()) {
         Changed();
     }
+}
+
+Bitmap TJPEGImage::DecodeScaled(int scale_eighths) const {
+    Bitmap bitmap;
+    DecodeProgress progress;
+    DecodeInto(m_data->Bytes(), m_depth, scale_eighths, bitmap, progress);
+    return bitmap;
+}
+
+int CoveringScale(int width, int height, int side) {
+    const int shorter = std::min(width, height);
+    if (shorter < 2 * side) {
+        return kFullScale;
+    }
+    int eighths = 1;
+    while ((shorter * eighths + 7) / 8 < side) {  // libjpeg rounds the scaled size up
+        ++eighths;
+    }
+    return eighths;
 }
 
 void TJPEGImage::SetWidth(int) {

@@ -14,6 +14,15 @@
 
 namespace imaging {
 
+struct DecodeProgress;
+
+// Scales are in eighths, libjpeg's DCT scaling steps; 8 is the picture's own size.
+inline constexpr int kFullScale = 8;
+
+// The smallest scale at which a picture of width x height still has `side` pixels on its
+// shorter side, for a picture at least twice that; kFullScale for any other.
+int CoveringScale(int width, int height, int side);
+
 // The decode depth new JPEG pictures take: 24, or 8 on screens of 8 bits per pixel or fewer.
 int DefaultJPEGDepth();
 
@@ -54,11 +63,13 @@ public:
     TJPEGImage();
     ~TJPEGImage() override;
 
-    // Raise EJPEG when the header cannot be read; std::ios_base::failure when the file
-    // cannot be opened or read.
+    // Raise EJPEG when the header cannot be read; EPictureFile when the file cannot be read
+    // (missing, no regular file, over 64 MiB).
     void LoadFromFile(const std::filesystem::path& path);
     // Takes the bytes from the stream's current position to its end.
     void LoadStream(std::istream& stream);
+    // Takes these bytes as the file's.
+    void LoadBytes(std::vector<std::uint8_t> bytes);
 
     // The decoded size once decoded, else the header's; never decodes.
     int ImageWidth() const;
@@ -68,6 +79,9 @@ public:
     // decode runs at most once per load: later calls return the bitmap, even a partly
     // filled one, without an error. A picture that never loaded anything gives 0 x 0.
     const Bitmap& DecodeBitmap();
+    // A decode at scale_eighths / 8 of the size, for a picture shown smaller than it is:
+    // far less work for a large photo. Nothing is kept; raises EJPEG.
+    Bitmap DecodeScaled(int scale_eighths) const;
 
     int Depth() const { return m_depth; }
     std::shared_ptr<const TJPEGData> Data() const { return m_data; }
@@ -86,6 +100,7 @@ public:
 private:
     void ReadHeader(TJPEGData& data);
     void Decode(Bitmap& bitmap);
+    void EndDecode(const DecodeProgress& progress);
 
     std::shared_ptr<TJPEGData> m_data;
     std::unique_ptr<Bitmap> m_bitmap;

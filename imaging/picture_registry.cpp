@@ -48,14 +48,8 @@ constexpr const char* kJPEGDescription = "JPEG Image File";
 
 void RegisterFileFormat(std::string_view extension, std::string description,
                         GraphicFactory factory) {
-    Registration registration{{NormalizedExtension(extension), std::move(description)},
-                              std::move(factory)};
-    const auto existing = FindRegistration(registration.format.extension);
-    if (existing != Registrations().end()) {
-        *existing = std::move(registration);
-    } else {
-        Registrations().push_back(std::move(registration));
-    }
+    Registrations().push_back(
+        {{NormalizedExtension(extension), std::move(description)}, std::move(factory)});
 }
 
 void UnregisterFileFormat(std::string_view extension) {

@@ -19,8 +19,7 @@ struct FileFormat {
     std::string description;
 };
 
-// Registers a picture type for a file extension ("jpg" or ".jpg", any case). A second
-// registration of the same extension replaces the first.
+// Registers a picture type for a file extension ("jpg" or ".jpg", any case).
 void RegisterFileFormat(std::string_view extension, std::string description,
                         GraphicFactory factory);
 void UnregisterFileFormat(std::string_view extension);

@@ -15,7 +15,9 @@ void ModuleCommands::SendCommand(const char* prefix, int value) {
     std::uint8_t buffer[kCommandBufferSize] = {};
     const int length =
         std::snprintf(reinterpret_cast<char*>(buffer), sizeof buffer, "%s%d\n", prefix, value);
-    m_link.SendBytes(buffer, static_cast<std::size_t>(length));
+    if (!m_link.SendBytes(buffer, static_cast<std::size_t>(length))) {
+        return;
+    }
     std::memset(buffer, 0, sizeof buffer);
     m_link.ReadReply(buffer, sizeof buffer, '\n');
 }
@@ -34,11 +36,15 @@ bool ModuleCommands::ExchangeFrame(std::span<std::uint8_t> buffer,
     const int length =
         std::snprintf(reinterpret_cast<char*>(frame.data()), frame.size(), "%s%d,%d,%d,%d\n",
                       kFrameHeaderPrefix, 0, 0, kScreenWidth, kScreenHeight);
-    m_link.SendBytes(frame.data(), static_cast<std::size_t>(length));
+    if (!m_link.SendBytes(frame.data(), static_cast<std::size_t>(length))) {
+        return false;
+    }
     std::ranges::fill(frame, 0);
     m_link.ReadReply(frame.data(), frame.size(), '\n');
     fill_frame(frame);
-    m_link.SendBytes(frame.data(), frame.size());
+    if (!m_link.SendBytes(frame.data(), frame.size())) {
+        return false;
+    }
     std::ranges::fill(frame, 0);
     m_link.ReadReply(frame.data(), frame.size(), '\n');
     return true;

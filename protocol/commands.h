@@ -29,13 +29,14 @@ public:
     ModuleCommands(serial::SerialLink& link, serial::LogSink& log) : m_link(link), m_log(log) {}
 
     // Sends "<prefix><value>\n" and logs the reply; with no port open, logs the error only.
+    // A write that fails (logged by the link) ends the command before its read.
     void SendCommand(const char* prefix, int value);
 
     // Sends the whole-screen header, reads its reply, lets `fill_frame` write the frame
     // into `buffer`, sends those bytes and reads the final reply. `buffer` is the action's
     // one frame buffer and must hold FrameBytes. With no port open, logs the error and
     // returns false without calling `fill_frame`. An exception from `fill_frame` ends the
-    // exchange before the payload.
+    // exchange before the payload. A write that fails ends it too, and gives false.
     bool ExchangeFrame(std::span<std::uint8_t> buffer,
                        const std::function<void(std::span<std::uint8_t>)>& fill_frame);
 

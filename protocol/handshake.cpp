@@ -28,10 +28,12 @@ bool LinkNegotiator::HandshakeAt(const std::string& path, std::int32_t speed,
         std::uint8_t buffer[kHandshakeBufferSize] = {};
         const int length = std::snprintf(reinterpret_cast<char*>(buffer), sizeof buffer, "%s%d\n",
                                          kHelloPrefix, HelloValue(speed, request));
-        m_link.SendBytes(buffer, static_cast<std::size_t>(length));
-        std::memset(buffer, 0, sizeof buffer);
-        if (m_link.ReadReply(buffer, sizeof buffer, '\n') > 0 && HoldsAcceptanceMark(buffer)) {
-            return true;
+        if (m_link.SendBytes(buffer, static_cast<std::size_t>(length))) {
+            std::memset(buffer, 0, sizeof buffer);
+            if (m_link.ReadReply(buffer, sizeof buffer, '\n') > 0 &&
+                HoldsAcceptanceMark(buffer)) {
+                return true;
+            }
         }
     }
     m_link.ClosePort();
@@ -47,6 +49,9 @@ NegotiationOutcome LinkNegotiator::Negotiate(const std::string& port_name,
             found = probe;
             break;
         }
+        if (WriteFailed()) {
+            return NegotiationOutcome::LinkLost;
+        }
     }
     if (!found) {
         m_log.LogLine("尝试与模块通信时失败，模块的波特率未知。");
@@ -54,10 +59,16 @@ NegotiationOutcome LinkNegotiator::Negotiate(const std::string& port_name,
     }
     const std::int32_t chosen = StrToInt(chosen_text);
     if (!HandshakeAt(path, *found, chosen)) {
+        if (WriteFailed()) {
+            return NegotiationOutcome::LinkLost;
+        }
         m_log.LogLine("设置新波特率失败。");
         return NegotiationOutcome::ChangeRefused;
     }
     if (!HandshakeAt(path, chosen, chosen)) {
+        if (WriteFailed()) {
+            return NegotiationOutcome::LinkLost;
+        }
         m_log.LogLine("错误：设置新波特率后，未能正确初始化。");
         return NegotiationOutcome::NotFollowed;
     }

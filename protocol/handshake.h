@@ -22,6 +22,7 @@ enum class NegotiationOutcome {
     ChangeRefused,   // found, but the hello asking for the new speed failed; closed
     NotFollowed,     // the module took the change but did not answer at it; closed
     Connected,       // the port stays open at the chosen speed
+    LinkLost,        // a hello could not be written (logged by the link); closed
 };
 
 // Finds the module's speed, moves it to the operator's choice and confirms the link.
@@ -41,6 +42,11 @@ public:
     NegotiationOutcome Negotiate(const std::string& port_name, const std::string& chosen_text);
 
 private:
+    // The device stopped taking bytes or vanished: no later probe can do better.
+    bool WriteFailed() const {
+        return m_link.LastWriteOutcome() != serial::WriteOutcome::Sent;
+    }
+
     serial::SerialLink& m_link;
     serial::LogSink& m_log;
 };

@@ -15,13 +15,21 @@ std::string_view TextOf(const std::uint8_t* buffer, std::size_t length) {
 
 }  // namespace
 
+std::chrono::milliseconds WriteDeadline(std::size_t count, std::int32_t speed) {
+    const std::int64_t wire_ms =
+        (static_cast<std::int64_t>(count) * 10'000 + speed - 1) / std::max<std::int32_t>(speed, 1);
+    return std::chrono::milliseconds(std::max(wire_ms * 3 / 2, wire_ms + 1000));
+}
+
 bool SerialLink::OpenPort(const std::string& path, std::int32_t speed) {
     ClosePort();
+    m_last_write = WriteOutcome::Sent;
     std::unique_ptr<SerialDevice> device = m_platform.OpenExclusive(path);
     if (!device || !device->ApplyLineSettings(speed)) {
         return false;
     }
     m_hComPort = std::move(device);
+    m_speed = speed;
     return true;
 }
 
@@ -29,15 +37,50 @@ void SerialLink::ClosePort() {
     m_hComPort.reset();
 }
 
-std::size_t SerialLink::SendBytes(const std::uint8_t* data, std::size_t count) {
+bool SerialLink::SendBytes(const std::uint8_t* data, std::size_t count) {
     if (!m_hComPort) {
-        return 0;
+        return false;
     }
-    return m_hComPort->Write(data, count);
+    m_last_write = m_progress ? WriteInPieces(data, count)
+                              : m_hComPort->Write(data, count, WriteDeadline(count, m_speed)).outcome;
+    switch (m_last_write) {
+        case WriteOutcome::Sent:
+            return true;
+        case WriteOutcome::TimedOut:
+            m_log.LogLine(kWriteTimedOut);
+            return false;
+        case WriteOutcome::Disconnected:
+            m_log.LogLine(kPortDisconnected);
+            return false;
+    }
+    return false;
 }
 
-std::size_t SerialLink::SendBytes(const std::string& text) {
+WriteOutcome SerialLink::WriteInPieces(const std::uint8_t* data, std::size_t count) {
+    const std::size_t second = static_cast<std::size_t>(std::max(m_speed, 10)) / 10;
+    const std::size_t piece = count > second ? std::max<std::size_t>(second / 4, 1) : count;
+    for (std::size_t at = 0; at < count; at += piece) {
+        const std::size_t size = std::min(piece, count - at);
+        const WriteOutcome outcome =
+            m_hComPort->Write(data + at, size, WriteDeadline(size, m_speed)).outcome;
+        if (outcome != WriteOutcome::Sent) {
+            return outcome;
+        }
+        m_progress(at + size, count);
+    }
+    return WriteOutcome::Sent;
+}
+
+bool SerialLink::SendBytes(const std::string& text) {
     return SendBytes(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+}
+
+void SerialLink::WaitOnePoll() {
+    if (m_wake_on_input) {
+        m_hComPort->WaitForInput(std::chrono::milliseconds(1));
+    } else {
+        m_platform.SleepAboutOneMs();
+    }
 }
 
 std::size_t SerialLink::TakeWaitingBytes(std::uint8_t* buffer, std::size_t room) {
@@ -57,7 +100,7 @@ std::size_t SerialLink::ReadReply(std::uint8_t* buffer, std::size_t capacity,
     std::size_t length = 0;
     int idle = 0;
     while (true) {
-        m_platform.SleepAboutOneMs();
+        WaitOnePoll();
         const std::size_t got = TakeWaitingBytes(buffer + length, capacity - 1 - length);
         if (got == 0) {
             if (++idle > kIdleLimit) {

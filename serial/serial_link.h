@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -9,6 +10,13 @@
 #include "serial/serial_platform.h"
 
 namespace serial {
+
+inline constexpr char kWriteTimedOut[] = "错误：串口写入超时。";
+inline constexpr char kPortDisconnected[] = "错误：串口已断开。";
+
+// How long a write of `count` bytes at `speed` may take: the larger of 1.5 times its wire
+// time (ten bit times a byte) and its wire time plus one second.
+std::chrono::milliseconds WriteDeadline(std::size_t count, std::int32_t speed);
 
 // The one serial port through which the panel talks to the module.
 class SerialLink {
@@ -28,10 +36,14 @@ public:
     SerialDevice* hComPort() const { return m_hComPort.get(); }
     bool IsOpen() const { return m_hComPort != nullptr; }
 
-    // Writes the block in one call; returns what the system reports written. Only while
-    // a port is open.
-    std::size_t SendBytes(const std::uint8_t* data, std::size_t count);
-    std::size_t SendBytes(const std::string& text);
+    // Writes the block in one call, with a deadline of the larger of 1.5 times its wire
+    // time and its wire time plus one second. False when no port is open, or when the
+    // deadline passed or the device is gone; these two are logged, and the caller ends its
+    // action. The port stays open either way.
+    bool SendBytes(const std::uint8_t* data, std::size_t count);
+    bool SendBytes(const std::string& text);
+    // What the last SendBytes ran into.
+    WriteOutcome LastWriteOutcome() const { return m_last_write; }
 
     // Reads one reply into `buffer`: until the text holds `terminator`, the buffer holds
     // capacity - 1 bytes, or the line stays quiet. A NUL follows what was stored; when
@@ -41,13 +53,28 @@ public:
 
     SerialPlatform& Platform() const { return m_platform; }
 
+    // Told how far a long write has got: a write whose wire time is over a second then goes
+    // out in pieces of about a quarter second, each with its own deadline.
+    using WriteProgress = std::function<void(std::size_t written, std::size_t total)>;
+    void SetWriteProgress(WriteProgress progress) { m_progress = std::move(progress); }
+
+    // Replies are waited for on the port itself, waking as soon as bytes arrive, instead of
+    // sleeping out each poll. The time-outs, counted in quiet polls, stay the same.
+    void SetWakeOnInput(bool wake) { m_wake_on_input = wake; }
+
 private:
     // Takes what one poll finds waiting; the count appended, 0 when the poll was empty.
     std::size_t TakeWaitingBytes(std::uint8_t* buffer, std::size_t room);
+    WriteOutcome WriteInPieces(const std::uint8_t* data, std::size_t count);
+    void WaitOnePoll();
 
     SerialPlatform& m_platform;
     LogSink& m_log;
     std::unique_ptr<SerialDevice> m_hComPort;
+    std::int32_t m_speed = 0;
+    WriteOutcome m_last_write = WriteOutcome::Sent;
+    bool m_wake_on_input = false;
+    WriteProgress m_progress;
 };
 
 }  // namespace serial

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -8,6 +9,18 @@
 #include <vector>
 
 namespace serial {
+
+// How a write ended.
+enum class WriteOutcome {
+    Sent,          // every byte is on its way
+    TimedOut,      // the device stopped taking bytes before the deadline
+    Disconnected,  // the device is gone (unplugged, or the other end closed)
+};
+
+struct WriteResult {
+    std::size_t written = 0;
+    WriteOutcome outcome = WriteOutcome::Sent;
+};
 
 // One open serial device. Destroying it closes the device.
 class SerialDevice {
@@ -25,8 +38,14 @@ public:
     // Reads at most `max` bytes that are already waiting; nullopt when the read fails.
     virtual std::optional<std::size_t> Read(std::uint8_t* dst, std::size_t max) = 0;
 
-    // Writes the whole block, returning when done; the count the system reports written.
-    virtual std::size_t Write(const std::uint8_t* src, std::size_t count) = 0;
+    // Writes the whole block and returns once it has left the host, or when the device
+    // stops taking it for `timeout` in all, or is gone.
+    virtual WriteResult Write(const std::uint8_t* src, std::size_t count,
+                              std::chrono::milliseconds timeout) = 0;
+
+    // Waits up to `timeout` for input, returning early when bytes arrive. A device that
+    // cannot be woken by its input just sleeps.
+    virtual void WaitForInput(std::chrono::microseconds timeout) = 0;
 };
 
 // The operating system's serial calls, behind one seam so the link can be tested with a

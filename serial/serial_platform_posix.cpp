@@ -1,9 +1,11 @@
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <ctime>
 
@@ -30,6 +32,7 @@ public:
         if (!termios2::SetRawLine(m_fd, baud)) {
             return false;
         }
+        m_byte_time_us = std::max<std::int64_t>(1, 10'000'000 / baud);
         DropModemLines();
         return true;
     }
@@ -53,28 +56,73 @@ public:
         return static_cast<std::size_t>(got);
     }
 
-    std::size_t Write(const std::uint8_t* src, std::size_t count) override {
-        std::size_t written = 0;
-        while (written < count) {
-            const ssize_t put = ::write(m_fd, src + written, count - written);
+    WriteResult Write(const std::uint8_t* src, std::size_t count,
+                      std::chrono::milliseconds timeout) override {
+        const Clock::time_point deadline = Clock::now() + timeout;
+        WriteResult result;
+        while (result.written < count) {
+            const ssize_t put = ::write(m_fd, src + result.written, count - result.written);
             if (put > 0) {
-                written += static_cast<std::size_t>(put);
+                result.written += static_cast<std::size_t>(put);
             } else if (put < 0 && errno == EINTR) {
                 continue;
+            } else if (put < 0 && errno == EAGAIN) {
+                if (!WaitWritable(deadline)) {
+                    result.outcome = WriteOutcome::TimedOut;
+                    return result;
+                }
             } else {
-                break;  // the device went away; the caller sees the short count
+                result.outcome = WriteOutcome::Disconnected;  // EIO, ENXIO, ENODEV: gone
+                return result;
             }
         }
-        WaitUntilSent();
-        return written;
+        if (!WaitUntilSent(deadline)) {
+            result.outcome = WriteOutcome::TimedOut;
+        }
+        return result;
+    }
+
+    void WaitForInput(std::chrono::microseconds timeout) override {
+        pollfd input{m_fd, POLLIN, 0};
+        const auto whole = std::chrono::duration_cast<std::chrono::seconds>(timeout);
+        const timespec wait{static_cast<time_t>(whole.count()),
+                            static_cast<long>((timeout - whole).count() * 1000)};
+        (void)::ppoll(&input, 1, &wait, nullptr);
     }
 
 private:
+    using Clock = std::chrono::steady_clock;
+
+    bool WaitWritable(Clock::time_point deadline) {
+        const auto left = deadline - Clock::now();
+        if (left <= Clock::duration::zero()) {
+            return false;
+        }
+        pollfd output{m_fd, POLLOUT, 0};
+        const auto left_ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
+        return ::poll(&output, 1, static_cast<int>(left_ms)) >= 0 || errno == EINTR;
+    }
+
     // A write is done when the bytes are on the wire, not when the driver has queued them:
-    // the reply's idle time-out only starts then, even at 2,400 bit/s.
-    void WaitUntilSent() {
+    // the reply's idle time-out only starts then, even at 2,400 bit/s. tcdrain() has no
+    // deadline, so the output queue is watched until it empties; a device that stopped
+    // taking bytes keeps it full.
+    bool WaitUntilSent(Clock::time_point deadline) {
+        int queued = 0;
+        while (::ioctl(m_fd, TIOCOUTQ, &queued) == 0 && queued > 0) {
+            if (Clock::now() >= deadline) {
+                return false;
+            }
+            const auto drain = std::chrono::microseconds(
+                std::clamp<std::int64_t>(static_cast<std::int64_t>(queued) * m_byte_time_us,
+                                         100, 20000));
+            timespec pause{0, static_cast<long>(drain.count() * 1000)};
+            while (::nanosleep(&pause, &pause) != 0 && errno == EINTR) {
+            }
+        }
         while (::tcdrain(m_fd) != 0 && errno == EINTR) {
         }
+        return true;
     }
 
     // Both handshake lines inactive. A pseudo-terminal has no modem lines and refuses.
@@ -84,19 +132,23 @@ private:
     }
 
     int m_fd;
+    std::int64_t m_byte_time_us = 1;  // one 8N1 byte on the line
 };
 
-// Opening is non-blocking so that a modem line cannot hold it up; the lock and TIOCEXCL
-// make the port ours alone. TIOCEXCL does not stop root, and neither stops a second open
-// from this process, but the lock does.
+// The lock and TIOCEXCL make the port ours alone. Neither stops root, so a port that
+// someone else marked exclusive counts as busy and is closed untouched: its settings and
+// its flag stay theirs. The descriptor stays non-blocking, so that a modem line cannot
+// hold up the open and a device that stops reading cannot hold up a write forever.
 int OpenExclusiveFd(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         return -1;
     }
-    const bool owned = ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::ioctl(fd, TIOCEXCL) == 0;
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (!owned || flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    int held_elsewhere = 1;  // a descriptor that is no terminal cannot tell, and is refused
+    const bool owned = ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+                       ::ioctl(fd, TIOCGEXCL, &held_elsewhere) == 0 && held_elsewhere == 0 &&
+                       ::ioctl(fd, TIOCEXCL) == 0;
+    if (!owned) {
         ::close(fd);
         return -1;
     }

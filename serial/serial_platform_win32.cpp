@@ -49,11 +49,27 @@ public:
         return static_cast<std::size_t>(got);
     }
 
-    std::size_t Write(const std::uint8_t* src, std::size_t count) override {
+    // The write's deadline is the port's total write time-out; reads keep returning at once
+    // with what is waiting, which is all they ever ask for.
+    WriteResult Write(const std::uint8_t* src, std::size_t count,
+                      std::chrono::milliseconds timeout) override {
+        COMMTIMEOUTS timeouts;
+        ZeroMemory(&timeouts, sizeof(timeouts));
+        timeouts.ReadIntervalTimeout = MAXDWORD;
+        timeouts.WriteTotalTimeoutConstant = static_cast<DWORD>(timeout.count());
+        SetCommTimeouts(m_handle, &timeouts);
         DWORD put = 0;
-        WriteFile(m_handle, src, static_cast<DWORD>(count), &put, nullptr);
-        return static_cast<std::size_t>(put);
+        const BOOL done = WriteFile(m_handle, src, static_cast<DWORD>(count), &put, nullptr);
+        WriteResult result{static_cast<std::size_t>(put), WriteOutcome::Sent};
+        if (!done) {
+            result.outcome = WriteOutcome::Disconnected;  // removed device, broken handle
+        } else if (result.written < count) {
+            result.outcome = WriteOutcome::TimedOut;
+        }
+        return result;
     }
+
+    void WaitForInput(std::chrono::microseconds) override { Sleep(1); }
 
 private:
     HANDLE m_handle;

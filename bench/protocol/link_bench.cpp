@@ -38,11 +38,15 @@ public:
         }
         return got;
     }
-    std::size_t Write(const std::uint8_t* src, std::size_t count) override {
+    serial::WriteResult Write(const std::uint8_t* src, std::size_t count,
+                              std::chrono::milliseconds timeout) override {
         if (count == protocol::FrameBytes) {
             m_turnaround = Clock::now() - m_line_feed_read;
         }
-        return m_inner->Write(src, count);
+        return m_inner->Write(src, count, timeout);
+    }
+    void WaitForInput(std::chrono::microseconds timeout) override {
+        m_inner->WaitForInput(timeout);
     }
 
 private:
@@ -150,18 +154,27 @@ void BM_TurnaroundPattern(benchmark::State& state) {
 }
 BENCHMARK(BM_TurnaroundPattern)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(10);
 
-// The picture is already decoded: the action copies its bitmap, as for a decoded JPEG.
-void BM_TurnaroundPicture(benchmark::State& state) {
+// The picture is already decoded: the action copies its bitmap, as for a decoded JPEG. The
+// automatic threshold, and Floyd–Steinberg as the panel's menu offers it.
+void BM_TurnaroundPicture(benchmark::State& state, imaging::Binarization binarization) {
     imaging::Bitmap decoded(480, 480, imaging::PixelFormat::Bgr24);
     for (int y = 0; y < 480; ++y)
         for (std::size_t i = 0; i < decoded.Stride(); ++i)
             decoded.Row(y)[i] = static_cast<std::uint8_t>(i * 7 + y);
     MeasureTurnaround(state, [&](imaging::FrameActions& frames) {
-        frames.SendPicture([&](imaging::Bitmap& target) { target = decoded; }, 0,
+        frames.SendPicture([&](imaging::Bitmap& target) { target = decoded; }, binarization,
                            [](const imaging::Bitmap&) {});
     });
 }
-BENCHMARK(BM_TurnaroundPicture)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(10);
+BENCHMARK_CAPTURE(BM_TurnaroundPicture, threshold, imaging::Binarization{})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(10);
+BENCHMARK_CAPTURE(BM_TurnaroundPicture, floyd,
+                  imaging::Binarization{0, imaging::DitherMethod::FloydSteinberg})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(10);
 
 }  // namespace
 

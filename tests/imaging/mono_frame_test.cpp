@@ -2,7 +2,7 @@
 
 #include <random>
 
-#include "../serial/fake_serial.h"
+#include "support/recording_log.h"
 #include "imaging/frame_actions.h"
 #include "imaging/mono_frame.h"
 
@@ -68,7 +68,7 @@ TEST(BinarizeTest, LumaEqualToTheThresholdIsDarkAndOneAboveIsLight) {
     const Bitmap gray = Uniform(100, 100, 100);
     EXPECT_EQ(BinarizeToFrame(gray, 100, log)[0], 0x00);
     EXPECT_EQ(BinarizeToFrame(gray, 99, log)[0], 0xFF);
-    EXPECT_TRUE(log.Entries().empty());  // a fixed threshold logs nothing
+    EXPECT_TRUE(log.entries.empty());  // a fixed threshold logs nothing
 }
 
 TEST(BinarizeTest, LeftmostPixelIsTheHighBitAndRowsAreSixtyBytes) {

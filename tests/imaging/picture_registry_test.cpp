@@ -1,9 +1,13 @@
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <ios>
+#include <fstream>
 
 #include "imaging/jpeg_image.h"
+#include "imaging/picture_file.h"
 #include "imaging/picture_registry.h"
 #include "jpeg_test_support.h"
 
@@ -11,9 +15,10 @@ namespace {
 
 using imaging::EInvalidGraphic;
 using imaging::LoadPictureFromFile;
+namespace fs = std::filesystem;
 
 TEST(PictureRegistryTest, JpegTypeTakesJpegAndJpgInAnyCaseAndNothingElse) {
-    const std::filesystem::path jpeg = jpeg_test::TestFile("color_480.jpg");
+    const fs::path jpeg = jpeg_test::TestFile("color_480.jpg");
     EXPECT_THROW(LoadPictureFromFile(jpeg), EInvalidGraphic);  // nothing registered yet
     imaging::RegisterJPEGFormat();
     const std::vector<imaging::FileFormat> formats = imaging::RegisteredFileFormats();
@@ -23,28 +28,38 @@ TEST(PictureRegistryTest, JpegTypeTakesJpegAndJpgInAnyCaseAndNothingElse) {
     const std::unique_ptr<imaging::TGraphic> picture = LoadPictureFromFile(jpeg);
     EXPECT_NE(dynamic_cast<imaging::TJPEGImage*>(picture.get()), nullptr);
     EXPECT_EQ(picture->Width(), 480);
-    EXPECT_THROW(LoadPictureFromFile("missing/DEMO.JPG"), std::ios_base::failure);  // tried as JPEG
-    EXPECT_THROW(LoadPictureFromFile("missing/demo.Jpeg"), std::ios_base::failure);
+    EXPECT_THROW(LoadPictureFromFile("missing/DEMO.JPG"), imaging::EPictureFile);  // as JPEG
     EXPECT_THROW(LoadPictureFromFile(jpeg_test::TestFile("bitmap_named.jpg")), imaging::EJPEG);
     EXPECT_THROW(LoadPictureFromFile("demo.bmp"), EInvalidGraphic);
-    EXPECT_THROW(LoadPictureFromFile("demo"), EInvalidGraphic);
     imaging::UnregisterJPEGFormat();
     EXPECT_THROW(LoadPictureFromFile(jpeg), EInvalidGraphic);
-    EXPECT_TRUE(imaging::RegisteredFileFormats().empty());
 }
 
-TEST(PictureRegistryTest, LaterRegistrationOfAnExtensionReplacesTheFirst) {
-    using imaging::TBitmapGraphic;
-    imaging::RegisterFileFormat("xyz", "First", [](const std::filesystem::path&) {
-        return std::make_unique<TBitmapGraphic>();
-    });
-    imaging::RegisterFileFormat(".XYZ", "Second", [](const std::filesystem::path&) {
-        return std::make_unique<TBitmapGraphic>(imaging::Bitmap(2, 3, imaging::PixelFormat::Bgr24));
-    });
-    EXPECT_EQ(LoadPictureFromFile("any/where.xyz")->Height(), 3);
-    ASSERT_EQ(imaging::RegisteredFileFormats().size(), 1u);
-    EXPECT_EQ(imaging::RegisteredFileFormats()[0].description, "Second");
-    imaging::UnregisterFileFormat("xyz");
+// What must not be read: each is refused by its type or size, at once, naming the file.
+TEST(PictureFileTest, OnlyRegularFilesUpTo64MiBAreRead) {
+    const fs::path folder = fs::temp_directory_path() / ("pictures-" + std::to_string(::getpid()));
+    fs::create_directories(folder / "folder.jpg");
+    ASSERT_EQ(::mkfifo((folder / "fifo.jpg").c_str(), 0600), 0);
+    for (const auto& [name, size] : {std::pair("huge.jpg", imaging::kMaxPictureFileBytes + 1),
+                                     std::pair("limit.jpg", imaging::kMaxPictureFileBytes)}) {
+        std::ofstream(folder / name).close();
+        fs::resize_file(folder / name, size);  // sparse: nothing is written
+    }
+    const std::pair<const char*, const char*> refused[] = {{"folder.jpg", "not a regular file"},
+                                                           {"fifo.jpg", "not a regular file"},
+                                                           {"huge.jpg", "larger than 64 MiB"},
+                                                           {"missing.jpg", "No such file"}};
+    for (const auto& [name, reason] : refused) {
+        try {
+            imaging::ReadPictureFile(folder / name);
+            ADD_FAILURE() << name << " was read";
+        } catch (const imaging::EPictureFile& error) {
+            EXPECT_NE(std::string(error.what()).find(name), std::string::npos) << error.what();
+            EXPECT_NE(error.Reason().find(reason), std::string::npos) << error.what();
+        }
+    }
+    EXPECT_EQ(imaging::ReadPictureFile(folder / "limit.jpg").size(), imaging::kMaxPictureFileBytes);
+    fs::remove_all(folder);
 }
 
 }  // namespace
