@@ -123,11 +123,11 @@ gtest() {
     verdict "$result" "$name (status $STATUS, ${count:-0} cases passed)" "$out"
 }
 
-# expect_console NAME STATUS EXPECTED_FILE [link_console args]
-expect_console() {
+# expect_lcdctl NAME STATUS EXPECTED_FILE [lcdctl args]: its log and messages, in order.
+expect_lcdctl() {
     local name=$1 status=$2 expected=$3 result=FAIL
     shift 3
-    run_wine "$name" "$(exe app/link_console.exe)" "$@"
+    run_wine "$name" "$(exe cli/lcdctl.exe)" "$@"
     [ "$STATUS" -eq "$status" ] && diff -u "$expected" "$WORK/$name.out" >"$WORK/$name.diff" && result=ok
     verdict "$result" "$name (status $STATUS, expected $status)" "$WORK/$name.diff" "$WORK/$name.out"
 }
@@ -146,37 +146,41 @@ ALL_PROBES=("baudrate 2400..." "baudrate 9600..." "baudrate 115200..." "baudrate
 HELLO="hello, please set baudrate to: "
 MARK="yes, current baudrate is: "
 OK_921600="初始化成功，双方的当前波特率：921600"
+NEGOTIATED=("baudrate 921600..." "baudrate 2400..." "${MARK}2400" "baudrate 2400..." "${MARK}2400"
+    "baudrate 921600..." "${MARK}921600" "$OK_921600") # the first hello finds nobody at 921600
+AT_SPEED=("baudrate 921600..." "${MARK}921600" "$OK_921600")
 
 phase "no port at all"
 unmap_ports
-for program in serial/read_reply_test serial/port_scan_test protocol/str_to_int_test; do
+for program in serial/serial_link_test protocol/str_to_int_test; do
     gtest "${program#*/}" "$(exe "tests/$program.exe")"
 done
-expect_console missing_port 1 "$(expected "${ALL_PROBES[@]}" "$NOT_FOUND")" COM77 921600
-expect_console scan_nothing 1 "$(expected)" --scan
+expect_lcdctl missing_port 1 "$(expected "baudrate 921600..." "${ALL_PROBES[@]}" "$NOT_FOUND" \
+    "lcdctl: no link to the module on COM77")" -p COM77 connect
+expect_lcdctl scan_nothing 1 "$(expected)" ports
 
 phase "a module at 2400, negotiated up to 921600, then found already at speed"
 start_module module "COM0 COM3 COM5 COM12 COM99 COM100" --baud 2400
 LINK_TEST_PORT=COM5 LINK_TEST_MISSING_PORT=COM77 gtest win32_serial_test "$TEST_EXE"
-expect_console scan 0 "$(expected COM0 COM3 COM5 COM12 COM99)" --scan
-expect_console negotiate_2400 0 "$(expected "baudrate 2400..." "${MARK}2400" "baudrate 2400..." \
-    "${MARK}2400" "baudrate 921600..." "${MARK}921600" "$OK_921600" "ok, color 7")" COM5 921600
-expect_console at_speed 0 "$(expected "${ALL_PROBES[@]:0:4}" "${MARK}921600" \
-    "baudrate 921600..." "${MARK}921600" "baudrate 921600..." "${MARK}921600" "$OK_921600" \
-    "ok, brightness 3")" COM5 921600 brightness 3
-grep ' host> ' "$WORK/module.transcript" >"$WORK/module.host" || true
+expect_lcdctl scan 0 "$(expected COM0 COM3 COM5 COM12 COM99)" ports
+expect_lcdctl negotiate_2400 0 "$(expected "${NEGOTIATED[@]}" "ok, color 7")" -p COM5 color 7
+expect_lcdctl at_speed 0 "$(expected "${AT_SPEED[@]}" "ok, brightness 3")" -p COM5 brightness 3
+expect_lcdctl pattern 0 "$(expected "${AT_SPEED[@]}" "ok, send 28800 bytes" \
+    "ok, frame 28800 bytes")" -p COM5 pattern stripes
+grep ' host' "$WORK/module.transcript" >"$WORK/module.host" || true
 result=FAIL
-diff -u "$(expected "2400 host> ${HELLO}0\n" \
-    "2400 host> ${HELLO}0\n" "2400 host> ${HELLO}921600\n" "921600 host> ${HELLO}0\n" \
-    "921600 host> set color to: 7\n" "921600 host> ${HELLO}0\n" "921600 host> ${HELLO}0\n" \
-    "921600 host> ${HELLO}0\n" "921600 host> set brightness to: 3\n")" "$WORK/module.host" >"$WORK/module.diff" &&
-    result=ok
+diff -u "$(expected "921600 host (dropped)> ${HELLO}0\n" "2400 host> ${HELLO}0\n" \
+    "2400 host> ${HELLO}921600\n" "921600 host> ${HELLO}0\n" "921600 host> set color to: 7\n" \
+    "921600 host> ${HELLO}0\n" "921600 host> set brightness to: 3\n" "921600 host> ${HELLO}0\n" \
+    "921600 host> pixels: 0,0,480,480\n" "921600 host> <frame payload 28800 bytes>")" \
+    "$WORK/module.host" >"$WORK/module.diff" && result=ok
 verdict "$result" "what the module received" "$WORK/module.diff"
 stop_module
 
 phase "no module"
 start_module silent COM5 --baud 2400 --silent
-expect_console silent 1 "$(expected "${ALL_PROBES[@]}" "$NOT_FOUND")" COM5 921600
+expect_lcdctl silent 1 "$(expected "baudrate 921600..." "${ALL_PROBES[@]}" "$NOT_FOUND" \
+    "lcdctl: no link to the module on COM5")" -p COM5 connect
 LINK_TEST_PORT=COM5 LINK_TEST_REPLY_CHUNKS=0 gtest win32_silent "$TEST_EXE" \
     --gtest_filter='Win32ModuleTest.AReply*'
 stop_module

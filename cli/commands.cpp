@@ -1,0 +1,75 @@
+#include "cli/commands.h"
+
+#include <cstdio>
+#include <vector>
+
+#include "cli/ports.h"
+#include "cli/terminal.h"
+#include "serial/port_scan.h"
+
+namespace cli {
+
+int OpenLink(const Options& options, ConsoleLog& log, ModuleSession& session) {
+    const PortChoice port = ChoosePort(session.Link().Platform(), options.port);
+    if (!port.problem.empty()) {
+        PrintError(log, port.problem);
+        return kNoLink;
+    }
+    if (!session.Connect(port.name, options.baud)) {
+        PrintError(log, "no link to the module on " + port.name);
+        return kNoLink;
+    }
+    return kDone;
+}
+
+int LinkLost(ConsoleLog& log, const serial::SerialLink& link) {
+    const bool gone = link.LastWriteOutcome() == serial::WriteOutcome::Disconnected;
+    PrintError(log, gone ? "the module's port is gone" : "the module stopped taking data");
+    return kNoLink;
+}
+
+int RunPorts(const Options& options, ConsoleLog&, serial::SerialPlatform& platform) {
+    const std::vector<std::string> ports = serial::ScanPorts(platform);
+    for (const std::string& name : ports) {
+        const std::string line = options.long_listing ? DescribePort(name, DetailsOf(name)) : name;
+        std::printf("%s\n", line.c_str());
+    }
+    return ports.empty() ? kNoLink : kDone;
+}
+
+// connect, color, brightness, model and pattern: the link, then at most one exchange.
+int RunLinkCommand(const Options& options, ConsoleLog& log, serial::SerialPlatform& platform) {
+    ModuleSession session(platform, log);
+    if (const int status = OpenLink(options, log, session); status != kDone) {
+        return status;
+    }
+    protocol::ModuleCommands& commands = session.Commands();
+    switch (options.command) {
+        case Command::Color:
+            commands.SendCommand(protocol::kColorPrefix, options.value);
+            break;
+        case Command::Brightness:
+            commands.SendCommand(protocol::kBrightnessPrefix, options.value);
+            break;
+        case Command::Model:
+            commands.SendCommand(protocol::kLcdModelPrefix, options.value);
+            break;
+        case Command::Pattern: {
+            std::vector<std::uint8_t> buffer(protocol::FrameBytes);
+            if (!commands.ExchangeFrame(buffer, [&](std::span<std::uint8_t> frame) {
+                    std::ranges::fill(frame, options.fill);
+                })) {
+                return LinkLost(log, session.Link());
+            }
+            break;
+        }
+        default:
+            break;
+    }
+    if (session.Link().LastWriteOutcome() != serial::WriteOutcome::Sent) {
+        return LinkLost(log, session.Link());
+    }
+    return Interrupted() ? kInterrupted : kDone;
+}
+
+}  // namespace cli

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "cli/console_log.h"
+#include "cli/module_session.h"
+#include "cli/options.h"
+#include "serial/serial_platform.h"
+
+namespace cli {
+
+// What lcdctl's exit status says.
+enum ExitStatus {
+    kDone = 0,
+    kNoLink = 1,        // no module answered, or the link was lost
+    kUsage = 2,         // the command line was not understood
+    kBadInput = 3,      // a picture or a stream that cannot be read
+    kInterrupted = 130  // Ctrl-C, after the frame on the line was finished
+};
+
+// Chooses the port and brings the link up; kDone, or the status to exit with once the
+// reason has been printed.
+int OpenLink(const Options& options, ConsoleLog& log, ModuleSession& session);
+
+// A frame exchange that the line had to give up: why, and the status.
+int LinkLost(ConsoleLog& log, const serial::SerialLink& link);
+
+int RunPorts(const Options& options, ConsoleLog& log, serial::SerialPlatform& platform);
+int RunLinkCommand(const Options& options, ConsoleLog& log, serial::SerialPlatform& platform);
+
+// Need the toolkit's picture readers; a build without them says so.
+int RunSend(const Options& options, ConsoleLog& log, serial::SerialPlatform& platform);
+int RunStream(const Options& options, ConsoleLog& log, serial::SerialPlatform& platform);
+
+}  // namespace cli

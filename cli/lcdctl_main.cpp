@@ -1,0 +1,41 @@
+// lcdctl: the LCD module from the shell, for scripts, cron jobs and video.
+#include <cstdio>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "cli/commands.h"
+#include "cli/terminal.h"
+
+int main(int argc, char** argv) {
+    const cli::ParsedArguments parsed =
+        cli::ParseArguments(std::vector<std::string>(argv + 1, argv + argc));
+    if (parsed.help) {
+        std::fputs(cli::UsageText(), stdout);
+        return cli::kDone;
+    }
+    if (!parsed.error.empty()) {
+        std::fprintf(stderr, "lcdctl: %s\nTry 'lcdctl --help'.\n", parsed.error.c_str());
+        return cli::kUsage;
+    }
+    const cli::Options& options = parsed.options;
+    cli::UseBinaryStdio();
+    cli::CatchInterrupts();
+    cli::ConsoleLog log(options.quiet);
+    const auto platform = serial::MakeNativeSerialPlatform();
+    try {
+        switch (options.command) {
+            case cli::Command::Ports:
+                return cli::RunPorts(options, log, *platform);
+            case cli::Command::Send:
+                return cli::RunSend(options, log, *platform);
+            case cli::Command::Stream:
+                return cli::RunStream(options, log, *platform);
+            default:
+                return cli::RunLinkCommand(options, log, *platform);
+        }
+    } catch (const std::exception& error) {
+        cli::PrintError(log, error.what());
+        return cli::kNoLink;
+    }
+}

@@ -1,0 +1,296 @@
+#include "cli/options.h"
+
+#include <algorithm>
+#include <charconv>
+#include <map>
+
+#include "protocol/handshake.h"
+
+namespace cli {
+
+namespace {
+
+constexpr char kUsage[] =
+    "usage: lcdctl [-p|--port NAME] [-b|--baud N] [-q|--quiet] COMMAND [ARGS]\n"
+    "Drives the serial 480 x 480 one-bit LCD module from the shell.\n"
+    "\n"
+    "Commands:\n"
+    "  ports [--long]            openable serial ports, one a line, in the panel's order;\n"
+    "                            --long adds the USB maker, product, serial number and\n"
+    "                            /dev/serial/by-id name where known\n"
+    "  connect                   bring the link up, nothing more\n"
+    "  color N                   screen colour 0-7 (0 black ... 7 white)\n"
+    "  brightness N              brightness 0-3\n"
+    "  model N                   LCD model 0-1\n"
+    "  pattern stripes|lines|solid|clear\n"
+    "                            one of the panel's four test patterns\n"
+    "  send FILE|- [PICTURE OPTIONS] [--preview OUT.png|-]\n"
+    "                            a picture file (or standard input): JPEG, PNG, BMP, GIF,\n"
+    "                            PBM/PGM/PPM and what else the system reads; with --preview\n"
+    "                            and no --port, only the frame's PNG is written\n"
+    "  stream [PICTURE OPTIONS] [--size WxH] [--fps N] [--no-drop] [--count N]\n"
+    "                            raw 8-bit gray frames of W x H bytes (480x480 by default)\n"
+    "                            from standard input, each sent as it comes; a frame that\n"
+    "                            arrives while the line is busy replaces the one waiting,\n"
+    "                            unless --no-drop\n"
+    "\n"
+    "Picture options:\n"
+    "  --fit crop|pad|stretch|none  crop: centred square, scaled (default); pad: inside, on\n"
+    "                            white; stretch: ignore the aspect; none: 1:1 from the\n"
+    "                            top-left, as the panel's 刷图片 sends a picture\n"
+    "  --threshold auto|1-255    light above this gray; auto (default) takes the mean\n"
+    "  --dither none|floyd|atkinson|bayer\n"
+    "                            error diffusion or an ordered 8x8 pattern instead of a\n"
+    "                            threshold (not together with --threshold)\n"
+    "  --invert                  swap light and dark\n"
+    "\n"
+    "Options:\n"
+    "  -p, --port NAME           the port: ttyUSB0, COM3 or a path such as\n"
+    "                            /dev/serial/by-id/...; by default the only USB serial port\n"
+    "  -b, --baud N              2400, 9600, 115200, 921600 (default), 2016806, 3037974 or\n"
+    "                            5000000\n"
+    "  -q, --quiet               no activity log, progress or status line; errors only\n"
+    "  -h, --help                this text\n"
+    "\n"
+    "The activity log goes to standard error. Exit status: 0 done, 1 no link or link lost,\n"
+    "2 usage error, 3 unreadable input, 130 interrupted (after the frame on the line).\n";
+
+// One argument list as the parser walks it: options take their value from "--name=value"
+// or from the next argument.
+class ArgumentCursor {
+public:
+    explicit ArgumentCursor(const std::vector<std::string>& args) : m_args(args) {}
+    bool Done() const { return m_at >= m_args.size(); }
+    std::string Next() { return m_args[m_at++]; }
+    bool NextValue(const std::string& inline_value, bool has_inline, std::string& value) {
+        if (has_inline) {
+            value = inline_value;
+            return true;
+        }
+        if (Done()) {
+            return false;
+        }
+        value = Next();
+        return true;
+    }
+
+private:
+    const std::vector<std::string>& m_args;
+    std::size_t m_at = 0;
+};
+
+template <typename Number>
+bool ParseNumber(const std::string& text, Number& value) {
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value);
+    return error == std::errc() && stop == end && !text.empty();
+}
+
+bool ParseInRange(const std::string& text, int low, int high, int& value) {
+    return ParseNumber(text, value) && value >= low && value <= high;
+}
+
+bool ParseSize(const std::string& text, int& width, int& height) {
+    const std::size_t x = text.find('x');
+    return x != std::string::npos && ParseInRange(text.substr(0, x), 1, 16384, width) &&
+           ParseInRange(text.substr(x + 1), 1, 16384, height);
+}
+
+const std::map<std::string, Command>& CommandNames() {
+    static const std::map<std::string, Command> names = {
+        {"ports", Command::Ports},   {"connect", Command::Connect},
+        {"color", Command::Color},   {"brightness", Command::Brightness},
+        {"model", Command::Model},   {"pattern", Command::Pattern},
+        {"send", Command::Send},     {"stream", Command::Stream}};
+    return names;
+}
+
+bool TakesPictureOptions(Command command) {
+    return command == Command::Send || command == Command::Stream;
+}
+
+// Reads the options, wherever they stand, and the positional arguments in order.
+class Parser {
+public:
+    ParsedArguments Parse(const std::vector<std::string>& args) {
+        ArgumentCursor cursor(args);
+        while (!cursor.Done() && m_result.error.empty() && !m_result.help) {
+            const std::string arg = cursor.Next();
+            if (arg.size() > 1 && arg[0] == '-') {
+                Option(arg, cursor);
+            } else {
+                m_positional.push_back(arg);
+            }
+        }
+        if (m_result.error.empty() && !m_result.help) {
+            Positional();
+        }
+        if (m_result.error.empty() && !m_result.help) {
+            CheckCombinations();
+        }
+        return m_result;
+    }
+
+private:
+    void Fail(const std::string& message) {
+        if (m_result.error.empty()) {
+            m_result.error = message;
+        }
+    }
+
+    void Option(const std::string& arg, ArgumentCursor& cursor) {
+        const std::size_t equals = arg.find('=');
+        const std::string name = arg.substr(0, equals);
+        const bool has_inline = equals != std::string::npos;
+        const std::string inline_value = has_inline ? arg.substr(equals + 1) : "";
+        Options& o = m_result.options;
+        auto value = [&](std::string& out) {
+            if (!cursor.NextValue(inline_value, has_inline, out)) {
+                Fail("option " + name + " needs a value");
+                return false;
+            }
+            return true;
+        };
+        std::string v;
+        m_seen.push_back(name);
+        if (name == "-h" || name == "--help") {
+            m_result.help = true;
+        } else if (name == "-q" || name == "--quiet") {
+            o.quiet = true;
+        } else if (name == "-p" || name == "--port") {
+            if (value(v)) o.port = v;
+        } else if (name == "-b" || name == "--baud") {
+            if (value(v) && !(ParseNumber(v, o.baud) && std::ranges::count(protocol::kModuleSpeeds, o.baud) == 1))
+                Fail("--baud takes one of the module's speeds: 2400, 9600, 115200, 921600, "
+                     "2016806, 3037974, 5000000");
+        } else if (name == "--long") {
+            o.long_listing = true;
+        } else if (name == "--fit") {
+            if (value(v)) ParseFit(v);
+        } else if (name == "--threshold") {
+            if (value(v) && v != "auto" && !ParseInRange(v, 1, 255, o.picture.threshold))
+                Fail("--threshold takes auto or a gray level from 1 to 255");
+        } else if (name == "--dither") {
+            if (value(v)) ParseDither(v);
+        } else if (name == "--invert") {
+            o.picture.invert = true;
+        } else if (name == "--preview") {
+            if (value(v)) o.preview = v;
+        } else if (name == "--size") {
+            if (value(v) && !ParseSize(v, o.width, o.height))
+                Fail("--size takes WIDTHxHEIGHT, such as 480x480");
+        } else if (name == "--fps") {
+            if (value(v) && !(ParseNumber(v, o.fps) && o.fps > 0 && o.fps <= 1000))
+                Fail("--fps takes a rate above 0, at most 1000");
+        } else if (name == "--no-drop") {
+            o.no_drop = true;
+        } else if (name == "--count") {
+            if (value(v) && !(ParseNumber(v, o.count) && o.count > 0))
+                Fail("--count takes a number of frames above 0");
+        } else {
+            Fail("unknown option " + name);
+        }
+    }
+
+    void ParseFit(const std::string& v) {
+        static const std::map<std::string, cli::Fit> fits = {
+            {"crop", Fit::Crop}, {"pad", Fit::Pad}, {"stretch", Fit::Stretch}, {"none", Fit::None}};
+        const auto found = fits.find(v);
+        found != fits.end() ? void(m_result.options.picture.fit = found->second)
+                            : Fail("--fit takes crop, pad, stretch or none");
+    }
+
+    void ParseDither(const std::string& v) {
+        using imaging::DitherMethod;
+        static const std::map<std::string, std::optional<DitherMethod>> methods = {
+            {"none", std::nullopt},
+            {"floyd", DitherMethod::FloydSteinberg},
+            {"atkinson", DitherMethod::Atkinson},
+            {"bayer", DitherMethod::Bayer8}};
+        const auto found = methods.find(v);
+        found != methods.end() ? void(m_result.options.picture.dither = found->second)
+                               : Fail("--dither takes none, floyd, atkinson or bayer");
+    }
+
+    void Positional() {
+        if (m_positional.empty()) {
+            Fail("no command given");
+            return;
+        }
+        const auto command = CommandNames().find(m_positional[0]);
+        if (command == CommandNames().end()) {
+            Fail("unknown command " + m_positional[0]);
+            return;
+        }
+        Options& o = m_result.options;
+        o.command = command->second;
+        const std::vector<std::string> rest(m_positional.begin() + 1, m_positional.end());
+        switch (o.command) {
+            case Command::Color:
+                return Value(rest, "color", 7);
+            case Command::Brightness:
+                return Value(rest, "brightness", 3);
+            case Command::Model:
+                return Value(rest, "model", 1);
+            case Command::Pattern:
+                return Pattern(rest);
+            case Command::Send:
+                if (rest.size() != 1) return Fail("send takes one picture file, or - for standard input");
+                o.input = rest[0];
+                return;
+            default:
+                if (!rest.empty()) Fail("unexpected argument " + rest[0]);
+        }
+    }
+
+    void Value(const std::vector<std::string>& rest, const std::string& name, int max) {
+        if (rest.size() != 1 || !ParseInRange(rest[0], 0, max, m_result.options.value)) {
+            Fail(name + " takes one value from 0 to " + std::to_string(max));
+        }
+    }
+
+    void Pattern(const std::vector<std::string>& rest) {
+        static const std::map<std::string, std::uint8_t> fills = {
+            {"stripes", 15}, {"lines", 254}, {"solid", 255}, {"clear", 0}};
+        const auto found = rest.size() == 1 ? fills.find(rest[0]) : fills.end();
+        found != fills.end() ? void(m_result.options.fill = found->second)
+                             : Fail("pattern takes stripes, lines, solid or clear");
+    }
+
+    bool Seen(const char* name) const { return std::ranges::count(m_seen, name) > 0; }
+
+    void CheckCombinations() {
+        const Command command = m_result.options.command;
+        const bool picture_option = Seen("--fit") || Seen("--threshold") || Seen("--dither") ||
+                                    Seen("--invert");
+        if (picture_option && !TakesPictureOptions(command)) {
+            return Fail("picture options go with send and stream only");
+        }
+        if (Seen("--threshold") && Seen("--dither")) {
+            return Fail("--threshold and --dither do not go together");
+        }
+        if (Seen("--long") && command != Command::Ports) return Fail("--long goes with ports");
+        if (Seen("--preview") && command != Command::Send) return Fail("--preview goes with send");
+        const bool stream_option =
+            Seen("--size") || Seen("--fps") || Seen("--no-drop") || Seen("--count");
+        if (stream_option && command != Command::Stream) {
+            return Fail("--size, --fps, --no-drop and --count go with stream");
+        }
+    }
+
+    ParsedArguments m_result;
+    std::vector<std::string> m_positional;
+    std::vector<std::string> m_seen;
+};
+
+}  // namespace
+
+ParsedArguments ParseArguments(const std::vector<std::string>& args) {
+    return Parser().Parse(args);
+}
+
+const char* UsageText() {
+    return kUsage;
+}
+
+}  // namespace cli

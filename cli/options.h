@@ -1,0 +1,59 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "imaging/dither.h"
+
+namespace cli {
+
+enum class Command { Ports, Connect, Color, Brightness, Model, Pattern, Send, Stream };
+
+// How a picture of another shape becomes the 480 x 480 screen.
+enum class Fit {
+    Crop,     // centred crop to a square, then a smooth scale
+    Pad,      // the whole picture inside, on white
+    Stretch,  // both sides scaled to the screen, ignoring the aspect
+    None,     // 1:1 from the top-left, extended with white: the panel's own rule
+};
+
+struct PictureOptions {
+    Fit fit = Fit::Crop;
+    int threshold = 0;  // 0: the panel's automatic threshold
+    std::optional<imaging::DitherMethod> dither;
+    bool invert = false;
+};
+
+struct Options {
+    std::string port;  // empty: the only USB serial port
+    std::int32_t baud = 921600;
+    bool quiet = false;
+    Command command = Command::Connect;
+    bool long_listing = false;    // ports --long
+    int value = 0;                // color, brightness, model
+    std::uint8_t fill = 0;        // pattern
+    std::string input;            // send: a file, or "-" for standard input
+    std::string preview;          // send --preview: a PNG file, or "-" for standard output
+    PictureOptions picture;
+    int width = 480;              // stream: the size of the frames read
+    int height = 480;
+    double fps = 0;               // stream: 0 is as fast as the line goes
+    bool no_drop = false;
+    long count = 0;               // stream: 0 is until the input ends
+};
+
+struct ParsedArguments {
+    Options options;
+    bool help = false;
+    std::string error;  // empty when the arguments were understood
+};
+
+// lcdctl's arguments, without the program's name.
+ParsedArguments ParseArguments(const std::vector<std::string>& args);
+
+// What --help prints.
+const char* UsageText();
+
+}  // namespace cli

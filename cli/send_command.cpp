@@ -1,0 +1,117 @@
+#include <QBuffer>
+#include <QFile>
+
+#include <cstdio>
+
+#include "cli/commands.h"
+#include "cli/picture_files.h"
+#include "cli/screen_frames.h"
+#include "cli/terminal.h"
+#include "imaging/picture_file.h"
+
+namespace cli {
+
+namespace {
+
+constexpr int kSide = protocol::kScreenWidth;
+
+// Standard input, up to the same limit as a picture file.
+std::vector<std::uint8_t> ReadStandardInput() {
+    constexpr std::size_t kPiece = 1 << 20;
+    const std::atomic<bool> never{false};
+    std::vector<std::uint8_t> bytes;
+    std::size_t got = 0;
+    while (got <= imaging::kMaxPictureFileBytes) {
+        bytes.resize(got + kPiece);
+        const std::size_t read = ReadInput(bytes.data() + got, kPiece, never);
+        got += read;
+        if (read < kPiece) {
+            break;
+        }
+    }
+    if (got > imaging::kMaxPictureFileBytes) {
+        throw imaging::EPictureFile("-", "larger than 64 MiB");
+    }
+    bytes.resize(got);
+    return bytes;
+}
+
+// The picture, decoded at no more than the screen needs unless it is shown 1:1.
+imaging::Bitmap ReadPicture(const Options& options) {
+    const std::vector<std::uint8_t> bytes = options.input == "-"
+                                                ? ReadStandardInput()
+                                                : imaging::ReadPictureFile(options.input);
+    return pictures::DecodePicture(bytes, options.picture.fit == Fit::None ? 0 : kSide);
+}
+
+bool WritePreview(const std::vector<std::uint8_t>& frame, const std::string& target) {
+    const QImage image = pictures::FrameImage(frame);
+    if (target != "-") {
+        return image.save(QString::fromStdString(target), "PNG");
+    }
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    return image.save(&buffer, "PNG") &&
+           std::fwrite(png.constData(), 1, static_cast<std::size_t>(png.size()), stdout) ==
+               static_cast<std::size_t>(png.size()) &&
+           std::fflush(stdout) == 0;
+}
+
+// A bar for a payload that takes more than a second on the line.
+void ShowProgress(ConsoleLog& log, std::size_t written, std::size_t total, std::int32_t baud) {
+    constexpr int kWidth = 30;
+    const int filled = static_cast<int>(kWidth * written / total);
+    const double seconds_left = (total - written) * 10.0 / baud;
+    log.Status("[" + std::string(filled, '#') + std::string(kWidth - filled, '-') + "] " +
+               std::to_string(100 * written / total) + " %, " +
+               std::to_string(static_cast<int>(seconds_left + 0.5)) + " s left");
+}
+
+int SendFrame(const Options& options, ConsoleLog& log, serial::SerialPlatform& platform,
+              const std::vector<std::uint8_t>& frame) {
+    ModuleSession session(platform, log);
+    if (const int status = OpenLink(options, log, session); status != kDone) {
+        return status;
+    }
+    if (!log.Quiet() && log.OnTerminal()) {
+        session.Link().SetWriteProgress([&](std::size_t written, std::size_t total) {
+            if (total == frame.size()) ShowProgress(log, written, total, options.baud);
+        });
+    }
+    std::vector<std::uint8_t> buffer(protocol::FrameBytes);
+    const bool sent = session.Commands().ExchangeFrame(buffer, [&](std::span<std::uint8_t> out) {
+        std::ranges::copy(frame, out.begin());
+    });
+    log.EndStatus();
+    if (!sent) {
+        return LinkLost(log, session.Link());
+    }
+    return Interrupted() ? kInterrupted : kDone;
+}
+
+}  // namespace
+
+int RunSend(const Options& options, ConsoleLog& log, serial::SerialPlatform& platform) {
+    std::vector<std::uint8_t> frame(protocol::FrameBytes);
+    try {
+        const imaging::Bitmap screen = FitToScreen(ReadPicture(options), options.picture.fit);
+        std::vector<std::uint8_t> lumas;
+        FrameFromLumas(imaging::LumaPlaneOf(screen, lumas), options.picture, frame, log);
+    } catch (const std::exception& error) {
+        const auto* file_error = dynamic_cast<const imaging::EPictureFile*>(&error);
+        PrintError(log, "cannot read picture '" + options.input +
+                            "': " + (file_error ? file_error->Reason() : error.what()));
+        return kBadInput;
+    }
+    if (!options.preview.empty() && !WritePreview(frame, options.preview)) {
+        PrintError(log, "cannot write preview '" + options.preview + "'");
+        return kBadInput;
+    }
+    if (!options.preview.empty() && options.port.empty()) {
+        return kDone;
+    }
+    return SendFrame(options, log, platform, frame);
+}
+
+}  // namespace cli

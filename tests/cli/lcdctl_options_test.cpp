@@ -1,0 +1,115 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "cli/options.h"
+#include "cli/ports.h"
+#include "support/scripted_serial.h"
+
+namespace {
+
+using cli::Command;
+
+cli::ParsedArguments Parse(std::vector<std::string> args) {
+    return cli::ParseArguments(args);
+}
+
+TEST(LcdctlOptionsTest, CommandsAndTheirValues) {
+    const struct {
+        std::vector<std::string> args;
+        Command command;
+        int value;
+        std::uint8_t fill;
+    } cases[] = {
+        {{"color", "7"}, Command::Color, 7, 0},
+        {{"-q", "brightness", "3"}, Command::Brightness, 3, 0},
+        {{"model", "1"}, Command::Model, 1, 0},
+        {{"pattern", "stripes"}, Command::Pattern, 0, 15},
+        {{"pattern", "lines"}, Command::Pattern, 0, 254},
+        {{"pattern", "solid"}, Command::Pattern, 0, 255},
+        {{"pattern", "clear"}, Command::Pattern, 0, 0},
+    };
+    for (const auto& c : cases) {
+        const cli::ParsedArguments parsed = Parse(c.args);
+        ASSERT_EQ(parsed.error, "") << c.args[0];
+        EXPECT_EQ(std::tuple(parsed.options.command, parsed.options.value, parsed.options.fill),
+                  std::tuple(c.command, c.value, c.fill))
+            << c.args.back();
+    }
+    const cli::Options send =
+        Parse({"send", "-", "--port=ttyUSB1", "-b", "115200", "--fit", "pad", "--dither", "bayer",
+               "--invert", "--preview", "out.png"})
+            .options;
+    EXPECT_EQ(std::tuple(send.input, send.port, send.baud, send.picture.fit, send.preview),
+              std::tuple("-", "ttyUSB1", 115200, cli::Fit::Pad, "out.png"));
+    EXPECT_TRUE(send.picture.dither == imaging::DitherMethod::Bayer8 && send.picture.invert);
+    const cli::Options stream =
+        Parse({"stream", "--size", "320x240", "--fps", "12.5", "--no-drop", "--count", "9",
+               "--threshold", "200"})
+            .options;
+    EXPECT_EQ(std::tuple(stream.width, stream.height, stream.fps, stream.no_drop, stream.count,
+                         stream.picture.threshold, stream.picture.fit),
+              std::tuple(320, 240, 12.5, true, 9L, 200, cli::Fit::Crop));
+    EXPECT_TRUE(Parse({"--help"}).help);
+}
+
+TEST(LcdctlOptionsTest, MistakesAreNamed) {
+    const std::pair<std::vector<std::string>, const char*> mistakes[] = {
+        {{}, "no command"},
+        {{"colour", "1"}, "unknown command colour"},
+        {{"color", "8"}, "color takes one value from 0 to 7"},
+        {{"brightness"}, "brightness takes one value"},
+        {{"pattern", "dots"}, "pattern takes"},
+        {{"connect", "--bogus"}, "unknown option --bogus"},
+        {{"-b", "4800", "connect"}, "--baud takes one of the module's speeds"},
+        {{"send", "a.png", "--threshold", "0"}, "--threshold takes auto or"},
+        {{"send", "a.png", "--threshold", "90", "--dither", "floyd"}, "do not go together"},
+        {{"send"}, "send takes one picture"},
+        {{"color", "1", "--invert"}, "picture options go with send and stream"},
+        {{"send", "a.png", "--fps", "5"}, "go with stream"},
+        {{"stream", "--size", "480"}, "--size takes"},
+        {{"connect", "--port"}, "option --port needs a value"},
+    };
+    for (const auto& [args, message] : mistakes) {
+        EXPECT_NE(Parse(args).error.find(message), std::string::npos)
+            << "'" << Parse(args).error << "' lacks '" << message << "'";
+    }
+}
+
+TEST(LcdctlPortsTest, OnlyTheOneUsbPortIsTakenUnasked) {
+    testing_support::ScriptedPlatform platform;
+    platform.candidates = {"ttyS0", "ttyACM0", "ttyUSB0"};
+    platform.existing = {"/dev/ttyS0", "/dev/ttyUSB0"};
+    EXPECT_EQ(cli::ChoosePort(platform, "").name, "ttyUSB0");
+    EXPECT_EQ(cli::ChoosePort(platform, "ttyS0").name, "ttyS0");  // named: used as named
+    platform.existing.insert("/dev/ttyACM0");
+    EXPECT_NE(cli::ChoosePort(platform, "").problem.find("ttyACM0, ttyUSB0"), std::string::npos);
+    platform.existing = {"/dev/ttyS0"};
+    EXPECT_NE(cli::ChoosePort(platform, "").problem.find("--port"), std::string::npos);
+}
+
+TEST(LcdctlPortsTest, DetailsComeFromTheUsbDeviceAndTheByIdLink) {
+    namespace fs = std::filesystem;
+    const fs::path root = fs::temp_directory_path() / ("ports-" + std::to_string(::getpid()));
+    const fs::path usb = root / "sys/devices/usb1/1-2";
+    fs::create_directories(usb / "1-2:1.0/ttyUSB3");
+    fs::create_directories(root / "sys/class/tty/ttyUSB3");
+    fs::create_directory_symlink(usb / "1-2:1.0/ttyUSB3", root / "sys/class/tty/ttyUSB3/device");
+    for (const auto& [file, text] : {std::pair("idVendor", "0403"), std::pair("manufacturer", "FTDI"),
+                                     std::pair("product", "FT232R USB UART"),
+                                     std::pair("serial", "A10KZ8F1")})
+        std::ofstream(usb / file) << text << "\n";
+    fs::create_directories(root / "dev/serial/by-id");
+    std::ofstream(root / "dev/ttyUSB3").close();
+    fs::create_symlink("../../ttyUSB3", root / "dev/serial/by-id/usb-FTDI_A10KZ8F1-port0");
+    const cli::PortDetails details = cli::DetailsOf("ttyUSB3", root / "sys", root / "dev");
+    EXPECT_EQ(cli::DescribePort("ttyUSB3", details),
+              "ttyUSB3\tFTDI\tFT232R USB UART\tserial A10KZ8F1\t" +
+                  (root / "dev/serial/by-id/usb-FTDI_A10KZ8F1-port0").string());
+    EXPECT_EQ(cli::DescribePort("ttyS0", cli::DetailsOf("ttyS0", root / "sys", root / "dev")),
+              "ttyS0\t-\t-\t-\t-");
+    fs::remove_all(root);
+}
+
+}  // namespace
