@@ -2,7 +2,7 @@
 
 #include <QPainter>
 
-#include "app/picture_box.h"
+#include "cli/picture_files.h"
 #include "protocol/commands.h"
 
 namespace {
@@ -34,7 +34,7 @@ QImage TopLeft(const QImage& picture, QSize size) {
 
 imaging::Bitmap ComposeClipboardPicture(const QImage& picture, bool scale) {
     imaging::Bitmap canvas(kWidth, kHeight, imaging::PixelFormat::Bgr24);
-    QImage view = WritableImageView(canvas);
+    QImage view = pictures::WritableImageView(canvas);
     QPainter painter(&view);
     if (scale) {
         const QImage square = TopLeft(picture, SquareCrop(picture.width(), picture.height()));

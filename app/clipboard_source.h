@@ -8,8 +8,8 @@ public:
     virtual ~ClipboardSource() = default;
     // A picture is offered, in any image format, and it is not one that could not be read.
     virtual bool HasBitmap() = 0;
-    // The offered picture; throws when it cannot be had (too large, or gone meanwhile).
-    // Such a picture is not offered again until the clipboard changes.
+    // The offered picture; throws, saying why, when it cannot be had (no data, not a
+    // picture, too large). Such a picture is not offered again until the clipboard changes.
     virtual QImage CopyBitmap() = 0;
     // Empties the clipboard of every format.
     virtual void Empty() = 0;
@@ -24,5 +24,5 @@ public:
     void Empty() override;
 
 private:
-    bool m_refused = false;  // the current content could not be read
+    bool m_refused = false;  // the current content could not be read, or its owner is silent
 };

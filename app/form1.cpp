@@ -70,6 +70,7 @@ TForm1::TForm1(serial::SerialPlatform& platform, MessageBoxes& boxes, ClipboardS
     Timer1->start();
     SetTabOrder();
     WireEvents();
+    WireMenus();
 }
 
 TForm1::~TForm1() = default;
@@ -154,6 +155,9 @@ void TForm1::CreateMemo() {
     Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
     Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // Tab moves on to the next control, as in every other control of the window; the log
+    // is for reading.
+    Memo1->setTabChangesFocus(true);
 }
 
 // Group by group: the port settings, the log, brightness, colour, the display group,
@@ -170,11 +174,6 @@ void TForm1::SetTabOrder() {
     for (int i = 1; i < chain.size(); ++i) {
         setTabOrder(chain[i - 1], chain[i]);
     }
-}
-
-template <typename Handler>
-void TForm1::Guarded(Handler&& handler) {
-    RunGuarded(m_boxes, std::forward<Handler>(handler));
 }
 
 template <typename Signal, typename Sender>
@@ -221,7 +220,7 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 
 void TForm1::FormShow() {
     ComboBox1Enter();
-    Image1->SetGraphic(imaging::LoadPictureFromFile(kDemoPicture));
+    LoadStartPicture();
 }
 
 void TForm1::ComboBox1Enter() {
@@ -284,12 +283,14 @@ void TForm1::ShowInImage2(const imaging::Bitmap& picture) {
 }
 
 void TForm1::Button1Click() {
-    m_frames.SendPicture([this](imaging::Bitmap& target) { CopyImage1(target); }, Threshold(),
+    m_frames.SendPicture([this](imaging::Bitmap& target) { CopyImage1(target); },
+                         CurrentBinarization(),
                          [this](const imaging::Bitmap& preview) { ShowInImage2(preview); });
 }
 
 void TForm1::Button4Click() {
-    m_frames.PreviewPicture([this](imaging::Bitmap& target) { CopyImage1(target); }, Threshold(),
+    m_frames.PreviewPicture([this](imaging::Bitmap& target) { CopyImage1(target); },
+                            CurrentBinarization(),
                             [this](const imaging::Bitmap& preview) { ShowInImage2(preview); });
 }
 
@@ -304,13 +305,14 @@ void TForm1::CheckBox4Click() {
 }
 
 // Takes a picture offered on the clipboard into Image1, empties the clipboard so that the
-// picture is taken once, and sends it on when auto-send is on.
+// picture is taken once, and sends it on when auto-send is on. A picture that cannot be
+// copied out leaves Image1 as it was.
 void TForm1::Timer1Timer() {
     if (!CheckBox2->isChecked() || !m_clipboard.HasBitmap()) {
         return;
     }
-    Image1->Clear();
     const QImage picture = m_clipboard.CopyBitmap();
+    Image1->Clear();
     Image1->SetBitmap(ComposeClipboardPicture(picture, CheckBox3->isChecked()));
     m_clipboard.Empty();
     if (CheckBox1->isChecked()) {

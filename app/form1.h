@@ -1,10 +1,12 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include <QWidget>
 
 #include "app/clipboard_source.h"
+#include "app/error_display.h"
 #include "app/memo_log.h"
 #include "app/message_boxes.h"
 #include "imaging/frame_actions.h"
@@ -13,6 +15,8 @@
 #include "serial/serial_link.h"
 
 class PictureBox;
+class QActionGroup;
+class QMenu;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
@@ -37,6 +41,8 @@ public:
 
     // Puts a port name into the port selector as if typed, ready for the open button.
     void ApplyPortArgument(const QString& name);
+    // A picture file to show at start in place of the demo picture; before the window shows.
+    void SetStartPicture(const QString& path) { m_start_picture = path; }
 
     serial::SerialLink& Link() { return m_link; }
     serial::LogSink& Log() { return m_log; }
@@ -61,6 +67,17 @@ public:
     void SendFill(std::uint8_t fill);
     // The slider's level while it is shown, else 0 for the automatic threshold.
     int Threshold() const;
+
+    // Beyond the layout: pictures from files, a choice of binarization, saved previews and
+    // logs. The menus offer them; these do the work.
+    void OpenPictureFile(const QString& path);
+    void SavePreview(const QString& path);
+    void SaveLog(const QString& path);
+    void SetDither(std::optional<imaging::DitherMethod> dither);
+    imaging::Binarization CurrentBinarization() const;
+    // The context menus, built anew each time they are asked for.
+    QMenu* PictureMenu(PictureBox* box);
+    QMenu* LogMenu();
 
     PictureBox* Image1;
     PictureBox* Image2;
@@ -92,6 +109,9 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void ApplyWindowLook();
@@ -102,12 +122,23 @@ private:
     void CreateMemo();
     void SetTabOrder();
     void WireEvents();
+    // Runs an event's work so that its error is shown and the loop goes on.
     template <typename Handler>
-    void Guarded(Handler&& handler);
+    void Guarded(Handler&& handler) {
+        RunGuarded(m_boxes, std::forward<Handler>(handler));
+    }
     template <typename Signal, typename Sender>
     void On(Sender* sender, Signal signal, void (TForm1::*handler)());
 
     void SendChoice(const TRadioGroup* group, const char* prefix);
+    void WireMenus();
+    void LoadPicture(const QString& path, bool send);
+    void LoadStartPicture();
+    QString DemoPicturePath() const;
+    void AddBinarizationMenu(QMenu* menu);
+    void ChooseAndOpenPicture();
+    void ChooseAndSavePreview();
+    void ChooseAndSaveLog();
     void CopyImage1(imaging::Bitmap& target) const;
     void ShowInImage2(const imaging::Bitmap& picture);
 
@@ -119,4 +150,6 @@ private:
     protocol::LinkNegotiator m_negotiator;
     protocol::ModuleCommands m_commands;
     imaging::FrameActions m_frames;
+    std::optional<imaging::DitherMethod> m_dither;
+    QString m_start_picture;
 };

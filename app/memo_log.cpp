@@ -1,38 +1,12 @@
 #include "app/memo_log.h"
 
 #include <QPlainTextEdit>
-#include <QStringDecoder>
+#include <QTextBlock>
+#include <QTextCursor>
 
-namespace {
-
-constexpr char16_t kReplacement = u'\uFFFD';
-
-// Where no GBK decoder is available, the system's code page is the module's own on the
-// machines it is sold for.
-QString DecodeWithoutGbk(std::string_view bytes) {
-    return QString::fromLocal8Bit(bytes.data(), static_cast<qsizetype>(bytes.size()));
-}
-
-// The code page maps a few undefined bytes to private-use characters; they are not text.
-void ReplacePrivateUse(QString& text) {
-    for (QChar& c : text) {
-        if (c.unicode() >= 0xE000 && c.unicode() <= 0xF8FF) {
-            c = QChar(kReplacement);
-        }
-    }
-}
-
-}  // namespace
-
-QString DecodeModuleText(std::string_view bytes) {
-    QStringDecoder decoder("GBK", QStringConverter::Flag::Stateless);
-    if (!decoder.isValid()) {
-        return DecodeWithoutGbk(bytes);
-    }
-    QString text =
-        decoder.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
-    ReplacePrivateUse(text);
-    return text;
+void MemoLog::Attach(QPlainTextEdit* memo) {
+    m_memo = memo;
+    m_memo->setMaximumBlockCount(kMaxLines);
 }
 
 void MemoLog::LogLine(std::string_view text) {
@@ -51,5 +25,19 @@ void MemoLog::LogReply(std::string_view bytes) {
 void MemoLog::Append(QString text) {
     if (m_memo != nullptr) {
         m_memo->appendPlainText(text);
+        DropOldestBeyondCharacterLimit();
     }
+}
+
+void MemoLog::DropOldestBeyondCharacterLimit() {
+    QTextDocument* document = m_memo->document();
+    if (document->characterCount() <= kMaxCharacters) {
+        return;
+    }
+    QTextCursor cursor(document);
+    cursor.movePosition(QTextCursor::Start);
+    while (document->characterCount() - cursor.position() > kMaxCharacters &&
+           cursor.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor)) {
+    }
+    cursor.removeSelectedText();
 }

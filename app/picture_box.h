@@ -10,13 +10,6 @@
 
 class MessageBoxes;
 
-// A view of a bitmap's pixels as a toolkit image, sharing the memory: valid while the
-// bitmap lives and keeps its size.
-QImage ImageView(const imaging::Bitmap& bitmap);
-QImage WritableImageView(imaging::Bitmap& bitmap);
-// A bitmap holding a copy of a toolkit image's pixels, 24 bits, or 8 with its palette.
-imaging::Bitmap BitmapFromImage(const QImage& image);
-
 // A picture control: shows one picture, from the top-left at 1:1 or stretched to fill.
 class PictureBox : public QWidget {
     Q_OBJECT

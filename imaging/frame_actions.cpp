@@ -26,21 +26,31 @@ Bitmap PreviewOf(std::span<const std::uint8_t> frame) {
     return preview;
 }
 
-void FrameActions::SendPicture(const SourceCopier& copy_source, int threshold,
+void FrameActions::BinarizeInto(const Bitmap& working, const Binarization& binarization,
+                                std::span<std::uint8_t> frame) {
+    if (binarization.dither) {
+        Dither(working, frame, *binarization.dither);
+    } else {
+        Binarize(working, frame, binarization.threshold, m_log);
+    }
+}
+
+void FrameActions::SendPicture(const SourceCopier& copy_source, const Binarization& binarization,
                                const PictureSink& show_preview) {
     std::vector<std::uint8_t> buffer(FrameBytes);
     m_commands.ExchangeFrame(buffer, [&](std::span<std::uint8_t> frame) {
         const Bitmap working = PrepareWorkingPicture(copy_source);
-        Binarize(working, frame, threshold, m_log);
+        BinarizeInto(working, binarization, frame);
         show_preview(PreviewOf(frame));
     });
 }
 
-void FrameActions::PreviewPicture(const SourceCopier& copy_source, int threshold,
+void FrameActions::PreviewPicture(const SourceCopier& copy_source,
+                                  const Binarization& binarization,
                                   const PictureSink& show_preview) {
     std::vector<std::uint8_t> frame(FrameBytes);
     const Bitmap working = PrepareWorkingPicture(copy_source);
-    Binarize(working, frame, threshold, m_log);
+    BinarizeInto(working, binarization, frame);
     show_preview(PreviewOf(frame));
 }
 

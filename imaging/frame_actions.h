@@ -2,8 +2,10 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 #include "imaging/bitmap.h"
+#include "imaging/dither.h"
 #include "protocol/commands.h"
 #include "serial/log_sink.h"
 
@@ -13,6 +15,13 @@ namespace imaging {
 using SourceCopier = std::function<void(Bitmap&)>;
 // Hands a finished picture to a picture control of the window.
 using PictureSink = std::function<void(const Bitmap&)>;
+
+// How a picture becomes black and white: the threshold (0: the automatic mean, logged), or,
+// when a dither method is chosen, that method, which needs no threshold.
+struct Binarization {
+    int threshold = 0;
+    std::optional<DitherMethod> dither;
+};
 
 // The source picture cropped or extended to the screen's size, 24 bits per pixel.
 Bitmap PrepareWorkingPicture(const SourceCopier& copy_source);
@@ -26,14 +35,14 @@ public:
     FrameActions(protocol::ModuleCommands& commands, serial::LogSink& log)
         : m_commands(commands), m_log(log) {}
 
-    // Header, its reply, then the picture binarized at `threshold` (0: automatic), shown
-    // in the preview, sent, and the final reply. A picture that cannot be prepared ends
-    // the action after the header's reply, before any payload.
-    void SendPicture(const SourceCopier& copy_source, int threshold,
+    // Header, its reply, then the picture binarized, shown in the preview, sent, and the
+    // final reply. A picture that cannot be prepared ends the action after the header's
+    // reply, before any payload.
+    void SendPicture(const SourceCopier& copy_source, const Binarization& binarization,
                      const PictureSink& show_preview);
 
     // The same binarization and preview, with no port needed and nothing sent.
-    void PreviewPicture(const SourceCopier& copy_source, int threshold,
+    void PreviewPicture(const SourceCopier& copy_source, const Binarization& binarization,
                         const PictureSink& show_preview);
 
     // A frame of one byte value: shown in the preview, then as the source picture, sent.
@@ -41,6 +50,9 @@ public:
                   const PictureSink& show_source);
 
 private:
+    void BinarizeInto(const Bitmap& working, const Binarization& binarization,
+                      std::span<std::uint8_t> frame);
+
     protocol::ModuleCommands& m_commands;
     serial::LogSink& m_log;
 };

@@ -6,6 +6,7 @@
 #include <QStandardPaths>
 #include <QThread>
 
+#include <X11/Xlib.h>
 #include <signal.h>
 
 namespace testing_support {
@@ -89,6 +90,10 @@ DesktopSession::DesktopSession() {
 // Ends what the session started, newest first, and waits until each is gone, so that the
 // next session finds its display number free.
 DesktopSession::~DesktopSession() {
+    if (m_watched) {
+        m_watched->kill();
+        m_watched->waitForFinished(3000);
+    }
     for (auto it = m_children.rbegin(); it != m_children.rend(); ++it) {
         const auto pid = static_cast<pid_t>(*it);
         ::kill(pid, SIGTERM);
@@ -110,6 +115,34 @@ void DesktopSession::Start(const QString& program, const QStringList& arguments,
     if (process.startDetached(&pid)) {
         m_children.push_back(pid);
     }
+}
+
+QProcess& DesktopSession::StartWatched(const QString& program, const QStringList& arguments,
+                                       const QString& directory, const QString& output_file) {
+    m_watched = std::make_unique<QProcess>();
+    m_watched->setProcessEnvironment(EnvironmentFor(m_display));
+    m_watched->setWorkingDirectory(directory);
+    m_watched->setStandardOutputFile(output_file);
+    m_watched->setStandardErrorFile(output_file);
+    m_watched->start(program, arguments);
+    m_watched->waitForStarted();
+    return *m_watched;
+}
+
+void DesktopSession::CloseWindow(const QString& window) {
+    ::Display* display = XOpenDisplay(m_display.toLatin1().constData());
+    if (display == nullptr) {
+        return;
+    }
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window.toULong();
+    event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(display, event.xclient.window, False, NoEventMask, &event);
+    XCloseDisplay(display);
 }
 
 QString DesktopSession::FindWindow(const QString& window_class) {
@@ -140,11 +173,15 @@ void DesktopSession::Key(const QString& key) {
     RunCommand("xdotool", {"key", key}, m_display);
 }
 
-void DesktopSession::OfferPicture(const QImage& picture, const QString& scratch_file) {
+long long DesktopSession::OfferPicture(const QImage& picture, const QString& scratch_file) {
     picture.save(scratch_file, "PNG");
-    // xclip stays in the background, holding the selection until someone takes it over.
-    RunCommand("xclip", {"-selection", "clipboard", "-t", "image/png", "-i", scratch_file},
-               m_display);
+    // xclip holds the selection until someone takes it over; in the foreground, so that
+    // its process is known.
+    Start("xclip", {"-quiet", "-selection", "clipboard", "-t", "image/png", "-i", scratch_file},
+          "/");
+    const long long owner = m_children.back();
+    WaitUntil([&] { return ClipboardTargets().contains("image/png"); }, std::chrono::seconds(5));
+    return owner;
 }
 
 QStringList DesktopSession::ClipboardTargets() {

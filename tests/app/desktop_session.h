@@ -1,11 +1,13 @@
 #pragma once
 
 #include <QImage>
+#include <QProcess>
 #include <QString>
 #include <QStringList>
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <string>
 
 namespace testing_support {
@@ -38,13 +40,18 @@ public:
     // prints goes to `output_file`, if one is named.
     void Start(const QString& program, const QStringList& arguments, const QString& directory,
                const QString& output_file = {});
+    // Starts the program under test on the display; the session keeps it, and its exit.
+    QProcess& StartWatched(const QString& program, const QStringList& arguments,
+                           const QString& directory, const QString& output_file);
+    // Asks the window to close, as a window manager's close button does.
+    void CloseWindow(const QString& window);
     // The first window of the program with this class, waiting for it to be mapped.
     QString FindWindow(const QString& window_class);
     void Click(const QString& window, int x, int y);
     void Type(const QString& text);
     void Key(const QString& key);
-    // Offers the picture on the clipboard as PNG, held by another program.
-    void OfferPicture(const QImage& picture, const QString& scratch_file);
+    // Offers the picture on the clipboard as PNG, held by another program; its process.
+    long long OfferPicture(const QImage& picture, const QString& scratch_file);
     QStringList ClipboardTargets();
     QImage Screenshot(const QString& window, const QString& scratch_file);
 
@@ -52,6 +59,7 @@ private:
     QString m_display;
     std::string m_problem;
     std::vector<long long> m_children;
+    std::unique_ptr<QProcess> m_watched;
 };
 
 }  // namespace testing_support

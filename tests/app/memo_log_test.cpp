@@ -16,6 +16,21 @@ TEST(MemoLogTest, RepliesAreDecodedAsGbkWithReplacementForBadBytes) {
     EXPECT_TRUE(DecodeModuleText("ok\xd6").startsWith("ok"));
 }
 
+TEST(MemoLogTest, OldestLinesGoPastTheLineAndCharacterLimits) {
+    QPlainTextEdit memo;
+    MemoLog log;
+    log.Attach(&memo);
+    for (int i = 0; i < MemoLog::kMaxLines + 5; ++i) log.LogLine(std::to_string(i));
+    EXPECT_EQ(memo.document()->blockCount(), MemoLog::kMaxLines);
+    EXPECT_TRUE(memo.toPlainText().startsWith("5\n"));
+    const std::string flood(28799, 'x');  // what a flooding module's reply fills
+    for (int i = 0; i < 200; ++i) log.LogReply(flood);
+    log.LogLine("last");
+    EXPECT_LE(memo.document()->characterCount(), MemoLog::kMaxCharacters);
+    EXPECT_GT(memo.document()->characterCount(), MemoLog::kMaxCharacters - 30000);
+    EXPECT_TRUE(memo.toPlainText().endsWith(QString::fromStdString(flood) + "\nlast"));
+}
+
 TEST(MemoLogTest, LinesOnlyGrowAndRepliesKeepTheirInnerLineFeeds) {
     QPlainTextEdit memo;
     MemoLog log;

@@ -1,6 +1,8 @@
-// The real panel on a real X display, driven as a person would: clicks and typing through
-// xdotool, pictures copied by another program. The simulated module, in this process,
-// reports what reached it. The cases run in order, on one panel.
+// The real panel on a real X display, driven as a person would: clicks through xdotool,
+// pictures copied by another program. The simulated module, in this process, reports what
+// reached it. The cases run in order, on one panel, for what only a real display shows.
+#include <signal.h>
+
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -8,11 +10,9 @@
 #include <QTemporaryDir>
 #include <QThread>
 
-#include <random>
-
 #include "desktop_session.h"
 #include "sim/module_sim.h"
-#include "test_pictures.h"
+#include "support/test_pictures.h"
 
 namespace {
 
@@ -24,10 +24,9 @@ using testing_support::WaitUntil;
 
 // Where the layout puts the controls, in the window's client area.
 const QPoint kOpenButton(22 + 288 + 28, 8 + 21 + 12);
-const QPoint kWhiteColour(22 + 8 + 7 * 35 + 15, 111 + 27);
 const QPoint kSendPicture(390 + 24 + 32, 8 + 64 + 12);
 const QPoint kClipboardMonitor(390 + 22 + 8, 8 + 16 + 8);
-const QPoint kPortField(22 + 50 + 25, 8 + 23 + 10);
+QPoint Brightness(int item) { return {326 + 8 + item * 48 + 10, 111 + 27}; }
 const QRect kImage1(23, 156, 480, 480);
 const QRect kImage2(562, 161, 240, 240);
 const QRgb kMoneyGreen = qRgb(192, 220, 192);
@@ -36,16 +35,16 @@ class PanelDesktopTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         s_desktop = new DesktopSession;
-        if (!s_desktop->Problem().empty()) {
-            return;
-        }
+        if (!s_desktop->Problem().empty()) return;
         s_folder = new QTemporaryDir;
         QFile::copy(QString(PANEL_DEMO_DIR) + "/demo480x480-4.jpg",
                     s_folder->filePath("demo480x480-4.jpg"));
         s_module = new sim::PtyModule({});
         s_module->Start();
-        s_desktop->Start(PANEL_BINARY, {"--port", "COM7"}, s_folder->path(),
-                         s_folder->filePath("panel.log"));
+        // A launcher's stray option is only worth a warning.
+        s_panel = &s_desktop->StartWatched(
+            PANEL_BINARY, {"--bogus", "--port", QString::fromStdString(s_module->SlavePath())},
+            s_folder->path(), s_folder->filePath("panel.log"));
         s_window = s_desktop->FindWindow("lcdpanel");
     }
     static void TearDownTestSuite() {
@@ -54,11 +53,8 @@ protected:
         delete s_folder;
     }
     void SetUp() override {
-        if (!s_desktop->Problem().empty()) {
-            GTEST_SKIP() << s_desktop->Problem();
-        }
-        ASSERT_FALSE(s_window.isEmpty()) << "the panel's window never appeared on "
-                                         << s_desktop->Display().toStdString() << "; it printed:\n"
+        if (!s_desktop->Problem().empty()) GTEST_SKIP() << s_desktop->Problem();
+        ASSERT_FALSE(s_window.isEmpty()) << "the panel's window never appeared; it printed:\n"
                                          << PanelOutput();
     }
     static std::string PanelOutput() {
@@ -67,9 +63,8 @@ protected:
     }
     void Click(QPoint at) { s_desktop->Click(s_window, at.x(), at.y()); }
     QString Scratch(const QString& name) { return s_folder->filePath(name); }
-    std::vector<std::string> ModuleLines() { return s_module->ReceivedLines(); }
     bool ModuleGot(const std::string& line) {
-        const auto lines = ModuleLines();
+        const auto lines = s_module->ReceivedLines();
         return std::find(lines.begin(), lines.end(), line) != lines.end();
     }
 
@@ -77,35 +72,19 @@ protected:
     static QTemporaryDir* s_folder;
     static sim::PtyModule* s_module;
     static QString s_window;
+    static QProcess* s_panel;
 };
 
 DesktopSession* PanelDesktopTest::s_desktop = nullptr;
 QTemporaryDir* PanelDesktopTest::s_folder = nullptr;
 sim::PtyModule* PanelDesktopTest::s_module = nullptr;
 QString PanelDesktopTest::s_window;
+QProcess* PanelDesktopTest::s_panel = nullptr;
 
-TEST_F(PanelDesktopTest, TypedPortAndOpenButtonBringTheLinkUp) {
-    // Into the port field (which rescans the ports), select what is there, type the
-    // module's device.
-    Click(kPortField);
-    s_desktop->Key("ctrl+a");
-    s_desktop->Type(QString::fromStdString(s_module->SlavePath()));
+TEST_F(PanelDesktopTest, StrayOptionIsWarnedAboutAndThePortArgumentConnects) {
+    EXPECT_NE(PanelOutput().find("bogus"), std::string::npos) << PanelOutput();
     Click(kOpenButton);
-    ASSERT_TRUE(
-        WaitUntil([&] { return s_module->Baud() == 921600 && ModuleLines().size() >= 3; }, 10s));
-    std::vector<std::pair<int, std::string>> hellos;
-    for (const sim::TranscriptEntry& e : s_module->Transcript())
-        if (e.from == sim::TranscriptEntry::From::Host)
-            hellos.emplace_back(e.baud, e.bytes);
-    EXPECT_EQ(hellos, (std::vector<std::pair<int, std::string>>{
-                          {2400, "hello, please set baudrate to: 0\n"},
-                          {2400, "hello, please set baudrate to: 921600\n"},
-                          {921600, "hello, please set baudrate to: 0\n"}}));
-}
-
-TEST_F(PanelDesktopTest, WhiteSendsColourSeven) {
-    Click(kWhiteColour);
-    EXPECT_TRUE(WaitUntil([&] { return ModuleGot("set color to: 7"); }, 5s));
+    EXPECT_TRUE(WaitUntil([&] { return s_module->Baud() == 921600; }, 10s));
 }
 
 TEST_F(PanelDesktopTest, WindowShowsTheDemoPictureAndItsPreview) {
@@ -116,7 +95,6 @@ TEST_F(PanelDesktopTest, WindowShowsTheDemoPictureAndItsPreview) {
     const QImage shot = s_desktop->Screenshot(s_window, Scratch("window.png"));
     ASSERT_EQ(shot.size(), QSize(830, 640));
     EXPECT_EQ(shot.pixel(10, 630), kMoneyGreen);
-    EXPECT_EQ(shot.pixel(540, 300), kMoneyGreen);
 
     // Image1 shows the demo picture 1:1 from its top-left corner.
     const QImage demo = QImage(QString(PANEL_DEMO_DIR) + "/demo480x480-4.jpg")
@@ -139,42 +117,20 @@ TEST_F(PanelDesktopTest, WindowShowsTheDemoPictureAndItsPreview) {
             white += c == qRgb(255, 255, 255);
         }
     EXPECT_EQ(black + white, 240 * 240);
-    EXPECT_GT(black, 240 * 240 / 10);
-    EXPECT_GT(white, 240 * 240 / 10);
+    EXPECT_GT(std::min(black, white), 240 * 240 / 10);
 }
 
 TEST_F(PanelDesktopTest, CopiedPictureReachesTheModuleAndLeavesTheClipboardEmpty) {
-    const QImage picture = RandomPicture(480, 480, 11);
+    const QImage picture = RandomPicture(960, 480, 11);
     const int frames = s_module->FramesReceived();
-    s_desktop->OfferPicture(picture, Scratch("square.png"));
+    s_desktop->OfferPicture(picture, Scratch("wide.png"));
     ASSERT_TRUE(s_module->WaitForFrames(frames + 1, 5s));
-    EXPECT_EQ(s_module->LastFrame(), ExpectedFrame(picture));
-    EXPECT_TRUE(
-        WaitUntil([&] { return !s_desktop->ClipboardTargets().contains("image/png"); }, 3s));
-}
-
-TEST_F(PanelDesktopTest, WidePictureWithScalingArrivesAsItsLeftHalf) {
-    const QImage wide = RandomPicture(960, 480, 12);
-    const int frames = s_module->FramesReceived();
-    s_desktop->OfferPicture(wide, Scratch("wide.png"));
-    ASSERT_TRUE(s_module->WaitForFrames(frames + 1, 5s));
-    EXPECT_EQ(s_module->LastFrame(), ExpectedFrame(wide));
-}
-
-TEST_F(PanelDesktopTest, UncheckedMonitorTakesNothing) {
-    Click(kClipboardMonitor);
-    QThread::msleep(200);
-    const int frames = s_module->FramesReceived();
-    s_desktop->OfferPicture(RandomPicture(480, 480, 13), Scratch("ignored.png"));
-    QThread::msleep(2500);  // more than two of the monitor's ticks
-    EXPECT_EQ(s_module->FramesReceived(), frames);
-    EXPECT_TRUE(s_desktop->ClipboardTargets().contains("image/png"));
+    EXPECT_EQ(s_module->LastFrame(), ExpectedFrame(picture));  // the left half
+    EXPECT_TRUE(WaitUntil([&] { return !s_desktop->ClipboardTargets().contains("image/png"); }, 3s));
 }
 
 TEST_F(PanelDesktopTest, HugePictureIsRefusedOnceAndThePanelCarriesOn) {
     const int frames = s_module->FramesReceived();
-    Click(kClipboardMonitor);  // on again: the picture left from before is taken now
-    ASSERT_TRUE(s_module->WaitForFrames(frames + 1, 5s));
     QImage huge(20000, 20000, QImage::Format_Mono);
     huge.fill(1);
     s_desktop->OfferPicture(huge, Scratch("huge.png"));
@@ -186,7 +142,40 @@ TEST_F(PanelDesktopTest, HugePictureIsRefusedOnceAndThePanelCarriesOn) {
     EXPECT_TRUE(s_desktop->ClipboardTargets().contains("image/png")) << "left to its owner";
     s_desktop->Key("Return");  // close the box; the panel goes on
     Click(kSendPicture);
-    EXPECT_TRUE(s_module->WaitForFrames(frames + 2, 5s));
+    EXPECT_TRUE(s_module->WaitForFrames(frames + 1, 5s));
+}
+
+// A program that holds the clipboard and never answers costs the panel one wait, not one
+// every second: clicks made afterwards reach the module at once.
+TEST_F(PanelDesktopTest, FrozenClipboardOwnerIsAskedOnceAndTheWindowStaysResponsive) {
+    Click(kClipboardMonitor);  // off, while the picture is put in place
+    const auto owner = static_cast<pid_t>(
+        s_desktop->OfferPicture(RandomPicture(48, 48, 3), Scratch("frozen.png")));
+    ASSERT_EQ(::kill(owner, SIGSTOP), 0);
+    struct Resume {
+        pid_t pid;
+        ~Resume() { ::kill(pid, SIGCONT); }
+    } resume{owner};
+    Click(kClipboardMonitor);
+    QThread::msleep(7000);  // the first tick's request and the toolkit's five-second wait
+    for (int item = 0; item < 3; ++item) {
+        const auto clicked = std::chrono::steady_clock::now();
+        Click(Brightness(item));
+        EXPECT_TRUE(WaitUntil([&] { return ModuleGot("set brightness to: " + std::to_string(item)); },
+                              10s));
+        EXPECT_LT(std::chrono::steady_clock::now() - clicked, 1500ms) << "item " << item;
+        QThread::msleep(700);
+    }
+}
+
+// Under the sanitizers too: a leak report would turn the exit status into a failure.
+TEST_F(PanelDesktopTest, ClosingTheWindowEndsThePanelWithZeroAndSendsNothing) {
+    const std::size_t heard = s_module->Transcript().size();
+    s_desktop->CloseWindow(s_window);
+    ASSERT_TRUE(s_panel->waitForFinished(10000));
+    EXPECT_EQ(s_panel->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(s_panel->exitCode(), 0) << PanelOutput();
+    EXPECT_EQ(s_module->Transcript().size(), heard);
 }
 
 }  // namespace

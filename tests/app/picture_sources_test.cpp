@@ -1,27 +1,31 @@
+#include <sys/stat.h>
+
 #include <QCheckBox>
 #include <QDir>
 #include <QTemporaryDir>
 
-#include <random>
+#include <filesystem>
+#include <fstream>
 
-#include "app/picture_box.h"
-#include "form_fixture.h"
-#include "test_pictures.h"
 #include "imaging/jpeg_image.h"
+#include "support/form_fixture.h"
+#include "support/test_pictures.h"
 
 namespace {
 
-using imaging::Bitmap;
 using testing_support::ExpectedFrame;
 using testing_support::FormFixture;
 using testing_support::RandomPicture;
 
 class PictureSourcesTest : public FormFixture {
 protected:
-    const Bitmap& Image1Pixels() { return m_form.Image1->Graphic()->DrawingBitmap(); }
     QRgb Image1At(int x, int y) {
-        const std::uint8_t* p = Image1Pixels().Row(y) + 3 * x;
+        const std::uint8_t* p = Shown(m_form.Image1).Row(y) + 3 * x;
         return qRgb(p[2], p[1], p[0]);
+    }
+    void Take(const QImage& picture) {
+        m_clipboard.Offer(picture);
+        m_form.Timer1Timer();
     }
 };
 
@@ -29,32 +33,31 @@ TEST_F(PictureSourcesTest, WidePictureWithScalingIsItsLeftHalfAndIsSentAtOnce) {
     StartModule();
     Connect();
     const QImage wide = RandomPicture(960, 480, 5);
-    m_clipboard.Offer(wide);
-    m_form.Timer1Timer();
+    Take(wide);
     EXPECT_EQ(m_clipboard.emptied, 1);
-    EXPECT_FALSE(m_clipboard.HasBitmap());
     for (const QPoint p : {QPoint(0, 0), QPoint(479, 0), QPoint(200, 300), QPoint(479, 479)})
         EXPECT_EQ(Image1At(p.x(), p.y()), wide.pixel(p)) << p.x() << "," << p.y();
     ASSERT_TRUE(m_module->WaitForFrames(1, std::chrono::seconds(5)));
     EXPECT_EQ(m_module->LastFrame(), ExpectedFrame(wide));
-
     m_form.Timer1Timer();  // the clipboard is empty now: nothing more is taken
     EXPECT_EQ(m_module->FramesReceived(), 1);
 }
 
-TEST_F(PictureSourcesTest, SmallPictureWithScalingIsCroppedSquareAndStretched) {
+TEST_F(PictureSourcesTest, ScalingCropsTheTopLeftSquareAndStretchesIt) {
     Show();
-    QImage small(200, 100, QImage::Format_RGB32);
-    small.fill(qRgb(0, 0, 255));
-    for (int y = 0; y < 100; ++y)
-        for (int x = 0; x < 50; ++x) small.setPixel(x, y, qRgb(255, 0, 0));
     m_form.CheckBox1->setChecked(false);
-    m_clipboard.Offer(small);
-    m_form.Timer1Timer();
-    // The left 100 x 100 fills the screen: its red half becomes the left 240 columns.
-    EXPECT_EQ(Image1At(100, 240), qRgb(255, 0, 0));
-    EXPECT_EQ(Image1At(380, 240), qRgb(0, 0, 255));
-    EXPECT_EQ(Image1At(479, 479), qRgb(0, 0, 255));
+    // Left (or top) quarter red, the rest blue; the square crop keeps the top-left corner.
+    for (const QSize size : {QSize(200, 100), QSize(100, 200), QSize(1000, 2000)}) {
+        SCOPED_TRACE(::testing::Message() << size.width() << "x" << size.height());
+        QImage picture(size, QImage::Format_RGB32);
+        picture.fill(qRgb(0, 0, 255));
+        const int side = std::min(size.width(), size.height());
+        for (int y = 0; y < side; ++y)
+            for (int x = 0; x < side / 2; ++x) picture.setPixel(x, y, qRgb(255, 0, 0));
+        Take(picture);
+        EXPECT_EQ(Image1At(100, 470), qRgb(255, 0, 0));  // the square's left half fills
+        EXPECT_EQ(Image1At(380, 470), qRgb(0, 0, 255));  // the left 240 columns
+    }
 }
 
 TEST_F(PictureSourcesTest, WithoutScalingThePictureIsDrawnAtOneToOneOnWhite) {
@@ -62,71 +65,9 @@ TEST_F(PictureSourcesTest, WithoutScalingThePictureIsDrawnAtOneToOneOnWhite) {
     m_form.CheckBox3->setChecked(false);
     m_form.CheckBox1->setChecked(false);
     const QImage picture = RandomPicture(100, 600, 9);
-    m_clipboard.Offer(picture);
-    m_form.Timer1Timer();
+    Take(picture);
     EXPECT_EQ(Image1At(99, 479), picture.pixel(99, 479));
     EXPECT_EQ(Image1At(100, 0), qRgb(255, 255, 255));
-    EXPECT_EQ(Image1Pixels().Height(), 480);
-}
-
-TEST_F(PictureSourcesTest, MonitorOffLeavesTheClipboardAlone) {
-    Show();
-    const imaging::TGraphic* demo = m_form.Image1->Graphic();
-    Click(m_form.CheckBox2);
-    m_clipboard.Offer(RandomPicture(10, 10, 1));
-    m_form.Timer1Timer();
-    EXPECT_TRUE(m_clipboard.HasBitmap());
-    EXPECT_EQ(m_form.Image1->Graphic(), demo);
-}
-
-TEST_F(PictureSourcesTest, AutoSendWithoutAPortLogsOncePerPicture) {
-    Show();
-    for (int i = 0; i < 2; ++i) {
-        m_clipboard.Offer(RandomPicture(480, 480, i));
-        m_form.Timer1Timer();
-        m_form.Timer1Timer();
-    }
-    EXPECT_EQ(MemoLines(), (QStringList{"错误：串口未打开。", "错误：串口未打开。"}));
-}
-
-TEST_F(PictureSourcesTest, UnreadablePictureIsReportedOnceAndLeftAlone) {
-    Show();
-    m_clipboard.Offer(RandomPicture(10, 10, 1), false);
-    QTest::qWait(2500);  // the timer's own ticks
-    EXPECT_EQ(m_boxes.errors, QStringList{"The clipboard's picture cannot be read"});
-    EXPECT_EQ(m_form.Image1->Graphic(), nullptr);
-    EXPECT_EQ(m_clipboard.emptied, 0);  // another program's data stays
-
-    m_clipboard.Offer(RandomPicture(480, 480, 2));  // a new copy is taken as usual
-    m_form.CheckBox1->setChecked(false);
-    m_form.Timer1Timer();
-    EXPECT_EQ(m_clipboard.emptied, 1);
-    EXPECT_NE(m_form.Image1->Graphic(), nullptr);
-}
-
-TEST_F(PictureSourcesTest, DemoPictureLoadsAtShowAndDecodesOnce) {
-    int decodes = 0;
-    m_form.show();  // the show loads the picture; painting waits for the event loop
-    auto* jpeg = dynamic_cast<imaging::TJPEGImage*>(m_form.Image1->Graphic());
-    ASSERT_NE(jpeg, nullptr);
-    EXPECT_EQ(jpeg->Width(), 480);
-    EXPECT_EQ(jpeg->Height(), 480);
-    EXPECT_TRUE(m_boxes.errors.isEmpty());
-    // A decode ends by telling the picture's observer; count them from here.
-    const auto repaint = jpeg->OnChange;
-    jpeg->OnChange = [&] {
-        ++decodes;
-        repaint();
-    };
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&m_form));
-    QTest::qWait(50);
-    EXPECT_EQ(decodes, 1) << "the first paint decodes";
-
-    Click(m_form.Button4);  // the preview reuses the decoded bitmap
-    Click(m_form.Button4);
-    EXPECT_EQ(decodes, 1);
-    EXPECT_EQ(MemoLines().size(), 2);
-    EXPECT_TRUE(MemoLines()[0].startsWith("平均灰度："));
 }
 
 TEST_F(PictureSourcesTest, PaletteAndOneBitPicturesAreScaledToo) {
@@ -138,24 +79,90 @@ TEST_F(PictureSourcesTest, PaletteAndOneBitPicturesAreScaledToo) {
         picture.setColor(0, qRgb(255, 0, 0));
         picture.setColor(1, qRgb(0, 0, 255));
         picture.fill(1);
-        m_clipboard.Offer(picture);
-        m_form.Timer1Timer();
+        Take(picture);
         EXPECT_EQ(Image1At(240, 240), qRgb(0, 0, 255));
     }
 }
 
-TEST(DemoPictureMissingTest, MessageIsShownAndTheWindowStaysWithAnEmptyPicture) {
-    QTemporaryDir empty;
+TEST_F(PictureSourcesTest, MonitorOffLeavesTheClipboardAlone) {
+    Show();
+    const imaging::TGraphic* demo = m_form.Image1->Graphic();
+    Click(m_form.CheckBox2);
+    Take(RandomPicture(10, 10, 1));
+    EXPECT_TRUE(m_clipboard.HasBitmap());
+    EXPECT_EQ(m_form.Image1->Graphic(), demo);
+}
+
+TEST_F(PictureSourcesTest, AutoSendWithoutAPortLogsOncePerPicture) {
+    Show();
+    for (int i = 0; i < 2; ++i) {
+        Take(RandomPicture(480, 480, i));
+        m_form.Timer1Timer();
+    }
+    EXPECT_EQ(MemoLines(), QStringList(2, "错误：串口未打开。"));
+}
+
+TEST_F(PictureSourcesTest, UnreadablePictureIsReportedOnceAndChangesNothing) {
+    Show();
+    const imaging::TGraphic* demo = m_form.Image1->Graphic();
+    m_clipboard.Offer(RandomPicture(10, 10, 1), false);
+    QTest::qWait(2500);  // the timer's own ticks
+    EXPECT_EQ(m_boxes.errors, QStringList{"The clipboard's picture cannot be read: not a picture"});
+    EXPECT_EQ(m_form.Image1->Graphic(), demo);
+    EXPECT_EQ(m_clipboard.emptied, 0);  // another program's data stays
+
+    m_form.CheckBox1->setChecked(false);
+    Take(RandomPicture(480, 480, 2));  // a new copy is taken as usual
+    EXPECT_EQ(m_clipboard.emptied, 1);
+    EXPECT_NE(m_form.Image1->Graphic(), demo);
+}
+
+TEST_F(PictureSourcesTest, DemoPictureLoadsAtShowAndDecodesOnce) {
+    int decodes = 0;
+    m_form.show();  // the show loads the picture; painting waits for the event loop
+    auto* jpeg = dynamic_cast<imaging::TJPEGImage*>(m_form.Image1->Graphic());
+    ASSERT_NE(jpeg, nullptr);
+    EXPECT_EQ(std::tuple(jpeg->Width(), jpeg->Height()), std::tuple(480, 480));
+    const auto repaint = jpeg->OnChange;  // a decode ends by telling the picture's observer
+    jpeg->OnChange = [&] {
+        ++decodes;
+        repaint();
+    };
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&m_form));
+    QTest::qWait(50);
+    EXPECT_EQ(decodes, 1) << "the first paint decodes";
+    Click(m_form.Button4);  // the preview reuses the decoded bitmap
+    Click(m_form.Button4);
+    EXPECT_EQ(decodes, 1);
+    EXPECT_TRUE(MemoLines()[0].startsWith("平均灰度："));
+}
+
+TEST(DemoPictureProblemTest, MessageNamesTheProblemAndTheWindowStaysWithAnEmptyPicture) {
+    const std::pair<const char*, const char*> problems[] = {
+        {"missing", "No such file"}, {"folder", "not a regular file"},
+        {"fifo", "not a regular file"}, {"huge", "larger than 64 MiB"}};
     const QString previous = QDir::currentPath();
-    ASSERT_TRUE(QDir::setCurrent(empty.path()));
-    testing_support::ListedPortsPlatform platform;
-    testing_support::RecordingBoxes boxes;
-    testing_support::FakeClipboard clipboard;
-    {
+    for (const auto& [problem, reason] : problems) {
+        SCOPED_TRACE(problem);
+        QTemporaryDir folder;
+        ASSERT_TRUE(QDir::setCurrent(folder.path()));
+        const std::string name = TForm1::kDemoPicture;
+        if (problem == std::string("folder")) std::filesystem::create_directory(name);
+        if (problem == std::string("fifo")) {
+            ASSERT_EQ(::mkfifo(name.c_str(), 0600), 0);
+        }
+        if (problem == std::string("huge")) {
+            std::ofstream(name).close();
+            std::filesystem::resize_file(name, (64 << 20) + 1);
+        }
+        testing_support::ListedPortsPlatform platform;
+        testing_support::RecordingBoxes boxes;
+        testing_support::FakeClipboard clipboard;
         TForm1 form(platform, boxes, clipboard);
         form.show();
-        EXPECT_EQ(boxes.errors.size(), 1);
-        EXPECT_TRUE(boxes.errors.value(0).contains("demo480x480-4.jpg"));
+        ASSERT_EQ(boxes.errors.size(), 1);
+        EXPECT_TRUE(boxes.errors[0].contains(name.c_str()) && boxes.errors[0].contains(reason))
+            << boxes.errors[0].toStdString();
         EXPECT_EQ(form.Image1->Graphic(), nullptr);
         form.Button4Click();  // an empty picture extends to white
         EXPECT_EQ(form.Memo1->toPlainText(), "平均灰度：100%");

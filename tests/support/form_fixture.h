@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "app/form1.h"
+#include "app/picture_box.h"
 #include "app/message_boxes.h"
 #include "serial/serial_platform.h"
 #include "sim/module_sim.h"
@@ -39,7 +40,7 @@ public:
     QImage CopyBitmap() override {
         if (unreadable) {
             refused = true;
-            throw std::runtime_error("The clipboard's picture cannot be read");
+            throw std::runtime_error("The clipboard's picture cannot be read: not a picture");
         }
         return picture;
     }
@@ -92,6 +93,7 @@ protected:
     }
     void Click(QAbstractButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
     QStringList MemoLines() const { return m_form.Memo1->toPlainText().split('\n'); }
+    const imaging::Bitmap& Shown(PictureBox* box) { return box->Graphic()->DrawingBitmap(); }
     // Connects to the module through the window, as the operator does.
     void Connect() {
         Show();
