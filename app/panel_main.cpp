@@ -13,10 +13,15 @@
 
 namespace {
 
-// One addition for serial tools' habit of naming the device on the command line. A
-// launcher may pass more than we know: that is worth a warning, not a panel that never
-// opens.
-QString PortArgument() {
+struct StartArguments {
+    QString port;
+    QString picture;
+};
+
+// Two additions for the shell and the desktop: a port to open, and a picture file to show
+// in place of the demo picture. A launcher may pass more than we know: that is worth a
+// warning, not a panel that never opens.
+StartArguments ParseStartArguments() {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Control panel for the serial LCD module"));
     const QCommandLineOption help = parser.addHelpOption();
@@ -24,13 +29,21 @@ QString PortArgument() {
                                   QStringLiteral("Put NAME into the port field, ready to open."),
                                   QStringLiteral("NAME"));
     parser.addOption(port);
+    parser.addPositionalArgument(QStringLiteral("FILE"),
+                                 QStringLiteral("A picture to show in place of the demo picture."),
+                                 QStringLiteral("[FILE]"));
     if (!parser.parse(QCoreApplication::arguments())) {
         std::fprintf(stderr, "lcdpanel: %s (ignored)\n", qPrintable(parser.errorText()));
     }
     if (parser.isSet(help)) {
         parser.showHelp(0);
     }
-    return parser.value(port);
+    const QStringList files = parser.positionalArguments();
+    if (files.size() > 1) {
+        std::fprintf(stderr, "lcdpanel: only one picture is shown; %s and the rest are ignored\n",
+                     qPrintable(files[1]));
+    }
+    return {parser.value(port), files.value(0)};
 }
 
 }  // namespace
@@ -38,14 +51,15 @@ QString PortArgument() {
 int RunPanel(QApplication& app, ModalMessageBoxes& boxes,
              const std::function<void(TForm1&)>& on_shown) {
     RegisterPictureTypes();
-    const QString port = PortArgument();
+    const StartArguments arguments = ParseStartArguments();
     const auto platform = serial::MakeNativeSerialPlatform();
     SystemClipboard clipboard;
     TForm1 Form1(*platform, boxes, clipboard);
     boxes.SetOwner(&Form1);
+    Form1.SetStartPicture(arguments.picture);
     Form1.show();
-    if (!port.isEmpty()) {
-        Form1.ApplyPortArgument(port);
+    if (!arguments.port.isEmpty()) {
+        Form1.ApplyPortArgument(arguments.port);
     }
     if (on_shown) {
         on_shown(Form1);
