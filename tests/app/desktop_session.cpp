@@ -1,7 +1,6 @@
 #include "desktop_session.h"
 
 #include <QFile>
-#include <QProcess>
 #include <QProcessEnvironment>
 #include <QStandardPaths>
 #include <QThread>
@@ -22,7 +21,7 @@ QProcessEnvironment EnvironmentFor(const QString& display) {
 }
 
 QString MissingTool() {
-    for (const char* tool : {"Xvfb", "xdotool", "xclip", "import", "xdpyinfo"}) {
+    for (const char* tool : {"xdotool", "xclip", "import", "xdpyinfo"}) {
         if (QStandardPaths::findExecutable(tool).isEmpty()) {
             return QString("%1 is not installed").arg(tool);
         }
@@ -58,37 +57,17 @@ bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds time
     return true;
 }
 
-DesktopSession::DesktopSession() {
+// The display is the one the test runs on (xvfb-run gives it a private one).
+DesktopSession::DesktopSession() : m_display(qEnvironmentVariable("DISPLAY")) {
     const QString missing = MissingTool();
     if (!missing.isEmpty()) {
         m_problem = missing.toStdString();
-        return;
-    }
-    // A display number nobody holds; and the server answering must be ours, not one that
-    // is still shutting down on that number.
-    for (int number = 140; number < 200 && m_display.isEmpty(); ++number) {
-        if (QFile::exists(QString("/tmp/.X11-unix/X%1").arg(number)) ||
-            QFile::exists(QString("/tmp/.X%1-lock").arg(number))) {
-            continue;
-        }
-        const QString display = QString(":%1").arg(number);
-        // No reset when the last client leaves: a reset refuses the next connection.
-        Start("Xvfb", {display, "-screen", "0", "1280x1024x24", "-nolisten", "tcp", "-noreset"},
-              "/");
-        const long long server = m_children.empty() ? -1 : m_children.back();
-        if (WaitUntil([&] { return RunCommand("xdpyinfo", {}, display).exit_code == 0; },
-                      std::chrono::seconds(10)) &&
-            ::kill(static_cast<pid_t>(server), 0) == 0) {
-            m_display = display;
-        }
-    }
-    if (m_display.isEmpty()) {
-        m_problem = "no Xvfb display could be started";
+    } else if (m_display.isEmpty() || RunCommand("xdpyinfo", {}, m_display).exit_code != 0) {
+        m_problem = "no X display: run under xvfb-run";
     }
 }
 
-// Ends what the session started, newest first, and waits until each is gone, so that the
-// next session finds its display number free.
+// Ends what the session started, newest first, and waits until each is gone.
 DesktopSession::~DesktopSession() {
     if (m_watched) {
         m_watched->kill();
@@ -96,21 +75,18 @@ DesktopSession::~DesktopSession() {
     }
     for (auto it = m_children.rbegin(); it != m_children.rend(); ++it) {
         const auto pid = static_cast<pid_t>(*it);
-        ::kill(pid, SIGTERM);
+        ::kill(pid, SIGKILL);
         WaitUntil([&] { return ::kill(pid, 0) != 0; }, std::chrono::seconds(3));
     }
 }
 
-void DesktopSession::Start(const QString& program, const QStringList& arguments,
-                           const QString& directory, const QString& output_file) {
+void DesktopSession::Start(const QString& program, const QStringList& arguments) {
     QProcess process;
     process.setProcessEnvironment(EnvironmentFor(m_display));
     process.setProgram(program);
     process.setArguments(arguments);
-    process.setWorkingDirectory(directory);
-    const QString output = output_file.isEmpty() ? QProcess::nullDevice() : output_file;
-    process.setStandardOutputFile(output);
-    process.setStandardErrorFile(output);
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
     qint64 pid = 0;
     if (process.startDetached(&pid)) {
         m_children.push_back(pid);
@@ -165,32 +141,25 @@ void DesktopSession::Click(const QString& window, int x, int y) {
         m_display);
 }
 
-void DesktopSession::Type(const QString& text) {
-    RunCommand("xdotool", {"type", "--delay", "20", text}, m_display);
-}
-
 void DesktopSession::Key(const QString& key) {
     RunCommand("xdotool", {"key", key}, m_display);
 }
 
+// xclip holds the selection until someone takes it over; in the foreground, so that its
+// process is known.
 long long DesktopSession::OfferPicture(const QImage& picture, const QString& scratch_file) {
     picture.save(scratch_file, "PNG");
-    // xclip holds the selection until someone takes it over; in the foreground, so that
-    // its process is known.
-    Start("xclip", {"-quiet", "-selection", "clipboard", "-t", "image/png", "-i", scratch_file},
-          "/");
-    const long long owner = m_children.back();
+    Start("xclip", {"-quiet", "-selection", "clipboard", "-t", "image/png", "-i", scratch_file});
     WaitUntil([&] { return ClipboardTargets().contains("image/png"); }, std::chrono::seconds(5));
-    return owner;
+    return m_children.back();
 }
 
 QStringList DesktopSession::ClipboardTargets() {
     const CommandResult result =
         RunCommand("xclip", {"-selection", "clipboard", "-o", "-t", "TARGETS"}, m_display);
-    if (result.exit_code != 0) {
-        return {};
-    }
-    return QString::fromStdString(result.output).split('\n', Qt::SkipEmptyParts);
+    return result.exit_code != 0
+               ? QStringList()
+               : QString::fromStdString(result.output).split('\n', Qt::SkipEmptyParts);
 }
 
 QImage DesktopSession::Screenshot(const QString& window, const QString& scratch_file) {

@@ -23,8 +23,8 @@ CommandResult RunCommand(const QString& program, const QStringList& arguments,
 // Waits until `done` holds, for at most `timeout`, letting nothing else run.
 bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);
 
-// A private X display on Xvfb, with the programs a person's desktop has: it clicks and
-// types through xdotool, fills the clipboard through xclip, and photographs windows.
+// The X display the test runs on, with the programs a person's desktop has: it clicks and
+// presses keys through xdotool, fills the clipboard through xclip, photographs windows.
 class DesktopSession {
 public:
     DesktopSession();
@@ -36,10 +36,8 @@ public:
     const std::string& Problem() const { return m_problem; }
     const QString& Display() const { return m_display; }
 
-    // Starts a program on the display, in `directory`; killed with the session. What it
-    // prints goes to `output_file`, if one is named.
-    void Start(const QString& program, const QStringList& arguments, const QString& directory,
-               const QString& output_file = {});
+    // Starts a helper program on the display; killed with the session.
+    void Start(const QString& program, const QStringList& arguments);
     // Starts the program under test on the display; the session keeps it, and its exit.
     QProcess& StartWatched(const QString& program, const QStringList& arguments,
                            const QString& directory, const QString& output_file);
@@ -48,7 +46,6 @@ public:
     // The first window of the program with this class, waiting for it to be mapped.
     QString FindWindow(const QString& window_class);
     void Click(const QString& window, int x, int y);
-    void Type(const QString& text);
     void Key(const QString& key);
     // Offers the picture on the clipboard as PNG, held by another program; its process.
     long long OfferPicture(const QImage& picture, const QString& scratch_file);

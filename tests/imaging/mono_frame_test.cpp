@@ -2,30 +2,19 @@
 
 #include <random>
 
-#include "support/recording_log.h"
 #include "imaging/frame_actions.h"
 #include "imaging/mono_frame.h"
+#include "support/recording_log.h"
 
 namespace {
 
 using imaging::Bitmap;
 using imaging::PixelFormat;
 using testing_support::RecordingLog;
+using Frame = std::vector<std::uint8_t>;
 
 constexpr int kSide = 480;
 constexpr std::size_t kFrameBytes = 28800;
-
-Bitmap Uniform(std::uint8_t red, std::uint8_t green, std::uint8_t blue, int w = kSide,
-               int h = kSide) {
-    Bitmap picture(w, h, PixelFormat::Bgr24);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            picture.Row(y)[3 * x] = blue;
-            picture.Row(y)[3 * x + 1] = green;
-            picture.Row(y)[3 * x + 2] = red;
-        }
-    return picture;
-}
 
 void SetPixel(Bitmap& picture, int x, int y, std::uint8_t red, std::uint8_t green,
               std::uint8_t blue) {
@@ -34,155 +23,126 @@ void SetPixel(Bitmap& picture, int x, int y, std::uint8_t red, std::uint8_t gree
     picture.Row(y)[3 * x + 2] = red;
 }
 
-std::vector<std::uint8_t> BinarizeToFrame(const Bitmap& picture, int threshold, RecordingLog& log) {
-    std::vector<std::uint8_t> frame(kFrameBytes, 0xAA);
+Bitmap Uniform(std::uint8_t red, std::uint8_t green, std::uint8_t blue, int w = kSide,
+               int h = kSide) {
+    Bitmap picture(w, h, PixelFormat::Bgr24);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) SetPixel(picture, x, y, red, green, blue);
+    return picture;
+}
+
+Frame BinarizeToFrame(const Bitmap& picture, int threshold, RecordingLog& log) {
+    Frame frame(kFrameBytes, 0xAA);
     imaging::Binarize(picture, frame, threshold, log);
     return frame;
 }
 
-TEST(BinarizeTest, UniformBlackAndWhiteGiveDarkFramesAndTheirMeans) {
-    RecordingLog log;
-    const auto black = BinarizeToFrame(Uniform(0, 0, 0), 0, log);
-    const auto white = BinarizeToFrame(Uniform(255, 255, 255), 0, log);
-    EXPECT_EQ(black, std::vector<std::uint8_t>(kFrameBytes, 0));
-    // White's mean is 255 and no luma is strictly above it.
-    EXPECT_EQ(white, std::vector<std::uint8_t>(kFrameBytes, 0));
-    EXPECT_EQ(log.Lines(), (std::vector<std::string>{"平均灰度：0%", "平均灰度：100%"}));
-}
-
-TEST(BinarizeTest, AutomaticMeanIsLoggedAsTruncatedPercentage) {
-    RecordingLog log;
-    Bitmap picture = Uniform(0, 0, 0);
+TEST(BinarizeTest, ThresholdsAndTheLoggedMean) {
+    Bitmap half_white = Uniform(0, 0, 0);
     for (int y = 0; y < kSide / 2; ++y)
-        for (int x = 0; x < kSide; ++x) SetPixel(picture, x, y, 255, 255, 255);
-    const auto frame = BinarizeToFrame(picture, 0, log);
-    // Mean 127: 127 * 100 / 255 = 49.8, logged as 49.
-    EXPECT_EQ(log.Lines(), std::vector<std::string>{"平均灰度：49%"});
-    EXPECT_EQ(frame[0], 0xFF);
-    EXPECT_EQ(frame[kFrameBytes - 1], 0x00);
-}
-
-TEST(BinarizeTest, LumaEqualToTheThresholdIsDarkAndOneAboveIsLight) {
-    RecordingLog log;
-    // Gray 100 has luma exactly 100, since the weights add up to 256.
-    const Bitmap gray = Uniform(100, 100, 100);
-    EXPECT_EQ(BinarizeToFrame(gray, 100, log)[0], 0x00);
-    EXPECT_EQ(BinarizeToFrame(gray, 99, log)[0], 0xFF);
-    EXPECT_TRUE(log.entries.empty());  // a fixed threshold logs nothing
+        for (int x = 0; x < kSide; ++x) SetPixel(half_white, x, y, 255, 255, 255);
+    const struct {
+        const char* name;
+        Bitmap picture;
+        int threshold;
+        std::uint8_t first, last;
+        std::vector<std::string> logged;
+    } cases[] = {
+        {"black, automatic", Uniform(0, 0, 0), 0, 0x00, 0x00, {"平均灰度：0%"}},
+        {"white: nothing above a mean of 255", Uniform(255, 255, 255), 0, 0, 0, {"平均灰度：100%"}},
+        {"half white: mean 127 logged as 49", half_white, 0, 0xFF, 0x00, {"平均灰度：49%"}},
+        {"a luma equal to the threshold is dark", Uniform(100, 100, 100), 100, 0, 0, {}},
+        {"one below it is light", Uniform(100, 100, 100), 99, 0xFF, 0xFF, {}},
+        {"red by meaning: luma 76", Uniform(255, 0, 0), 50, 0xFF, 0xFF, {}},
+        {"blue by meaning: luma 27", Uniform(0, 0, 255), 50, 0, 0, {}},
+        {"green: luma 150", Uniform(0, 255, 0), 149, 0xFF, 0xFF, {}},
+    };
+    for (const auto& c : cases) {
+        RecordingLog log;
+        const Frame frame = BinarizeToFrame(c.picture, c.threshold, log);
+        EXPECT_EQ(std::tuple(frame.front(), frame.back()), std::tuple(c.first, c.last)) << c.name;
+        EXPECT_EQ(log.Lines(), c.logged) << c.name;
+    }
 }
 
 TEST(BinarizeTest, LeftmostPixelIsTheHighBitAndRowsAreSixtyBytes) {
     RecordingLog log;
     Bitmap picture = Uniform(0, 0, 0);
-    SetPixel(picture, 0, 0, 255, 255, 255);
-    SetPixel(picture, 7, 0, 255, 255, 255);
-    SetPixel(picture, 8, 0, 255, 255, 255);
-    SetPixel(picture, 479, 0, 255, 255, 255);
-    SetPixel(picture, 0, 1, 255, 255, 255);
-    SetPixel(picture, 479, 479, 255, 255, 255);
-    const auto frame = BinarizeToFrame(picture, 128, log);
-    EXPECT_EQ(frame[0], 0x81);
-    EXPECT_EQ(frame[1], 0x80);
-    EXPECT_EQ(frame[59], 0x01);
-    EXPECT_EQ(frame[60], 0x80);
-    EXPECT_EQ(frame[kFrameBytes - 1], 0x01);
+    for (const auto& [x, y] : {std::pair{0, 0}, {7, 0}, {8, 0}, {479, 0}, {0, 1}, {479, 479}})
+        SetPixel(picture, x, y, 255, 255, 255);
+    const Frame frame = BinarizeToFrame(picture, 128, log);
+    EXPECT_EQ((std::vector<int>{frame[0], frame[1], frame[59], frame[60], frame[kFrameBytes - 1]}),
+              (std::vector<int>{0x81, 0x80, 0x01, 0x80, 0x01}));
     EXPECT_EQ(std::count(frame.begin(), frame.end(), 0), static_cast<long>(kFrameBytes - 5));
-}
-
-TEST(BinarizeTest, ChannelsAreTakenByMeaningNotByPosition) {
-    RecordingLog log;
-    // Pure red has luma 76, pure blue 27: a threshold of 50 tells them apart, and would
-    // not if blue and red were swapped.
-    EXPECT_EQ(BinarizeToFrame(Uniform(255, 0, 0), 50, log)[0], 0xFF);
-    EXPECT_EQ(BinarizeToFrame(Uniform(0, 0, 255), 50, log)[0], 0x00);
-    EXPECT_EQ(BinarizeToFrame(Uniform(0, 255, 0), 149, log)[0], 0xFF);
 }
 
 TEST(BinarizeTest, RandomPictureMatchesAnIndependentlyComputedFrame) {
     std::mt19937 rng(1234);
     Bitmap picture(kSide, kSide, PixelFormat::Bgr24);
-    std::vector<std::uint8_t> expected(kFrameBytes, 0);
+    Frame expected(kFrameBytes, 0);
     const int threshold = 117;
     for (int y = 0; y < kSide; ++y)
         for (int x = 0; x < kSide; ++x) {
             const std::uint8_t r = rng(), g = rng(), b = rng();
             SetPixel(picture, x, y, r, g, b);
-            const double luma = (77.0 * r + 151.0 * g + 28.0 * b) / 256.0;
-            if (static_cast<int>(luma) > threshold) {
+            if (static_cast<int>((77.0 * r + 151.0 * g + 28.0 * b) / 256.0) > threshold)
                 expected[y * 60 + x / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
-            }
         }
     RecordingLog log;
     EXPECT_EQ(BinarizeToFrame(picture, threshold, log), expected);
 }
 
-TEST(RenderMonoTest, StripesOfFourBlackThenFourWhite) {
-    const std::vector<std::uint8_t> frame(kFrameBytes, 0x0F);
-    Bitmap preview(kSide, kSide, PixelFormat::Indexed8);
-    imaging::RenderMono(frame, preview);
+TEST(RenderMonoTest, StripesRenderAsFourBlackThenFourWhiteAndFramesRoundTrip) {
+    const Bitmap stripes = imaging::PreviewOf(Frame(kFrameBytes, 0x0F));
     for (int y : {0, 1, 240, 479})
         for (int x = 0; x < kSide; ++x)
-            ASSERT_EQ(preview.Row(y)[x], x % 8 < 4 ? 0 : 255) << x << "," << y;
-    EXPECT_EQ(preview.Palette()[0], (imaging::PaletteEntry{0, 0, 0}));
-    EXPECT_EQ(preview.Palette()[255], (imaging::PaletteEntry{255, 255, 255}));
-}
+            ASSERT_EQ(stripes.Row(y)[x], x % 8 < 4 ? 0 : 255) << x << "," << y;
+    EXPECT_EQ(stripes.Palette()[0], (imaging::PaletteEntry{0, 0, 0}));
+    EXPECT_EQ(stripes.Palette()[255], (imaging::PaletteEntry{255, 255, 255}));
 
-TEST(RenderMonoTest, RoundTripsABinarizedFrameAndRowsRunOnContinuously) {
-    std::vector<std::uint8_t> frame(kFrameBytes, 0);
-    frame[60] = 0x80;  // row 1, first pixel
+    Frame frame(kFrameBytes, 0);
+    frame[60] = 0x80;  // row 1, first pixel: the byte position runs on from row to row
     frame[kFrameBytes - 1] = 0x01;
-    const Bitmap preview = imaging::PreviewOf(frame);
-    EXPECT_EQ(preview.Row(1)[0], 255);
-    EXPECT_EQ(preview.Row(0)[0], 0);
-    EXPECT_EQ(preview.Row(479)[479], 255);
-
-    Bitmap again = preview;
+    Bitmap again = imaging::PreviewOf(frame);
     again.SetPixelFormat(PixelFormat::Bgr24);
     RecordingLog log;
     EXPECT_EQ(BinarizeToFrame(again, 128, log), frame);
 }
 
-TEST(WorkingPictureTest, LargerPicturesAreCroppedToTheirTopLeft) {
+Bitmap Working(const Bitmap& source) {
+    return imaging::PrepareWorkingPicture([&](Bitmap& target) { target = source; });
+}
+
+TEST(WorkingPictureTest, CroppedOrExtendedWithWhiteFromTheTopLeftNeverScaled) {
     Bitmap big = Uniform(0, 0, 0, 600, 500);
     SetPixel(big, 479, 479, 255, 255, 255);  // inside the kept corner
     SetPixel(big, 480, 0, 255, 255, 255);    // cut off
-    const Bitmap working = imaging::PrepareWorkingPicture([&](Bitmap& target) { target = big; });
-    ASSERT_EQ(working.Width(), kSide);
-    ASSERT_EQ(working.Height(), kSide);
-    EXPECT_EQ(working.Row(479)[3 * 479 + 2], 255);
-    EXPECT_EQ(working.Row(0)[3 * 479 + 2], 0);
+    const Bitmap cropped = Working(big);
+    ASSERT_EQ(std::tuple(cropped.Width(), cropped.Height()), std::tuple(kSide, kSide));
+    EXPECT_EQ(cropped.Row(479)[3 * 479 + 2], 255);
+    EXPECT_EQ(cropped.Row(0)[3 * 479 + 2], 0);
+
+    const Bitmap extended = Working(Uniform(0, 0, 0, 100, 50));
+    ASSERT_EQ(std::tuple(extended.Width(), extended.Height()), std::tuple(kSide, kSide));
+    EXPECT_EQ(std::tuple(extended.Row(49)[3 * 99], extended.Row(49)[3 * 100],
+                         extended.Row(50)[0], extended.Row(479)[3 * 479 + 1]),
+              std::tuple(0, 255, 255, 255));
 }
 
-TEST(WorkingPictureTest, SmallerPicturesAreExtendedWithWhiteNotScaled) {
-    Bitmap small = Uniform(0, 0, 0, 100, 50);
-    const Bitmap working = imaging::PrepareWorkingPicture([&](Bitmap& target) { target = small; });
-    ASSERT_EQ(working.Width(), kSide);
-    ASSERT_EQ(working.Height(), kSide);
-    EXPECT_EQ(working.Row(49)[3 * 99], 0);     // the original, unscaled
-    EXPECT_EQ(working.Row(49)[3 * 100], 255);  // added to the right
-    EXPECT_EQ(working.Row(50)[0], 255);        // added below
-    EXPECT_EQ(working.Row(479)[3 * 479 + 1], 255);
-}
-
-TEST(WorkingPictureTest, EightBitSourcesBecomeTwentyFourBitByTheirPalette) {
+TEST(WorkingPictureTest, PalettePicturesAndNothingAtAllBecomeTwentyFourBits) {
     Bitmap indexed(2, 1, PixelFormat::Indexed8);
     indexed.SetPalette({{10, 20, 30}, {200, 100, 50}});
     indexed.Row(0)[0] = 1;
     indexed.Row(0)[1] = 0;
-    const Bitmap working =
-        imaging::PrepareWorkingPicture([&](Bitmap& target) { target = indexed; });
+    const Bitmap working = Working(indexed);
     ASSERT_EQ(working.Format(), PixelFormat::Bgr24);
     const std::uint8_t* row = working.Row(0);
     EXPECT_EQ((std::vector<int>{row[0], row[1], row[2], row[3], row[4], row[5]}),
               (std::vector<int>{50, 100, 200, 30, 20, 10}));
-}
 
-TEST(WorkingPictureTest, EmptySourceBecomesAWhitePicture) {
-    const Bitmap working = imaging::PrepareWorkingPicture([](Bitmap&) {});
-    RecordingLog log;
-    const auto frame = BinarizeToFrame(working, 0, log);
+    RecordingLog log;  // nothing to copy: a white picture, mean 255
+    EXPECT_EQ(BinarizeToFrame(Working(Bitmap()), 0, log), Frame(kFrameBytes, 0));
     EXPECT_EQ(log.Lines(), std::vector<std::string>{"平均灰度：100%"});
-    EXPECT_EQ(frame, std::vector<std::uint8_t>(kFrameBytes, 0));
 }
 
 }  // namespace
