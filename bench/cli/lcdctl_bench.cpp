@@ -8,7 +8,7 @@
 
 #include "cli/module_session.h"
 #include "sim/module_sim.h"
-#include "support/child_process.h"
+#include "child_process.h"
 
 namespace {
 
@@ -44,7 +44,7 @@ bool Stream(sim::PtyModule& module, int baud, int frames, const std::vector<std:
     std::vector<std::string> argv = {LCDCTL_PATH, "-q",      "-p", module.SlavePath(), "-b",
                                      std::to_string(baud), "stream", "--no-drop"};
     argv.insert(argv.end(), extra.begin(), extra.end());
-    testing_support::ChildProcess lcdctl(argv);
+    bench_support::ChildProcess lcdctl(argv);
     for (int i = 0; i < frames; ++i) {
         if (!lcdctl.Write(GrayFrame(i))) return false;
     }

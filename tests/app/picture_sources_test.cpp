@@ -13,7 +13,6 @@
 
 namespace {
 
-using testing_support::ExpectedFrame;
 using testing_support::FormFixture;
 using testing_support::RandomPicture;
 
@@ -29,20 +28,6 @@ protected:
     }
 };
 
-TEST_F(PictureSourcesTest, WidePictureWithScalingIsItsLeftHalfAndIsSentAtOnce) {
-    StartModule();
-    Connect();
-    const QImage wide = RandomPicture(960, 480, 5);
-    Take(wide);
-    EXPECT_EQ(m_clipboard.emptied, 1);
-    for (const QPoint p : {QPoint(0, 0), QPoint(479, 0), QPoint(200, 300), QPoint(479, 479)})
-        EXPECT_EQ(Image1At(p.x(), p.y()), wide.pixel(p)) << p.x() << "," << p.y();
-    ASSERT_TRUE(m_module->WaitForFrames(1, std::chrono::seconds(5)));
-    EXPECT_EQ(m_module->LastFrame(), ExpectedFrame(wide));
-    m_form.Timer1Timer();  // the clipboard is empty now: nothing more is taken
-    EXPECT_EQ(m_module->FramesReceived(), 1);
-}
-
 TEST_F(PictureSourcesTest, ScalingCropsTheTopLeftSquareAndStretchesIt) {
     Show();
     m_form.CheckBox1->setChecked(false);
@@ -55,6 +40,7 @@ TEST_F(PictureSourcesTest, ScalingCropsTheTopLeftSquareAndStretchesIt) {
         for (int y = 0; y < side; ++y)
             for (int x = 0; x < side / 2; ++x) picture.setPixel(x, y, qRgb(255, 0, 0));
         Take(picture);
+        EXPECT_FALSE(m_clipboard.HasBitmap());            // taken once: the clipboard is empty
         EXPECT_EQ(Image1At(100, 470), qRgb(255, 0, 0));  // the square's left half fills
         EXPECT_EQ(Image1At(380, 470), qRgb(0, 0, 255));  // the left 240 columns
     }
@@ -93,15 +79,6 @@ TEST_F(PictureSourcesTest, MonitorOffLeavesTheClipboardAlone) {
     EXPECT_EQ(m_form.Image1->Graphic(), demo);
 }
 
-TEST_F(PictureSourcesTest, AutoSendWithoutAPortLogsOncePerPicture) {
-    Show();
-    for (int i = 0; i < 2; ++i) {
-        Take(RandomPicture(480, 480, i));
-        m_form.Timer1Timer();
-    }
-    EXPECT_EQ(MemoLines(), QStringList(2, "错误：串口未打开。"));
-}
-
 TEST_F(PictureSourcesTest, UnreadablePictureIsReportedOnceAndChangesNothing) {
     Show();
     const imaging::TGraphic* demo = m_form.Image1->Graphic();
@@ -138,22 +115,17 @@ TEST_F(PictureSourcesTest, DemoPictureLoadsAtShowAndDecodesOnce) {
 }
 
 TEST(DemoPictureProblemTest, MessageNamesTheProblemAndTheWindowStaysWithAnEmptyPicture) {
-    const std::pair<const char*, const char*> problems[] = {
-        {"missing", "No such file"}, {"folder", "not a regular file"},
-        {"fifo", "not a regular file"}, {"huge", "larger than 64 MiB"}};
+    // Each kind of file the reader refuses is its own test; here, what the window makes of it.
+    const std::pair<const char*, const char*> problems[] = {{"missing", "No such file"},
+                                                            {"fifo", "not a regular file"}};
     const QString previous = QDir::currentPath();
     for (const auto& [problem, reason] : problems) {
         SCOPED_TRACE(problem);
         QTemporaryDir folder;
         ASSERT_TRUE(QDir::setCurrent(folder.path()));
         const std::string name = TForm1::kDemoPicture;
-        if (problem == std::string("folder")) std::filesystem::create_directory(name);
         if (problem == std::string("fifo")) {
             ASSERT_EQ(::mkfifo(name.c_str(), 0600), 0);
-        }
-        if (problem == std::string("huge")) {
-            std::ofstream(name).close();
-            std::filesystem::resize_file(name, (64 << 20) + 1);
         }
         testing_support::ListedPortsPlatform platform;
         testing_support::RecordingBoxes boxes;

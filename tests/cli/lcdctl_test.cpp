@@ -1,7 +1,10 @@
 // lcdctl as a user runs it, against the simulated module on a pseudo-terminal.
+#include <signal.h>
+
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QProcess>
 
 #include <filesystem>
 #include <fstream>
@@ -10,15 +13,11 @@
 #include "imaging/frame_actions.h"
 #include "imaging/jpeg_image.h"
 #include "imaging/mono_frame.h"
-#include "sim/module_sim.h"
-#include "support/child_process.h"
 #include "support/module_fixture.h"
-#include "support/recording_log.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-using testing_support::ChildProcess;
 using testing_support::With;
 using Frame = std::vector<std::uint8_t>;
 
@@ -37,19 +36,40 @@ std::uint64_t HashOfFrameOf(std::uint8_t byte) {
     return sim::FrameHash(Frame(kFrameBytes, byte));
 }
 
+// Writes all of `bytes` to the program; false once it no longer takes them.
+bool Feed(QProcess& lcdctl, const std::string& bytes) {
+    lcdctl.write(bytes.data(), static_cast<qint64>(bytes.size()));
+    while (lcdctl.bytesToWrite() > 0)
+        if (!lcdctl.waitForBytesWritten(10000)) return false;
+    return true;
+}
+
+// Ends the input and waits for the end: the exit status, -1 if it never came.
+int Finish(QProcess& lcdctl) {
+    lcdctl.closeWriteChannel();
+    if (!lcdctl.waitForFinished(20000)) return -1;
+    return lcdctl.exitStatus() == QProcess::NormalExit ? lcdctl.exitCode() : -1;
+}
+
+std::string Errors(QProcess& lcdctl) {
+    return lcdctl.readAllStandardError().toStdString();
+}
+
 class LcdctlTest : public ::testing::Test {
 protected:
     void StartModule(sim::ModuleOptions options) {
         m_module = std::make_unique<sim::PtyModule>(options);
         m_module->Start();
     }
-    std::unique_ptr<ChildProcess> Run(std::vector<std::string> args, bool with_port = true) {
-        args.insert(args.begin(), LCDCTL_PATH);
-        if (with_port) args.insert(args.begin() + 1, {"-p", m_module->SlavePath()});
-        return std::make_unique<ChildProcess>(args);
+    std::unique_ptr<QProcess> Run(QStringList args, bool with_port = true) {
+        if (with_port) args = QStringList{"-p", QString::fromStdString(m_module->SlavePath())} + args;
+        auto lcdctl = std::make_unique<QProcess>();
+        lcdctl->start(LCDCTL_PATH, args);
+        EXPECT_TRUE(lcdctl->waitForStarted());
+        return lcdctl;
     }
-    std::filesystem::path Scratch(const std::string& name) {
-        return std::filesystem::temp_directory_path() / (std::to_string(::getpid()) + name);
+    std::string Scratch(const std::string& name) {
+        return (std::filesystem::temp_directory_path() / (std::to_string(::getpid()) + name)).string();
     }
     std::unique_ptr<sim::PtyModule> m_module;
 };
@@ -68,25 +88,25 @@ Frame PanelFrameOfTheDemoPicture() {
 
 TEST_F(LcdctlTest, SendOfTheDemoPictureOneToOneIsThePanelsFrameAndThePreviewShowsIt) {
     StartModule(With([](auto& o) { o.pace = false; }));
-    const std::string preview = Scratch("preview.png");
+    const QString preview = QString::fromStdString(Scratch("preview.png"));
     auto lcdctl = Run({"send", DEMO_PICTURE, "--fit", "none", "--preview", preview});
-    ASSERT_EQ(lcdctl->Wait(), 0) << lcdctl->Err();
+    ASSERT_EQ(Finish(*lcdctl), 0);
+    EXPECT_NE(Errors(*lcdctl).find("平均灰度："), std::string::npos);
     const Frame expected = PanelFrameOfTheDemoPicture();
     EXPECT_EQ(m_module->LastFrame(), expected);
-    EXPECT_NE(lcdctl->Err().find("平均灰度："), std::string::npos);
-    // The module was left at 921600 by the negotiation: the next call needs one hello.
-    auto again = Run({"pattern", "stripes"});
-    ASSERT_EQ(again->Wait(), 0) << again->Err();
-    EXPECT_EQ(again->Err().find("baudrate 2400"), std::string::npos) << again->Err();
-    EXPECT_EQ(m_module->LastFrame(), Frame(kFrameBytes, 15));
-
-    const QImage png(QString::fromStdString(preview));
+    const QImage png(preview);
     ASSERT_EQ(png.size(), QSize(480, 480));
     for (int y = 0; y < 480; y += 7)
         for (int x = 0; x < 480; ++x)
             ASSERT_EQ(png.pixel(x, y) == qRgb(255, 255, 255),
                       ((expected[y * 60 + x / 8] << (x % 8)) & 0x80) != 0) << x << "," << y;
-    std::filesystem::remove(preview);
+    std::filesystem::remove(preview.toStdString());
+
+    // The negotiation left the module at 921600: the next call needs one hello.
+    auto again = Run({"pattern", "stripes"});
+    ASSERT_EQ(Finish(*again), 0);
+    EXPECT_EQ(Errors(*again).find("baudrate 2400"), std::string::npos);
+    EXPECT_EQ(m_module->LastFrame(), Frame(kFrameBytes, 15));
 }
 
 TEST_F(LcdctlTest, EveryFrameArrivesInOrderWithoutDropping) {
@@ -94,21 +114,19 @@ TEST_F(LcdctlTest, EveryFrameArrivesInOrderWithoutDropping) {
     auto lcdctl = Run({"stream", "--no-drop", "--threshold", "128"});
     std::vector<std::uint64_t> expected;
     for (std::uint8_t byte : {0x01, 0x80, 0x55, 0xAA, 0x0F, 0xF0}) {
-        ASSERT_TRUE(lcdctl->Write(GrayFrameFor(byte)));
+        ASSERT_TRUE(Feed(*lcdctl, GrayFrameFor(byte)));
         expected.push_back(HashOfFrameOf(byte));
     }
-    lcdctl->CloseInput();
-    ASSERT_EQ(lcdctl->Wait(), 0) << lcdctl->Err();
+    ASSERT_EQ(Finish(*lcdctl), 0);
     EXPECT_EQ(m_module->FrameHashes(), expected);
-    EXPECT_NE(lcdctl->Err().find("6 sent, 0 dropped"), std::string::npos) << lcdctl->Err();
+    EXPECT_NE(Errors(*lcdctl).find("6 sent, 0 dropped"), std::string::npos);
 }
 
 TEST_F(LcdctlTest, FramesThatComeWhileTheLineIsBusyReplaceTheOneWaiting) {
     StartModule(With([](auto& o) { o.start_baud = 921600; }));  // paced: 313 ms a frame
     auto lcdctl = Run({"stream", "--threshold", "128"});
-    for (int byte = 1; byte <= 10; ++byte) ASSERT_TRUE(lcdctl->Write(GrayFrameFor(byte)));
-    lcdctl->CloseInput();
-    ASSERT_EQ(lcdctl->Wait(), 0) << lcdctl->Err();
+    for (int byte = 1; byte <= 10; ++byte) ASSERT_TRUE(Feed(*lcdctl, GrayFrameFor(byte)));
+    ASSERT_EQ(Finish(*lcdctl), 0);
     const std::vector<std::uint64_t> hashes = m_module->FrameHashes();
     ASSERT_GE(hashes.size(), 2u);
     EXPECT_LE(hashes.size(), 4u);
@@ -116,21 +134,21 @@ TEST_F(LcdctlTest, FramesThatComeWhileTheLineIsBusyReplaceTheOneWaiting) {
     EXPECT_EQ(hashes.back(), HashOfFrameOf(10));  // the newest, never a stale one
     const std::string summary = std::to_string(hashes.size()) + " sent, " +
                                 std::to_string(10 - hashes.size()) + " dropped";
-    EXPECT_NE(lcdctl->Err().find(summary), std::string::npos) << lcdctl->Err();
+    EXPECT_NE(Errors(*lcdctl).find(summary), std::string::npos);
 }
 
 TEST_F(LcdctlTest, FailuresEndWithTheirStatusAndOneLineSayingWhy) {
     StartModule(With([](auto& o) { o.pace = false; o.start_baud = 921600; }));
     std::ofstream(Scratch("notes.txt")) << "not a picture\n";
     const struct {
-        std::vector<std::string> args;
+        QStringList args;
         std::string input;
         int status;
         std::string message;
     } cases[] = {
         {{"send", "/no/such.png"}, "", 3, "cannot read picture '/no/such.png': No such file"},
-        {{"send", Scratch("notes.txt")}, "", 3,
-         "cannot read picture '" + Scratch("notes.txt").string() + "': not a picture"},
+        {{"send", QString::fromStdString(Scratch("notes.txt"))}, "", 3,
+         "cannot read picture '" + Scratch("notes.txt") + "': not a picture"},
         {{"send", "-"}, "", 3, "cannot read picture '-': not a picture"},
         {{"stream", "--threshold", "128"}, GrayFrameFor(7) + std::string(1000, '\0'), 3,
          "the input ended inside a frame (1000 of 230400 bytes); not sent"},
@@ -138,56 +156,52 @@ TEST_F(LcdctlTest, FailuresEndWithTheirStatusAndOneLineSayingWhy) {
     };
     for (const auto& c : cases) {
         auto lcdctl = Run(c.args);
-        if (!c.input.empty()) lcdctl->Write(c.input);
-        lcdctl->CloseInput();
-        EXPECT_EQ(lcdctl->Wait(), c.status) << c.args[0];
-        EXPECT_NE(lcdctl->Err().find("lcdctl: " + c.message), std::string::npos) << lcdctl->Err();
+        Feed(*lcdctl, c.input);
+        EXPECT_EQ(Finish(*lcdctl), c.status) << c.message;
+        EXPECT_NE(Errors(*lcdctl).find("lcdctl: " + c.message), std::string::npos) << c.message;
     }
     EXPECT_EQ(m_module->FrameHashes(), std::vector<std::uint64_t>{HashOfFrameOf(7)});
     std::filesystem::remove(Scratch("notes.txt"));
 
     StartModule(With([](auto& o) { o.silent = true; }));
     auto no_module = Run({"-q", "connect"});
-    EXPECT_EQ(no_module->Wait(), 1);
-    EXPECT_EQ(no_module->Err(), "lcdctl: no link to the module on " + m_module->SlavePath() + "\n");
+    EXPECT_EQ(Finish(*no_module), 1);
+    EXPECT_EQ(Errors(*no_module), "lcdctl: no link to the module on " + m_module->SlavePath() + "\n");
     if (std::filesystem::exists("/dev/ttyUSB0") || std::filesystem::exists("/dev/ttyACM0")) {
         return;  // a real adapter is plugged in: never talk to it unasked
     }
     auto no_port = Run({"connect"}, false);
-    EXPECT_EQ(no_port->Wait(), 1);
-    EXPECT_NE(no_port->Err().find("lcdctl: no USB serial port"), std::string::npos);
+    EXPECT_EQ(Finish(*no_port), 1);
+    EXPECT_NE(Errors(*no_port).find("lcdctl: no USB serial port"), std::string::npos);
 }
 
 TEST_F(LcdctlTest, CtrlCFinishesTheFrameOnTheLineFirst) {
     StartModule(With([](auto& o) { o.start_baud = 921600; }));  // paced: 313 ms a frame
     auto lcdctl = Run({"pattern", "lines"});
     const auto header_seen = [&] {
-        for (const auto& line : m_module->ReceivedLines())
-            if (line.rfind("pixels:", 0) == 0) return true;
-        return false;
+        const auto lines = m_module->ReceivedLines();
+        return std::ranges::count(lines, std::string("pixels: 0,0,480,480")) == 1;
     };
     for (int i = 0; i < 200 && !header_seen(); ++i) std::this_thread::sleep_for(10ms);
     std::this_thread::sleep_for(50ms);
-    lcdctl->Signal(SIGINT);
-    EXPECT_EQ(lcdctl->Wait(), 130) << lcdctl->Err();
+    ::kill(static_cast<pid_t>(lcdctl->processId()), SIGINT);
+    EXPECT_EQ(Finish(*lcdctl), 130);
     EXPECT_EQ(m_module->FrameHashes(), std::vector<std::uint64_t>{HashOfFrameOf(0xFE)});
 }
 
 TEST_F(LcdctlTest, ModuleVanishingMidStreamEndsTheStreamAtOnce) {
-    // Gone in the middle of the second frame.
-    StartModule(With([](auto& o) {
+    StartModule(With([](auto& o) {  // gone in the middle of the second frame
         o.pace = false;
         o.start_baud = 921600;
         o.hang_up_after_bytes = 38 + 20 + 28800 + 20 + 5000;
     }));
     const auto start = std::chrono::steady_clock::now();
     auto lcdctl = Run({"stream"});
-    for (int i = 0; i < 40 && lcdctl->Write(GrayFrameFor(static_cast<std::uint8_t>(i)), 2s); ++i) {
+    for (int i = 0; i < 40 && Feed(*lcdctl, GrayFrameFor(static_cast<std::uint8_t>(i))); ++i) {
     }
-    EXPECT_EQ(lcdctl->Wait(), 1) << lcdctl->Err();
+    EXPECT_EQ(Finish(*lcdctl), 1);
     EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
-    EXPECT_NE(lcdctl->Err().find("lcdctl: the module's port is gone"), std::string::npos)
-        << lcdctl->Err();
+    EXPECT_NE(Errors(*lcdctl).find("lcdctl: the module's port is gone"), std::string::npos);
 }
 
 }  // namespace

@@ -228,23 +228,4 @@ TEST_F(JpegImageTest, BrokenFilesRaiseTheirJpegErrorOnce) {
     EXPECT_TRUE(TJPEGImage().DecodeBitmap().IsEmpty());  // nothing loaded, nothing to decode
 }
 
-struct PipeBuffer : std::stringbuf {  // reads forward only
-    using std::stringbuf::stringbuf;
-    pos_type seekoff(off_type, std::ios::seekdir, std::ios::openmode) override { return -1; }
-};
-
-TEST_F(JpegImageTest, LoadStreamTakesTheBytesFromTheCurrentPositionOn) {
-    const std::vector<std::uint8_t> jpeg = ReadFileBytes(TestFile("baseline_small.jpg"));
-    const std::string content = "not the picture" + std::string(jpeg.begin(), jpeg.end());
-    std::stringbuf file(content);
-    PipeBuffer pipe(content);
-    for (std::stringbuf* buffer : {&file, static_cast<std::stringbuf*>(&pipe)}) {
-        std::istream stream(buffer);
-        stream.ignore(15);
-        TJPEGImage picture;
-        picture.LoadStream(stream);
-        EXPECT_TRUE(std::ranges::equal(picture.Data()->Bytes(), jpeg));
-    }
-}
-
 }  // namespace

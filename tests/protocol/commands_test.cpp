@@ -108,25 +108,4 @@ TEST_F(CommandsTest, VanishedModuleIsReportedOncePerAction) {
     EXPECT_EQ(m_log.Lines(), (Lines{"错误：串口已断开。", "错误：串口已断开。"}));
 }
 
-// The module holds its line for the payload's wire time: the host's write waits it out,
-// and the final reply then comes in time for the host's read.
-TEST(PacedFrameTest, FrameCostsTheWireTimeAndBothRepliesLandInTheirExchange) {
-    sim::PtyModule module(With([](auto& o) { o.start_baud = 921600; }));
-    module.Start();
-    const auto platform = serial::MakeNativeSerialPlatform();
-    testing_support::RecordingLog log;
-    serial::SerialLink link(*platform, log);
-    protocol::ModuleCommands commands(link, log);
-    ASSERT_TRUE(link.OpenPort(module.SlavePath(), 921600));
-    std::vector<std::uint8_t> buffer(protocol::FrameBytes);
-    for (int frame = 0; frame < 2; ++frame) {
-        const auto start = std::chrono::steady_clock::now();
-        ASSERT_TRUE(commands.ExchangeFrame(buffer, [](std::span<std::uint8_t>) {}));
-        // 288,000 bit times at 921,600 bit/s: 312 ms; a lower bound only.
-        EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(290));
-    }
-    EXPECT_EQ(log.Texts(), (Lines{"ok, send 28800 bytes\n", "ok, frame 28800 bytes\n",
-                                  "ok, send 28800 bytes\n", "ok, frame 28800 bytes\n"}));
-}
-
 }  // namespace

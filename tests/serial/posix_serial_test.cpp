@@ -11,6 +11,7 @@
 #include "serial/port_scan.h"
 #include "serial/serial_link.h"
 #include "serial/termios2_linux.h"
+#include "support/listed_ports.h"
 #include "support/pty_device.h"
 #include "support/recording_log.h"
 
@@ -80,27 +81,8 @@ TEST_F(PosixSerialTest, PortIsOursAloneAndOtherHoldersAreLeftAlone) {
     ::close(bystander);
 }
 
-// The native platform, with the pty standing in for the one candidate port.
-class PtyCandidatePlatform : public serial::SerialPlatform {
-public:
-    PtyCandidatePlatform(serial::SerialPlatform& native, std::string pty)
-        : m_native(native), m_pty(std::move(pty)) {}
-    std::unique_ptr<serial::SerialDevice> OpenExclusive(const std::string& path) override {
-        return m_native.OpenExclusive(path);
-    }
-    void SleepAboutOneMs() override {}
-    std::string DevicePath(const std::string& name) const override {
-        return m_native.DevicePath(name);
-    }
-    std::vector<std::string> PortCandidates() const override { return {"ttyS999", m_pty}; }
-
-private:
-    serial::SerialPlatform& m_native;
-    std::string m_pty;
-};
-
 TEST_F(PosixSerialTest, ScanListsAFreePortButNotOneThatIsHeld) {
-    PtyCandidatePlatform platform(*m_platform, Port());
+    testing_support::ListedPortsPlatform platform({"ttyS999", Port()});
     EXPECT_EQ(serial::ScanPorts(platform), std::vector<std::string>{Port()});
     ASSERT_TRUE(m_link.OpenPort(Port(), 921600));
     EXPECT_TRUE(serial::ScanPorts(platform).empty());

@@ -13,6 +13,7 @@
 #include "app/picture_box.h"
 #include "app/message_boxes.h"
 #include "serial/serial_platform.h"
+#include "support/listed_ports.h"
 #include "sim/module_sim.h"
 
 QT_BEGIN_NAMESPACE
@@ -58,24 +59,6 @@ public:
     bool unreadable = false;
     bool refused = false;
     int emptied = 0;
-};
-
-// The native serial calls, scanning a chosen list of devices instead of the machine's.
-class ListedPortsPlatform : public serial::SerialPlatform {
-public:
-    ListedPortsPlatform() : m_native(serial::MakeNativeSerialPlatform()) {}
-    std::unique_ptr<serial::SerialDevice> OpenExclusive(const std::string& path) override {
-        return m_native->OpenExclusive(path);
-    }
-    void SleepAboutOneMs() override { m_native->SleepAboutOneMs(); }
-    std::string DevicePath(const std::string& name) const override {
-        return m_native->DevicePath(name);
-    }
-    std::vector<std::string> PortCandidates() const override { return ports; }
-    std::vector<std::string> ports;
-
-private:
-    std::unique_ptr<serial::SerialPlatform> m_native;
 };
 
 class FormFixture : public ::testing::Test {

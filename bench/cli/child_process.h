@@ -12,10 +12,11 @@
 #include <string_view>
 #include <vector>
 
-namespace testing_support {
+namespace bench_support {
 
-// A program run by the test, its three standard streams on pipes. Output is collected while
-// the test writes, so neither side can block the other; every wait has a deadline.
+// A program run by the benchmark, its three standard streams on pipes. Output is collected
+// while the benchmark writes, so neither side can block the other; every wait has a
+// deadline. Unlike QProcess, it tells the program's own processor time.
 class ChildProcess {
 public:
     explicit ChildProcess(const std::vector<std::string>& argv) {
@@ -97,4 +98,4 @@ private:
     std::string m_out_text, m_err_text;
 };
 
-}  // namespace testing_support
+}  // namespace bench_support
