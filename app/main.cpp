@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QIcon>
 
 #include <exception>
 
@@ -9,6 +10,9 @@
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationDisplayName(QStringLiteral("Velnor串口液晶屏模块V1.0"));
+    // The desktop matches the window to its entry and icon by these, Wayland included.
+    QGuiApplication::setDesktopFileName(QStringLiteral("lcdpanel"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("lcdpanel")));
     ModalMessageBoxes boxes;
     try {
         return RunPanel(app, boxes);

@@ -62,10 +62,12 @@ bool WritePreview(const std::vector<std::uint8_t>& frame, const std::string& tar
 void ShowProgress(ConsoleLog& log, std::size_t written, std::size_t total, std::int32_t baud) {
     constexpr int kWidth = 30;
     const int filled = static_cast<int>(kWidth * written / total);
-    const double seconds_left = (total - written) * 10.0 / baud;
-    log.Status("[" + std::string(filled, '#') + std::string(kWidth - filled, '-') + "] " +
-               std::to_string(100 * written / total) + " %, " +
-               std::to_string(static_cast<int>(seconds_left + 0.5)) + " s left");
+    char text[80];
+    std::snprintf(text, sizeof text, "[%.*s%.*s] %zu %%, %.0f s left", filled,
+                  "##############################", kWidth - filled,
+                  "------------------------------", 100 * written / total,
+                  (total - written) * 10.0 / baud);
+    log.Status(text);
 }
 
 int SendFrame(const Options& options, ConsoleLog& log, serial::SerialPlatform& platform,

@@ -1,0 +1,53 @@
+# What `cmake --install` puts beside the programs, and the Debian package made of it
+# (`cpack -G DEB`). The programs' own install rules sit with their targets.
+include(GNUInstallDirs)
+
+set(PACKAGING_DIR ${PROJECT_SOURCE_DIR}/packaging)
+set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+
+# The panel falls back on <bin>/../share/lcdpanel/ for its demo picture.
+if(TARGET lcdpanel)
+    install(FILES ${PROJECT_SOURCE_DIR}/demo/demo480x480-4.jpg
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/lcdpanel)
+endif()
+
+if(NOT CMAKE_SYSTEM_NAME STREQUAL "Linux")
+    return()
+endif()
+
+if(TARGET lcdpanel)
+    install(FILES ${PACKAGING_DIR}/lcdpanel.desktop
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+    install(FILES ${PACKAGING_DIR}/lcdpanel.svg
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+    install(FILES ${PACKAGING_DIR}/lcdpanel.png
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/128x128/apps)
+endif()
+
+# Debian wants the changelog gzipped without a name or time stamp (-n), at -9.
+set(PACKAGING_CHANGELOG_GZ ${CMAKE_CURRENT_BINARY_DIR}/packaging/changelog.gz)
+add_custom_command(
+    OUTPUT ${PACKAGING_CHANGELOG_GZ}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/packaging
+    COMMAND gzip -9n -c ${PACKAGING_DIR}/changelog > ${PACKAGING_CHANGELOG_GZ}
+    DEPENDS ${PACKAGING_DIR}/changelog
+    VERBATIM)
+add_custom_target(packaging_changelog ALL DEPENDS ${PACKAGING_CHANGELOG_GZ})
+install(FILES ${PACKAGING_DIR}/copyright ${PACKAGING_CHANGELOG_GZ}
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/lcdpanel)
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME lcdpanel)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_PACKAGE_CONTACT "lcdpanel developers <lcdpanel@example.org>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "control panel for a 480x480 one-bit serial LCD module")
+set(CPACK_PACKAGE_DESCRIPTION_FILE ${PACKAGING_DIR}/description.txt)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+include(CPack)
