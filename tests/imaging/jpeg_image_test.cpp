@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <sstream>
 #include <string>
 #include <string_view>
 #include <tuple>

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "serial/port_scan.h"
 #include "serial/serial_link.h"
 #include "support/recording_log.h"
 #include "support/scripted_serial.h"
@@ -117,17 +116,6 @@ TEST(SerialLinkTest, WritesGetTheirDeadlineAndFailuresAreLoggedWithThePortKept) 
     EXPECT_EQ(link.LastWriteOutcome(), WriteOutcome::Disconnected);
     EXPECT_EQ(log.Lines(), (std::vector<std::string>{"错误：串口写入超时。", "错误：串口已断开。"}));
     EXPECT_TRUE(link.IsOpen());
-}
-
-TEST(PortScanTest, ListsOpenablePortsInCandidateOrderAndLeavesHeldOnesOut) {
-    ScriptedPlatform platform;
-    platform.candidates = {"COM0", "COM1", "COM2", "COM3", "COM10"};
-    platform.existing = {"/dev/COM1", "/dev/COM3", "/dev/COM10"};
-    EXPECT_EQ(serial::ScanPorts(platform), (std::vector<std::string>{"COM1", "COM3", "COM10"}));
-    platform.Hold("/dev/COM10");
-    EXPECT_EQ(serial::ScanPorts(platform), (std::vector<std::string>{"COM1", "COM3"}));
-    // The scan closes every port it opened: a second scan finds the same.
-    EXPECT_EQ(serial::ScanPorts(platform), (std::vector<std::string>{"COM1", "COM3"}));
 }
 
 }  // namespace

@@ -64,7 +64,6 @@ LCDSIM=$LINUX_BUILD/sim/lcdsim
 [ -x "$LCDSIM" ] || cmake --build "$LINUX_BUILD" --target lcdsim -j"$JOBS" >/dev/null
 [ -x "$LCDSIM" ] || { echo "wine: no lcdsim in $LINUX_BUILD"; exit 1; }
 exe() { echo "$MINGW_BUILD/$1"; }
-TEST_EXE=$(exe tests/serial/win32_serial_test.exe)
 
 phase "Wine prefix"
 export WINEPREFIX=$PREFIX WINEDEBUG=-all
@@ -158,10 +157,15 @@ done
 expect_lcdctl missing_port 1 "$(expected "baudrate 921600..." "${ALL_PROBES[@]}" "$NOT_FOUND" \
     "lcdctl: no link to the module on COM77")" -p COM77 connect
 expect_lcdctl scan_nothing 1 "$(expected)" ports
+# A file named as the port opens as no port: no hello lands in it.
+sum_before=$(md5sum <"$WINEPREFIX/drive_c/windows/win.ini")
+expect_lcdctl file_as_port 1 "$(expected "baudrate 921600..." "${ALL_PROBES[@]}" "$NOT_FOUND" \
+    "lcdctl: no link to the module on C:\\windows\\win.ini")" -p 'C:\windows\win.ini' connect
+result=FAIL && [ "$(md5sum <"$WINEPREFIX/drive_c/windows/win.ini")" = "$sum_before" ] && result=ok
+verdict "$result" "the file named as the port is untouched"
 
 phase "a module at 2400, negotiated up to 921600, then found already at speed"
 start_module module "COM0 COM3 COM5 COM12 COM99 COM100" --baud 2400
-LINK_TEST_PORT=COM5 LINK_TEST_MISSING_PORT=COM77 gtest win32_serial_test "$TEST_EXE"
 expect_lcdctl scan 0 "$(expected COM0 COM3 COM5 COM12 COM99)" ports
 expect_lcdctl negotiate_2400 0 "$(expected "${NEGOTIATED[@]}" "ok, color 7")" -p COM5 color 7
 expect_lcdctl at_speed 0 "$(expected "${AT_SPEED[@]}" "ok, brightness 3")" -p COM5 brightness 3

@@ -1,9 +1,11 @@
+// The module's language against the simulated module: negotiation, commands, frames.
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <numeric>
 
+#include "protocol/commands.h"
 #include "protocol/handshake.h"
-#include "protocol/str_to_int.h"
 #include "support/module_fixture.h"
 #include "support/scripted_serial.h"
 
@@ -104,14 +106,6 @@ TEST_F(HandshakeTest, OutcomesOfModulesThatFailOrMislead) {
                                     "baudrate 3037974...", "baudrate 5000000...", kNotFound}));
 }
 
-TEST_F(HandshakeTest, ChosenTextThatIsNoNumberStopsAfterFindingTheModule) {
-    StartModule({});
-    EXPECT_THROW(Negotiate("fast"), protocol::EConvertError);
-    EXPECT_EQ(m_log.Lines(), Lines{"baudrate 2400..."});
-    EXPECT_TRUE(m_link.IsOpen());  // at the speed the module answered at
-    EXPECT_EQ(m_module->Baud(), 2400);
-}
-
 TEST(HandshakeWriteTest, DeviceThatTakesNoBytesEndsTheNegotiationAtOnce) {
     testing_support::ScriptedPlatform platform;
     testing_support::RecordingLog log;
@@ -120,6 +114,66 @@ TEST(HandshakeWriteTest, DeviceThatTakesNoBytesEndsTheNegotiationAtOnce) {
     platform.line.write_outcome = serial::WriteOutcome::TimedOut;
     EXPECT_EQ(negotiator.Negotiate("ttyS0", "921600"), NegotiationOutcome::LinkLost);
     EXPECT_EQ(log.Texts(), (Lines{"baudrate 2400...", "错误：串口写入超时。"}));
+}
+
+class CommandsTest : public testing_support::ModuleFixture {
+protected:
+    void Connect(sim::ModuleOptions options = {}) {
+        options.start_baud = 921600;
+        StartModule(options);
+        ASSERT_TRUE(m_link.OpenPort(m_module->SlavePath(), 921600));
+    }
+    // Sends TestFrame(); the header's reply, as the frame buffer held it, goes to `seen`.
+    bool SendTestFrame(std::string* seen = nullptr) {
+        std::vector<std::uint8_t> buffer(protocol::FrameBytes);
+        return m_commands.ExchangeFrame(buffer, [&](std::span<std::uint8_t> frame) {
+            if (seen) *seen = reinterpret_cast<const char*>(frame.data());
+            const auto pattern = TestFrame();
+            std::copy(pattern.begin(), pattern.end(), frame.begin());
+        });
+    }
+    static std::vector<std::uint8_t> TestFrame() {
+        std::vector<std::uint8_t> frame(protocol::FrameBytes);
+        std::iota(frame.begin(), frame.end(), 0);  // every byte value, 0x0A and 0x00 included
+        return frame;
+    }
+    protocol::ModuleCommands m_commands{m_link, m_log};
+};
+
+TEST_F(CommandsTest, FrameExchangeSendsHeaderThenExactlyTheFrame) {
+    Connect();
+    std::string header_reply;
+    ASSERT_TRUE(SendTestFrame(&header_reply));
+    ASSERT_TRUE(m_module->WaitForFrames(1, std::chrono::seconds(5)));
+    EXPECT_EQ(m_module->LastFrame(), TestFrame());
+    EXPECT_EQ(HostLines(), (std::vector<std::pair<int, std::string>>{{921600, "pixels: 0,0,480,480\n"}}));
+    // The header's reply was read into the buffer before the frame was built there.
+    EXPECT_EQ(m_log.Replies(), (Lines{header_reply, "ok, frame 28800 bytes\n"}));
+}
+
+TEST_F(CommandsTest, SilentModuleStillGetsThePayloadAfterTheHeaderReadTimesOut) {
+    Connect(With([](auto& o) { o.silent = true; }));
+    std::string header_reply = "unread";
+    ASSERT_TRUE(SendTestFrame(&header_reply));
+    EXPECT_EQ(header_reply, "");  // nothing was read into the zeroed buffer
+    ASSERT_TRUE(m_module->WaitForFrames(1, std::chrono::seconds(5)));
+    EXPECT_EQ(m_module->LastFrame(), TestFrame());
+    EXPECT_TRUE(m_log.entries.empty());
+}
+
+TEST_F(CommandsTest, ModuleThatStopsReadingEndsTheFrameAtTheWriteDeadline) {
+    Connect(With([](auto& o) { o.stall_after_header = true; }));
+    EXPECT_FALSE(SendTestFrame());
+    EXPECT_EQ(m_log.Lines(), Lines{"错误：串口写入超时。"});
+    EXPECT_EQ(m_log.Replies().size(), 1u);  // the header's; no final read
+    EXPECT_TRUE(m_link.IsOpen());
+}
+
+TEST_F(CommandsTest, VanishedModuleIsReportedOncePerAction) {
+    Connect(With([](auto& o) { o.hang_up_after_bytes = 20; }));  // gone after the header
+    EXPECT_FALSE(SendTestFrame());
+    m_commands.SendCommand(protocol::kColorPrefix, 1);
+    EXPECT_EQ(m_log.Lines(), (Lines{"错误：串口已断开。", "错误：串口已断开。"}));
 }
 
 }  // namespace
