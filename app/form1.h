@@ -45,7 +45,6 @@ public:
     void SetStartPicture(const QString& path) { m_start_picture = path; }
 
     serial::SerialLink& Link() { return m_link; }
-    serial::LogSink& Log() { return m_log; }
 
     // Event handlers.
     void FormShow();

@@ -76,7 +76,8 @@ int SendFrame(const Options& options, ConsoleLog& log, serial::SerialPlatform& p
     if (const int status = OpenLink(options, log, session); status != kDone) {
         return status;
     }
-    if (!log.Quiet() && log.OnTerminal()) {
+    const bool slow = protocol::FrameBytes * 10 > static_cast<std::size_t>(options.baud);
+    if (slow && !log.Quiet() && log.OnTerminal()) {  // only a frame that takes over a second
         session.Link().SetWriteProgress([&](std::size_t written, std::size_t total) {
             if (total == frame.size()) ShowProgress(log, written, total, options.baud);
         });

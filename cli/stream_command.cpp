@@ -201,7 +201,8 @@ int RunStream(const Options& options, ConsoleLog& log, serial::SerialPlatform& p
     }
     log.EndStatus();
     if (!log.Quiet()) {
-        std::fprintf(stderr, "lcdctl: %s\n", meter.Text(slot.Dropped()).c_str());
+        std::fprintf(stderr, "lcdctl: %s; %ld routine replies, not shown\n",
+                     meter.Text(slot.Dropped()).c_str(), log.RoutineReplies());
     }
     if (partial > 0) {
         PrintError(log, "the input ended inside a frame (" + std::to_string(partial) + " of " +

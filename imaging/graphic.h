@@ -85,7 +85,6 @@ public:
     const Bitmap& DrawingBitmap() override { return m_bitmap; }
     std::vector<PaletteEntry> Palette() const override { return m_bitmap.Palette(); }
 
-    const Bitmap& GetBitmap() const { return m_bitmap; }
     // Replaces the pixels and tells the observer; an indexed bitmap brings its own palette.
     void SetBitmap(Bitmap bitmap) {
         m_bitmap = std::move(bitmap);

@@ -35,7 +35,6 @@ public:
     void Stop();
 
     int Baud() const { return m_line_baud; }
-    bool HungUp() const { return m_hung_up; }
 
 private:
     using Clock = std::chrono::steady_clock;

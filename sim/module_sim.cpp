@@ -43,15 +43,6 @@ void PtyModule::Stop() {
 int PtyModule::Baud() const {
     return m_impl->m_server.Baud();
 }
-int PtyModule::Color() const {
-    return m_impl->m_module.Read([](const ModuleStateMachine& m) { return m.Color(); });
-}
-int PtyModule::Brightness() const {
-    return m_impl->m_module.Read([](const ModuleStateMachine& m) { return m.Brightness(); });
-}
-int PtyModule::LcdModel() const {
-    return m_impl->m_module.Read([](const ModuleStateMachine& m) { return m.LcdModel(); });
-}
 int PtyModule::FramesReceived() const {
     return m_impl->m_module.FramesShown();
 }
@@ -78,9 +69,6 @@ std::vector<std::string> PtyModule::ReceivedLines() const {
 }
 bool PtyModule::WaitForFrames(int count, std::chrono::milliseconds timeout) const {
     return m_impl->m_module.WaitForFrames(count, timeout);
-}
-bool PtyModule::HungUp() const {
-    return m_impl->m_server.HungUp();
 }
 
 }  // namespace sim

@@ -34,10 +34,6 @@ public:
     // The module's current speed on the line; a change shows only once the reply that
     // accepted it has gone out.
     int Baud() const;
-    // Screen settings; the power-up values (colour 7, brightness 3, model 0) until set.
-    int Color() const;
-    int Brightness() const;
-    int LcdModel() const;
     // Frames completed, each counted once its screen image (if any) has been written.
     int FramesReceived() const;
     // The screen memory after the last frame (for a whole-screen frame, exactly its
@@ -50,8 +46,6 @@ public:
     // Host lines received at the right speed, without the line feed.
     std::vector<std::string> ReceivedLines() const;
     bool WaitForFrames(int count, std::chrono::milliseconds timeout) const;
-    // True once the module has closed the pseudo-terminal for the hang-up fault.
-    bool HungUp() const;
 
 private:
     class Impl;

@@ -74,7 +74,6 @@ public:
     bool AwaitingPayload() const { return m_payload_expected > 0; }
     // Bytes at a wrong speed were taken in and wait for the line to go quiet.
     bool GarbagePending() const { return m_garbage_count > 0; }
-    std::size_t PayloadReceived() const { return m_payload.size(); }
     std::size_t PayloadRemaining() const { return m_payload_expected - m_payload.size(); }
 
     // The speed the module listens at. It changes as soon as a speed change is decided;
@@ -84,7 +83,6 @@ public:
     int Brightness() const { return m_brightness; }
     int LcdModel() const { return m_lcd_model; }
     int FramesReceived() const { return m_frames; }
-    bool Muted() const { return m_muted; }
 
     // The screen memory: 480 rows of 60 bytes, top row first, leftmost pixel in the MSB.
     const std::vector<std::uint8_t>& Screen() const { return m_screen; }

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QThread>
@@ -72,18 +71,12 @@ protected:
         return std::find(lines.begin(), lines.end(), line) != lines.end();
     }
 
-    static DesktopSession* s_desktop;
-    static QTemporaryDir* s_folder;
-    static sim::PtyModule* s_module;
-    static QString s_window;
-    static QProcess* s_panel;
+    inline static DesktopSession* s_desktop = nullptr;
+    inline static QTemporaryDir* s_folder = nullptr;
+    inline static sim::PtyModule* s_module = nullptr;
+    inline static QString s_window;
+    inline static QProcess* s_panel = nullptr;
 };
-
-DesktopSession* PanelDesktopTest::s_desktop = nullptr;
-QTemporaryDir* PanelDesktopTest::s_folder = nullptr;
-sim::PtyModule* PanelDesktopTest::s_module = nullptr;
-QString PanelDesktopTest::s_window;
-QProcess* PanelDesktopTest::s_panel = nullptr;
 
 TEST_F(PanelDesktopTest, StrayOptionIsWarnedAboutAndThePortArgumentConnects) {
     EXPECT_NE(PanelOutput().find("bogus"), std::string::npos) << PanelOutput();
@@ -130,8 +123,7 @@ TEST_F(PanelDesktopTest, HugePictureIsRefusedOnceAndThePanelCarriesOn) {
     huge.fill(1);
     s_desktop->OfferPicture(huge, Scratch("huge.png"));
     QThread::msleep(3500);  // three ticks: one refusal, no repeats
-    const testing_support::CommandResult windows = testing_support::RunCommand(
-        "xdotool", {"search", "--onlyvisible", "--name", "Velnor"}, s_desktop->Display());
+    const auto windows = s_desktop->Run("xdotool", {"search", "--onlyvisible", "--name", "Velnor"});
     EXPECT_EQ(QString::fromStdString(windows.output).split('\n', Qt::SkipEmptyParts).size(), 2)
         << "the window and one message box";
     EXPECT_TRUE(s_desktop->ClipboardTargets().contains("image/png")) << "left to its owner";

@@ -12,11 +12,29 @@
 
 namespace {
 
+using imaging::Bitmap;
 using testing_support::FormFixture;
+using imaging::PixelFormat;
+using Frame = std::vector<std::uint8_t>;
 
-class LinkWindowTest : public FormFixture {};
+constexpr std::size_t kFrameBytes = 28800;
 
-TEST_F(LinkWindowTest, NoSpeedChosenAsksForOneAndTouchesNothing) {
+class WindowTest : public FormFixture {
+protected:
+    bool AllPixels(const Bitmap& picture, std::uint8_t index) {
+        for (int y = 0; y < picture.Height(); ++y)
+            for (int x = 0; x < picture.Width(); ++x)
+                if (picture.Row(y)[x] != index) return false;
+        return true;
+    }
+    void PutGrayPicture(std::uint8_t level) {
+        Bitmap picture(480, 480, PixelFormat::Bgr24);
+        std::fill(picture.Bits(), picture.Bits() + picture.Stride() * 480, level);
+        m_form.Image1->SetBitmap(picture);
+    }
+};
+
+TEST_F(WindowTest, NoSpeedChosenAsksForOneAndTouchesNothing) {
     StartModule();
     Show();
     m_form.ComboBox2->setCurrentIndex(-1);
@@ -26,7 +44,7 @@ TEST_F(LinkWindowTest, NoSpeedChosenAsksForOneAndTouchesNothing) {
     EXPECT_TRUE(ModuleLines().empty());
 }
 
-TEST_F(LinkWindowTest, SpeedTextThatIsNoNumberIsShownAndTheWindowCarriesOn) {
+TEST_F(WindowTest, SpeedTextThatIsNoNumberIsShownAndTheWindowCarriesOn) {
     StartModule();
     Show();
     m_form.ComboBox2->setEditText("fast");
@@ -40,7 +58,7 @@ TEST_F(LinkWindowTest, SpeedTextThatIsNoNumberIsShownAndTheWindowCarriesOn) {
     EXPECT_EQ(MemoLines().last(), "初始化成功，双方的当前波特率：115200");
 }
 
-TEST_F(LinkWindowTest, ScanSelectsTheHighestPortAndLeavesTheConnectedOneOut) {
+TEST_F(WindowTest, ScanSelectsTheHighestPortAndLeavesTheConnectedOneOut) {
     StartModule();
     sim::PtyModule other({});
     m_platform.ports.push_back(other.SlavePath());
@@ -64,7 +82,7 @@ TEST_F(LinkWindowTest, ScanSelectsTheHighestPortAndLeavesTheConnectedOneOut) {
     EXPECT_TRUE(m_form.Button2->isEnabled());
 }
 
-TEST_F(LinkWindowTest, PickingAPortEnablesTheOpenButton) {
+TEST_F(WindowTest, PickingAPortEnablesTheOpenButton) {
     m_form.ComboBox1->addItem("ttyUSB0");
     m_form.ComboBox1->setCurrentIndex(0);
     EXPECT_FALSE(m_form.Button2->isEnabled());
@@ -80,7 +98,7 @@ QString Focused() {
                                                : widget->objectName();
 }
 
-TEST_F(LinkWindowTest, TabRunsThroughEveryControlAndNeverTypesIntoTheLog) {
+TEST_F(WindowTest, TabRunsThroughEveryControlAndNeverTypesIntoTheLog) {
     Show();
     QApplication::setActiveWindow(&m_form);
     ASSERT_TRUE(QTest::qWaitForWindowActive(&m_form));
@@ -111,28 +129,7 @@ TEST(ErrorDisplayTest, AnErrorEndsTheHandlerAndIsShownWithItsMessage) {
     EXPECT_EQ(boxes.errors, (QStringList{"JPEG error #53", ""}));
 }
 
-using imaging::Bitmap;
-using imaging::PixelFormat;
-using Frame = std::vector<std::uint8_t>;
-
-constexpr std::size_t kFrameBytes = 28800;
-
-class FrameWindowTest : public FormFixture {
-protected:
-    bool AllPixels(const Bitmap& picture, std::uint8_t index) {
-        for (int y = 0; y < picture.Height(); ++y)
-            for (int x = 0; x < picture.Width(); ++x)
-                if (picture.Row(y)[x] != index) return false;
-        return true;
-    }
-    void PutGrayPicture(std::uint8_t level) {
-        Bitmap picture(480, 480, PixelFormat::Bgr24);
-        std::fill(picture.Bits(), picture.Bits() + picture.Stride() * 480, level);
-        m_form.Image1->SetBitmap(picture);
-    }
-};
-
-TEST_F(FrameWindowTest, RadioChoicesSendTheirIndexOnce) {
+TEST_F(WindowTest, RadioChoicesSendTheirIndexOnce) {
     StartModule();
     Connect();
     Click(m_form.RadioGroup2->Button(7));  // 白
@@ -146,7 +143,7 @@ TEST_F(FrameWindowTest, RadioChoicesSendTheirIndexOnce) {
                                         "set brightness to: 2"}));
 }
 
-TEST_F(FrameWindowTest, EachPatternReachesTheModuleAndBothPictures) {
+TEST_F(WindowTest, EachPatternReachesTheModuleAndBothPictures) {
     StartModule();
     Connect();
     const std::pair<QPushButton*, std::uint8_t> patterns[] = {
@@ -172,7 +169,7 @@ TEST_F(FrameWindowTest, EachPatternReachesTheModuleAndBothPictures) {
     EXPECT_EQ(m_module->LastFrame(), Frame(kFrameBytes, 0xFE));
 }
 
-TEST_F(FrameWindowTest, WithoutAPortNothingIsSentAndNoPictureChanges) {
+TEST_F(WindowTest, WithoutAPortNothingIsSentAndNoPictureChanges) {
     StartModule();
     Show();
     PutGrayPicture(200);
@@ -186,7 +183,7 @@ TEST_F(FrameWindowTest, WithoutAPortNothingIsSentAndNoPictureChanges) {
     EXPECT_TRUE(m_module->Transcript().empty());
 }
 
-TEST_F(FrameWindowTest, SliderThresholdAppliesOnlyWhileShown) {
+TEST_F(WindowTest, SliderThresholdAppliesOnlyWhileShown) {
     Show();
     PutGrayPicture(130);
     EXPECT_EQ(m_form.Threshold(), 0);
@@ -211,7 +208,7 @@ public:
     void AssignTo(Bitmap&) override { throw imaging::EInvalidGraphic("JPEG error #42"); }
 };
 
-TEST_F(FrameWindowTest, PictureThatFailsToPrepareEndsTheSendBeforeThePayload) {
+TEST_F(WindowTest, PictureThatFailsToPrepareEndsTheSendBeforeThePayload) {
     StartModule();
     Connect();
     m_form.Image1->SetGraphic(std::make_unique<BrokenGraphic>());

@@ -76,21 +76,17 @@ TEST(LcdctlPortsTest, OnlyTheOneUsbPortIsTakenUnasked) {
 TEST(LcdctlPortsTest, DetailsComeFromTheUsbDeviceAndTheByIdLink) {
     namespace fs = std::filesystem;
     const fs::path root = fs::temp_directory_path() / ("ports-" + std::to_string(::getpid()));
-    const fs::path usb = root / "sys/devices/usb1/1-2";
+    const fs::path usb = root / "sys/devices/usb1/1-2", by_id = root / "dev/serial/by-id/usb-FTDI";
     fs::create_directories(usb / "1-2:1.0/ttyUSB3");
     fs::create_directories(root / "sys/class/tty/ttyUSB3");
     fs::create_directory_symlink(usb / "1-2:1.0/ttyUSB3", root / "sys/class/tty/ttyUSB3/device");
-    for (const auto& [file, text] : {std::pair("idVendor", "0403"), std::pair("manufacturer", "FTDI"),
-                                     std::pair("product", "FT232R USB UART"),
-                                     std::pair("serial", "A10KZ8F1")})
-        std::ofstream(usb / file) << text << "\n";
-    fs::create_directories(root / "dev/serial/by-id");
+    for (const char* file : {"idVendor", "manufacturer", "product", "serial"})
+        std::ofstream(usb / file) << "my " << file << "\n";
+    fs::create_directories(by_id.parent_path());
     std::ofstream(root / "dev/ttyUSB3").close();
-    fs::create_symlink("../../ttyUSB3", root / "dev/serial/by-id/usb-FTDI_A10KZ8F1-port0");
-    const cli::PortDetails details = cli::DetailsOf("ttyUSB3", root / "sys", root / "dev");
-    EXPECT_EQ(cli::DescribePort("ttyUSB3", details),
-              "ttyUSB3\tFTDI\tFT232R USB UART\tserial A10KZ8F1\t" +
-                  (root / "dev/serial/by-id/usb-FTDI_A10KZ8F1-port0").string());
+    fs::create_symlink("../../ttyUSB3", by_id);
+    EXPECT_EQ(cli::DescribePort("ttyUSB3", cli::DetailsOf("ttyUSB3", root / "sys", root / "dev")),
+              "ttyUSB3\tmy manufacturer\tmy product\tserial my serial\t" + by_id.string());
     EXPECT_EQ(cli::DescribePort("ttyS0", cli::DetailsOf("ttyS0", root / "sys", root / "dev")),
               "ttyS0\t-\t-\t-\t-");
     fs::remove_all(root);

@@ -134,7 +134,7 @@ TEST_F(JpegImageTest, DecodesByteForByteAsDjpegWithTheSameSettings) {
         {"baseline_small.jpg", 32, "baseline_small.bmp"},
         {"progressive_small.jpg", 32, "progressive_small.bmp"},
         {"truncated_small.jpg", 32, "truncated_small.bmp"},
-        {"gray.jpg", 32, "gray_236.bmp"},
+        {"gray.jpg", 32, "gray_236.bmp"},  // 236 grays, whatever the screen
         {"gray.jpg", 8, "gray_236.bmp"},
         {"baseline_small.jpg", 8, "baseline_small_236.bmp"}};
     for (const auto& [jpeg, screen_bits, bmp] : cases) {
@@ -168,19 +168,6 @@ TEST_F(JpegImageTest, RgbAndCmykFilesGiveTheColoursOfTheYCbCrFile) {
         const double difference = MeanAbsoluteDifference(bitmap, reference->DecodeBitmap());
         EXPECT_TRUE(difference >= min_difference && difference < max_difference) << difference;
     }
-}
-
-TEST_F(JpegImageTest, GrayscaleFileGets236Grays) {
-    auto picture = LoadTestJpeg("gray.jpg");
-    picture->SetPaletteModified(false);
-    EXPECT_EQ(picture->DecodeBitmap().Format(), PixelFormat::Indexed8);
-    EXPECT_TRUE(picture->Data()->Grayscale() && picture->PaletteModified());
-    const std::vector<PaletteEntry> palette = picture->Palette();
-    ASSERT_EQ(palette.size(), 236u);
-    EXPECT_TRUE(std::ranges::all_of(palette, [](const PaletteEntry& entry) {
-        return entry.red == entry.green && entry.red == entry.blue;
-    }));
-    EXPECT_TRUE(palette.front().red == 0 && palette.back().red == 255);
 }
 
 TEST_F(JpegImageTest, BrokenFilesRaiseTheirJpegErrorOnce) {

@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -72,8 +73,11 @@ TEST_F(PosixSerialTest, PortIsOursAloneAndOtherHoldersAreLeftAlone) {
     m_link.ClosePort();  // our flag goes with us, or it would lock out the next open
     EXPECT_FALSE(Exclusive(bystander));
 
-    // Another program marked the port exclusive: it is busy, even for root, and its flag
-    // and its speed stay as they were.
+    // Another program holds the port's lock, or marked it exclusive: it is busy, even for
+    // root, and its flag and its speed stay as they were.
+    ASSERT_EQ(::flock(bystander, LOCK_EX | LOCK_NB), 0);
+    EXPECT_FALSE(m_link.OpenPort(Port(), 115200));
+    ::flock(bystander, LOCK_UN);
     ASSERT_EQ(::ioctl(bystander, TIOCEXCL), 0);
     EXPECT_FALSE(m_link.OpenPort(Port(), 115200));
     EXPECT_TRUE(Exclusive(bystander));
