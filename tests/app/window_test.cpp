@@ -6,7 +6,6 @@
 #include <QRadioButton>
 #include <QSlider>
 
-#include "app/error_display.h"
 #include "app/radio_group.h"
 #include "support/form_fixture.h"
 
@@ -114,19 +113,6 @@ TEST_F(WindowTest, TabRunsThroughEveryControlAndNeverTypesIntoTheLog) {
                                     "Button3", "Button5", "Button6", "Button7", "RadioGroup3",
                                     "Button4", "ComboBox1"}));
     EXPECT_TRUE(m_form.Memo1->toPlainText().isEmpty());
-}
-
-TEST(ErrorDisplayTest, AnErrorEndsTheHandlerAndIsShownWithItsMessage) {
-    testing_support::RecordingBoxes boxes;
-    bool ran_on = false;
-    RunGuarded(boxes, [&] {
-        throw std::runtime_error("JPEG error #53");
-        ran_on = true;
-    });
-    RunGuarded(boxes, [] { throw 42; });
-    RunGuarded(boxes, [] {});
-    EXPECT_FALSE(ran_on);
-    EXPECT_EQ(boxes.errors, (QStringList{"JPEG error #53", ""}));
 }
 
 TEST_F(WindowTest, RadioChoicesSendTheirIndexOnce) {

@@ -43,10 +43,7 @@ TEST(LcdctlOptionsTest, CommandsAndTheirValues) {
 TEST(LcdctlOptionsTest, MistakesAreNamed) {
     const std::pair<std::vector<std::string>, const char*> mistakes[] = {
         {{}, "no command"},
-        {{"colour", "1"}, "unknown command colour"},
         {{"color", "8"}, "color takes one value from 0 to 7"},
-        {{"brightness", "4"}, "brightness takes one value from 0 to 3"},
-        {{"model", "2"}, "model takes one value from 0 to 1"},
         {{"connect", "--bogus"}, "unknown option --bogus"},
         {{"-b", "4800", "connect"}, "--baud takes one of the module's speeds"},
         {{"send", "a.png", "--threshold", "0"}, "--threshold takes auto or"},

@@ -7,7 +7,6 @@
 
 #include "imaging/dither.h"
 #include "imaging/luma.h"
-#include "support/recording_log.h"
 
 namespace {
 
@@ -53,13 +52,6 @@ TEST(BayerTest, EveryPixelOfAPictureIsLightExactlyAboveItsLimit) {
                       imaging::Luma(bgr[2], bgr[1], bgr[0]) > 4 * kIndex[y % 8][x % 8] + 2)
                 << x << "," << y;
         }
-}
-
-TEST(BayerTest, FlatGrayLightsItsShareOfATile) {
-    for (const auto& [level, lit] : {std::pair{0, 0}, {3, 1}, {128, 32}, {254, 63}, {255, 64}}) {
-        const Gray tile{8, 8, std::vector<std::uint8_t>(64, level)};
-        EXPECT_EQ(LitCount(tile, DitherMethod::Bayer8), lit) << "gray " << level;
-    }
 }
 
 TEST(FloydSteinbergTest, FlatGrayKeepsItsToneAtEveryLevel) {
@@ -116,21 +108,6 @@ TEST(AtkinsonTest, SmallPictureWorkedByHand) {
                            0, 0, 0, 0, 0, 0,   100, 0}};
     EXPECT_EQ(DitherOf(gray, DitherMethod::Atkinson),
               (std::vector<std::uint8_t>{0x00, 0x00, 0x02}));
-}
-
-TEST(BinarizeLumaTest, ThePlaneOfAGrayCopyBinarizesAsThePictureItself) {
-    // 482 wide: the 8-bit copy's rows are padded to 484 bytes, so the plane has a stride.
-    imaging::Bitmap picture(482, 9, imaging::PixelFormat::Bgr24);
-    std::mt19937 rng(3);
-    std::generate_n(picture.Bits(), picture.Stride() * 9, [&] { return rng() % 200; });
-    imaging::Bitmap gray = picture;
-    gray.SetPixelFormat(imaging::PixelFormat::Indexed8);
-    testing_support::RecordingLog picture_log, plane_log;  // the automatic threshold logs
-    std::vector<std::uint8_t> expected(540, 0xAA), frame(540, 0x55);
-    imaging::Binarize(picture, expected, 0, picture_log);
-    imaging::BinarizeLuma({gray.Bits(), 482, 9, gray.Stride()}, frame, 0, plane_log);
-    EXPECT_EQ(frame, expected);
-    EXPECT_EQ(plane_log.Lines(), picture_log.Lines());
 }
 
 }  // namespace
