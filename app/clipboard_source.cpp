@@ -36,7 +36,9 @@ QString UnreadableReason(const QMimeData* data) {
         const QSize size = QImageReader(&buffer).size();
         const qint64 limit = qint64{QImageReader::allocationLimit()} << 20;
         if (size.isValid() && limit > 0 && qint64{size.width()} * size.height() * 4 > limit) {
-            return QStringLiteral("too large (%1 × %2 pixels)").arg(size.width()).arg(size.height());
+            return QStringLiteral("too large (%1 × %2 pixels)")
+                .arg(size.width())
+                .arg(size.height());
         }
         return QStringLiteral("not a picture");
     }

@@ -159,8 +159,7 @@ void TForm1::LoadStartPicture() {
 // The working folder's demo picture wins; an installed panel falls back on its own copy.
 QString TForm1::DemoPicturePath() const {
     const QString here = QString::fromLatin1(kDemoPicture);
-    const QString installed =
-        QCoreApplication::applicationDirPath() + "/../share/lcdpanel/" + here;
+    const QString installed = QCoreApplication::applicationDirPath() + "/../share/lcdpanel/" + here;
     return !QFileInfo::exists(here) && QFileInfo::exists(installed) ? installed : here;
 }
 

@@ -3,7 +3,6 @@
 #include <QPainter>
 #include <QTimer>
 
-
 #include "app/message_boxes.h"
 #include "cli/picture_files.h"
 

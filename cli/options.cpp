@@ -98,10 +98,10 @@ bool ParseSize(const std::string& text, int& width, int& height) {
 
 const std::map<std::string, Command>& CommandNames() {
     static const std::map<std::string, Command> names = {
-        {"ports", Command::Ports},   {"connect", Command::Connect},
-        {"color", Command::Color},   {"brightness", Command::Brightness},
-        {"model", Command::Model},   {"pattern", Command::Pattern},
-        {"send", Command::Send},     {"stream", Command::Stream}};
+        {"ports", Command::Ports}, {"connect", Command::Connect},
+        {"color", Command::Color}, {"brightness", Command::Brightness},
+        {"model", Command::Model}, {"pattern", Command::Pattern},
+        {"send", Command::Send},   {"stream", Command::Stream}};
     return names;
 }
 
@@ -158,24 +158,30 @@ private:
         } else if (name == "-q" || name == "--quiet") {
             o.quiet = true;
         } else if (name == "-p" || name == "--port") {
-            if (value(v)) o.port = v;
+            if (value(v))
+                o.port = v;
         } else if (name == "-b" || name == "--baud") {
-            if (value(v) && !(ParseNumber(v, o.baud) && std::ranges::count(protocol::kModuleSpeeds, o.baud) == 1))
-                Fail("--baud takes one of the module's speeds: 2400, 9600, 115200, 921600, "
-                     "2016806, 3037974, 5000000");
+            if (value(v) && !(ParseNumber(v, o.baud) &&
+                              std::ranges::count(protocol::kModuleSpeeds, o.baud) == 1))
+                Fail(
+                    "--baud takes one of the module's speeds: 2400, 9600, 115200, 921600, "
+                    "2016806, 3037974, 5000000");
         } else if (name == "--long") {
             o.long_listing = true;
         } else if (name == "--fit") {
-            if (value(v)) ParseFit(v);
+            if (value(v))
+                ParseFit(v);
         } else if (name == "--threshold") {
             if (value(v) && v != "auto" && !ParseInRange(v, 1, 255, o.picture.threshold))
                 Fail("--threshold takes auto or a gray level from 1 to 255");
         } else if (name == "--dither") {
-            if (value(v)) ParseDither(v);
+            if (value(v))
+                ParseDither(v);
         } else if (name == "--invert") {
             o.picture.invert = true;
         } else if (name == "--preview") {
-            if (value(v)) o.preview = v;
+            if (value(v))
+                o.preview = v;
         } else if (name == "--size") {
             if (value(v) && !ParseSize(v, o.width, o.height))
                 Fail("--size takes WIDTHxHEIGHT, such as 480x480");
@@ -235,11 +241,13 @@ private:
             case Command::Pattern:
                 return Pattern(rest);
             case Command::Send:
-                if (rest.size() != 1) return Fail("send takes one picture file, or - for standard input");
+                if (rest.size() != 1)
+                    return Fail("send takes one picture file, or - for standard input");
                 o.input = rest[0];
                 return;
             default:
-                if (!rest.empty()) Fail("unexpected argument " + rest[0]);
+                if (!rest.empty())
+                    Fail("unexpected argument " + rest[0]);
         }
     }
 
@@ -261,16 +269,18 @@ private:
 
     void CheckCombinations() {
         const Command command = m_result.options.command;
-        const bool picture_option = Seen("--fit") || Seen("--threshold") || Seen("--dither") ||
-                                    Seen("--invert");
+        const bool picture_option =
+            Seen("--fit") || Seen("--threshold") || Seen("--dither") || Seen("--invert");
         if (picture_option && !TakesPictureOptions(command)) {
             return Fail("picture options go with send and stream only");
         }
         if (Seen("--threshold") && Seen("--dither")) {
             return Fail("--threshold and --dither do not go together");
         }
-        if (Seen("--long") && command != Command::Ports) return Fail("--long goes with ports");
-        if (Seen("--preview") && command != Command::Send) return Fail("--preview goes with send");
+        if (Seen("--long") && command != Command::Ports)
+            return Fail("--long goes with ports");
+        if (Seen("--preview") && command != Command::Send)
+            return Fail("--preview goes with send");
         const bool stream_option =
             Seen("--size") || Seen("--fps") || Seen("--no-drop") || Seen("--count");
         if (stream_option && command != Command::Stream) {

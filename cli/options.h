@@ -31,17 +31,17 @@ struct Options {
     std::int32_t baud = 921600;
     bool quiet = false;
     Command command = Command::Connect;
-    bool long_listing = false;    // ports --long
-    int value = 0;                // color, brightness, model
-    std::uint8_t fill = 0;        // pattern
-    std::string input;            // send: a file, or "-" for standard input
-    std::string preview;          // send --preview: a PNG file, or "-" for standard output
+    bool long_listing = false;  // ports --long
+    int value = 0;              // color, brightness, model
+    std::uint8_t fill = 0;      // pattern
+    std::string input;          // send: a file, or "-" for standard input
+    std::string preview;        // send --preview: a PNG file, or "-" for standard output
     PictureOptions picture;
-    int width = 480;              // stream: the size of the frames read
+    int width = 480;  // stream: the size of the frames read
     int height = 480;
-    double fps = 0;               // stream: 0 is as fast as the line goes
+    double fps = 0;  // stream: 0 is as fast as the line goes
     bool no_drop = false;
-    long count = 0;               // stream: 0 is until the input ends
+    long count = 0;  // stream: 0 is until the input ends
 };
 
 struct ParsedArguments {

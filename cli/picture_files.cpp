@@ -68,8 +68,10 @@ QImage ReadImage(std::span<const std::uint8_t> bytes) {
     const QSize size = reader.size();
     const qint64 limit = qint64{QImageReader::allocationLimit()} << 20;
     if (size.isValid() && limit > 0 && qint64{size.width()} * size.height() * 4 > limit) {
-        throw imaging::EInvalidGraphic(
-            QStringLiteral("too large (%1 × %2)").arg(size.width()).arg(size.height()).toStdString());
+        throw imaging::EInvalidGraphic(QStringLiteral("too large (%1 × %2)")
+                                           .arg(size.width())
+                                           .arg(size.height())
+                                           .toStdString());
     }
     const QImage image = reader.read();
     if (image.isNull()) {

@@ -21,8 +21,8 @@ void DrawFitted(QPainter& painter, const QImage& picture, Fit fit) {
         case Fit::Crop: {
             const int side = std::min(width, height);
             const QImage square = picture.copy((width - side) / 2, (height - side) / 2, side, side);
-            painter.drawImage(0, 0, square.scaled(kSide, kSide, Qt::IgnoreAspectRatio,
-                                                  Qt::SmoothTransformation));
+            painter.drawImage(
+                0, 0, square.scaled(kSide, kSide, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
             return;
         }
         case Fit::Pad: {
@@ -32,8 +32,9 @@ void DrawFitted(QPainter& painter, const QImage& picture, Fit fit) {
             return;
         }
         case Fit::Stretch:
-            painter.drawImage(0, 0, picture.scaled(kSide, kSide, Qt::IgnoreAspectRatio,
-                                                   Qt::SmoothTransformation));
+            painter.drawImage(
+                0, 0,
+                picture.scaled(kSide, kSide, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
             return;
         case Fit::None:
             painter.drawImage(0, 0, picture);

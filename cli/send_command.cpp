@@ -38,9 +38,8 @@ std::vector<std::uint8_t> ReadStandardInput() {
 
 // The picture, decoded at no more than the screen needs unless it is shown 1:1.
 imaging::Bitmap ReadPicture(const Options& options) {
-    const std::vector<std::uint8_t> bytes = options.input == "-"
-                                                ? ReadStandardInput()
-                                                : imaging::ReadPictureFile(options.input);
+    const std::vector<std::uint8_t> bytes =
+        options.input == "-" ? ReadStandardInput() : imaging::ReadPictureFile(options.input);
     return pictures::DecodePicture(bytes, options.picture.fit == Fit::None ? 0 : kSide);
 }
 
@@ -79,13 +78,13 @@ int SendFrame(const Options& options, ConsoleLog& log, serial::SerialPlatform& p
     const bool slow = protocol::FrameBytes * 10 > static_cast<std::size_t>(options.baud);
     if (slow && !log.Quiet() && log.OnTerminal()) {  // only a frame that takes over a second
         session.Link().SetWriteProgress([&](std::size_t written, std::size_t total) {
-            if (total == frame.size()) ShowProgress(log, written, total, options.baud);
+            if (total == frame.size())
+                ShowProgress(log, written, total, options.baud);
         });
     }
     std::vector<std::uint8_t> buffer(protocol::FrameBytes);
-    const bool sent = session.Commands().ExchangeFrame(buffer, [&](std::span<std::uint8_t> out) {
-        std::ranges::copy(frame, out.begin());
-    });
+    const bool sent = session.Commands().ExchangeFrame(
+        buffer, [&](std::span<std::uint8_t> out) { std::ranges::copy(frame, out.begin()); });
     log.EndStatus();
     if (!sent) {
         return LinkLost(log, session.Link());

@@ -112,7 +112,8 @@ private:
             const QImage source(gray.data(), m_options.width, m_options.height, m_options.width,
                                 QImage::Format_Grayscale8);
             fitted = FitGrayToScreen(source, m_options.picture.fit);
-            lumas = {fitted.constBits(), kSide, kSide, static_cast<std::size_t>(fitted.bytesPerLine())};
+            lumas = {fitted.constBits(), kSide, kSide,
+                     static_cast<std::size_t>(fitted.bytesPerLine())};
         }
         FrameFromLumas(lumas, m_options.picture, frame, m_silent);  // a mean per frame is noise
         return frame;
@@ -132,7 +133,8 @@ public:
     explicit StreamMeter(std::int32_t baud)
         : m_line_fps(baud / (10.0 * (protocol::FrameBytes + 20))) {}
     void Sent() {
-        if (m_sent++ == 0) m_first = Clock::now();
+        if (m_sent++ == 0)
+            m_first = Clock::now();
         m_last = Clock::now();
     }
     long Count() const { return m_sent; }
@@ -156,8 +158,8 @@ private:
 // Waits out the rate cap, looking up for Ctrl-C.
 void WaitForSlot(Clock::time_point due) {
     while (Clock::now() < due && !Interrupted()) {
-        std::this_thread::sleep_for(std::min<Clock::duration>(due - Clock::now(),
-                                                              std::chrono::milliseconds(50)));
+        std::this_thread::sleep_for(
+            std::min<Clock::duration>(due - Clock::now(), std::chrono::milliseconds(50)));
     }
 }
 
@@ -182,7 +184,8 @@ int RunStream(const Options& options, ConsoleLog& log, serial::SerialPlatform& p
         auto shown = Clock::now();
         while (options.count == 0 || meter.Count() < options.count) {
             std::optional<Frame> frame = slot.Take();
-            if (!frame || Interrupted()) break;
+            if (!frame || Interrupted())
+                break;
             WaitForSlot(next_slot);
             next_slot = Clock::now() + interval;
             if (!session.Commands().ExchangeFrame(buffer, [&](std::span<std::uint8_t> out) {

@@ -45,8 +45,7 @@ void FrameActions::SendPicture(const SourceCopier& copy_source, const Binarizati
     });
 }
 
-void FrameActions::PreviewPicture(const SourceCopier& copy_source,
-                                  const Binarization& binarization,
+void FrameActions::PreviewPicture(const SourceCopier& copy_source, const Binarization& binarization,
                                   const PictureSink& show_preview) {
     std::vector<std::uint8_t> frame(FrameBytes);
     const Bitmap working = PrepareWorkingPicture(copy_source);

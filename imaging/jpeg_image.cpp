@@ -151,8 +151,8 @@ std::vector<PaletteEntry> PaletteFromColormap(const jpeg_decompress_struct& info
 // the quantizer makes one, is installed before the bitmap is sized, so rows a failed decode
 // never reaches stay the palette's lightest colour, as fresh rows of a 24-bit bitmap stay
 // white.
-void DecodeInto(std::span<const std::uint8_t> bytes, int depth, int scale_eighths,
-                Bitmap& bitmap, DecodeProgress& progress) {
+void DecodeInto(std::span<const std::uint8_t> bytes, int depth, int scale_eighths, Bitmap& bitmap,
+                DecodeProgress& progress) {
     JpegDecompressor decompressor(bytes);
     jpeg_decompress_struct& info = decompressor.Info();
     auto read_header = [](jpeg_decompress_struct& i) { jpeg_read_header(&i, TRUE); };

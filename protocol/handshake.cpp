@@ -30,8 +30,7 @@ bool LinkNegotiator::HandshakeAt(const std::string& path, std::int32_t speed,
                                          kHelloPrefix, HelloValue(speed, request));
         if (m_link.SendBytes(buffer, static_cast<std::size_t>(length))) {
             std::memset(buffer, 0, sizeof buffer);
-            if (m_link.ReadReply(buffer, sizeof buffer, '\n') > 0 &&
-                HoldsAcceptanceMark(buffer)) {
+            if (m_link.ReadReply(buffer, sizeof buffer, '\n') > 0 && HoldsAcceptanceMark(buffer)) {
                 return true;
             }
         }

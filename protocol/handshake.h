@@ -43,9 +43,7 @@ public:
 
 private:
     // The device stopped taking bytes or vanished: no later probe can do better.
-    bool WriteFailed() const {
-        return m_link.LastWriteOutcome() != serial::WriteOutcome::Sent;
-    }
+    bool WriteFailed() const { return m_link.LastWriteOutcome() != serial::WriteOutcome::Sent; }
 
     serial::SerialLink& m_link;
     serial::LogSink& m_log;

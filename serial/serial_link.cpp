@@ -41,8 +41,9 @@ bool SerialLink::SendBytes(const std::uint8_t* data, std::size_t count) {
     if (!m_hComPort) {
         return false;
     }
-    m_last_write = m_progress ? WriteInPieces(data, count)
-                              : m_hComPort->Write(data, count, WriteDeadline(count, m_speed)).outcome;
+    m_last_write = m_progress
+                       ? WriteInPieces(data, count)
+                       : m_hComPort->Write(data, count, WriteDeadline(count, m_speed)).outcome;
     switch (m_last_write) {
         case WriteOutcome::Sent:
             return true;

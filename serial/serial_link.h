@@ -47,8 +47,8 @@ public:
 
     // Reads one reply into `buffer`: until the text holds `terminator`, the buffer holds
     // capacity - 1 bytes, or the line stays quiet. A NUL follows what was stored; when
-    // nothing arrived the buffer is left as it was. Bytes beyond the room stay queued. Logs the text when anything arrived and returns
-    // the count stored. Only while a port is open.
+    // nothing arrived the buffer is left as it was. Bytes beyond the room stay queued. Logs the
+    // text when anything arrived and returns the count stored. Only while a port is open.
     std::size_t ReadReply(std::uint8_t* buffer, std::size_t capacity, std::uint8_t terminator);
 
     SerialPlatform& Platform() const { return m_platform; }

@@ -113,9 +113,8 @@ private:
             if (Clock::now() >= deadline) {
                 return false;
             }
-            const auto drain = std::chrono::microseconds(
-                std::clamp<std::int64_t>(static_cast<std::int64_t>(queued) * m_byte_time_us,
-                                         100, 20000));
+            const auto drain = std::chrono::microseconds(std::clamp<std::int64_t>(
+                static_cast<std::int64_t>(queued) * m_byte_time_us, 100, 20000));
             timespec pause{0, static_cast<long>(drain.count() * 1000)};
             while (::nanosleep(&pause, &pause) != 0 && errno == EINTR) {
             }

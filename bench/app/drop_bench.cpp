@@ -51,14 +51,15 @@ void BM_DropScaled(benchmark::State& state) {
     NoBoxes boxes;
     NoClipboard clipboard;
     TForm1 form(*platform, boxes, clipboard);
-    form.show();  // painted for real, on the offscreen screen
+    form.show();          // painted for real, on the offscreen screen
     boxes.error.clear();  // no demo picture here: that box is not the drop's
     const QString photo = LargePhoto();
     for (auto _ : state) {
         form.OpenPictureFile(photo);
         form.Image1->repaint();
     }
-    if (!boxes.error.isEmpty()) state.SkipWithError(boxes.error.toStdString().c_str());
+    if (!boxes.error.isEmpty())
+        state.SkipWithError(boxes.error.toStdString().c_str());
 }
 BENCHMARK(BM_DropScaled)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2);
 

@@ -22,7 +22,8 @@ public:
     explicit ChildProcess(const std::vector<std::string>& argv) {
         ::signal(SIGPIPE, SIG_IGN);  // a program that ended early fails a write, not the test
         int in[2], out[2], err[2];
-        if (::pipe2(in, O_CLOEXEC) || ::pipe2(out, O_CLOEXEC) || ::pipe2(err, O_CLOEXEC)) return;
+        if (::pipe2(in, O_CLOEXEC) || ::pipe2(out, O_CLOEXEC) || ::pipe2(err, O_CLOEXEC))
+            return;
         m_pid = ::fork();
         if (m_pid == 0) {
             ::dup2(in[0], 0), ::dup2(out[1], 1), ::dup2(err[1], 2);
@@ -36,8 +37,11 @@ public:
         m_in = in[1], m_out = out[0], m_err = err[0];
     }
     ~ChildProcess() {
-        if (m_pid > 0 && !m_ended) ::kill(m_pid, SIGKILL), Wait(std::chrono::seconds(5));
-        for (int fd : {m_in, m_out, m_err}) if (fd >= 0) ::close(fd);
+        if (m_pid > 0 && !m_ended)
+            ::kill(m_pid, SIGKILL), Wait(std::chrono::seconds(5));
+        for (int fd : {m_in, m_out, m_err})
+            if (fd >= 0)
+                ::close(fd);
     }
 
     // Writes to the program's input; false when it stopped reading within the time.
@@ -46,7 +50,8 @@ public:
         while (!bytes.empty() && std::chrono::steady_clock::now() < deadline) {
             Pump(true, 50);
             const ssize_t n = m_writable ? ::write(m_in, bytes.data(), bytes.size()) : 0;
-            if (n < 0) return false;
+            if (n < 0)
+                return false;
             bytes.remove_prefix(static_cast<std::size_t>(n));
         }
         return bytes.empty();
@@ -78,13 +83,15 @@ public:
 
 private:
     void Pump(bool want_write, int timeout_ms) {
-        pollfd fds[3] = {{m_out, POLLIN, 0}, {m_err, POLLIN, 0}, {want_write ? m_in : -1, POLLOUT, 0}};
+        pollfd fds[3] = {
+            {m_out, POLLIN, 0}, {m_err, POLLIN, 0}, {want_write ? m_in : -1, POLLOUT, 0}};
         ::poll(fds, 3, timeout_ms);
         char chunk[65536];
         for (int i = 0; i < 2; ++i) {
             if (fds[i].revents & (POLLIN | POLLHUP)) {
                 const ssize_t n = ::read(fds[i].fd, chunk, sizeof chunk);
-                if (n > 0) (i == 0 ? m_out_text : m_err_text).append(chunk, static_cast<std::size_t>(n));
+                if (n > 0)
+                    (i == 0 ? m_out_text : m_err_text).append(chunk, static_cast<std::size_t>(n));
             }
         }
         m_writable = (fds[2].revents & POLLOUT) != 0;

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "child_process.h"
 #include "cli/module_session.h"
 #include "sim/module_sim.h"
-#include "child_process.h"
 
 namespace {
 
@@ -41,12 +41,14 @@ std::string GrayFrame(int shift) {
 // processor time goes to `cpu_seconds`.
 bool Stream(sim::PtyModule& module, int baud, int frames, const std::vector<std::string>& extra,
             double& cpu_seconds) {
-    std::vector<std::string> argv = {LCDCTL_PATH, "-q",      "-p", module.SlavePath(), "-b",
-                                     std::to_string(baud), "stream", "--no-drop"};
+    std::vector<std::string> argv = {LCDCTL_PATH,        "-q",       "-p",
+                                     module.SlavePath(), "-b",       std::to_string(baud),
+                                     "stream",           "--no-drop"};
     argv.insert(argv.end(), extra.begin(), extra.end());
     bench_support::ChildProcess lcdctl(argv);
     for (int i = 0; i < frames; ++i) {
-        if (!lcdctl.Write(GrayFrame(i))) return false;
+        if (!lcdctl.Write(GrayFrame(i)))
+            return false;
     }
     lcdctl.CloseInput();
     const bool done = lcdctl.Wait(std::chrono::seconds(120)) == 0;
@@ -58,7 +60,8 @@ std::vector<const Entry*> Entries(const std::vector<Entry>& transcript, Entry::K
                                   Entry::From from) {
     std::vector<const Entry*> found;
     for (const Entry& e : transcript)
-        if (e.kind == kind && e.from == from) found.push_back(&e);
+        if (e.kind == kind && e.from == from)
+            found.push_back(&e);
     return found;
 }
 
@@ -84,7 +87,8 @@ void BM_StreamRate(benchmark::State& state) {
         const auto replies = Entries(module.Transcript(), Entry::Kind::Reply, Entry::From::Module);
         // From the first frame's final reply to the last's: frames - 1 whole frames.
         const double seconds =
-            std::chrono::duration<double>(replies.back()->timestamp - replies[2]->timestamp).count();
+            std::chrono::duration<double>(replies.back()->timestamp - replies[2]->timestamp)
+                .count();
         const double fps = (frames - 1) / seconds;
         state.counters["fps"] = fps;
         state.counters["line_share_pct"] = 100 * fps / (baud / kFrameWireBits);

@@ -49,7 +49,8 @@ inline CommandResult RunCommand(const QString& program, const QStringList& argum
 inline bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
         QThread::msleep(20);
     }
     return true;
@@ -104,13 +105,15 @@ public:
     // Asks the window to close, as a window manager's close button does.
     void CloseWindow(const QString& window) {
         ::Display* display = XOpenDisplay(m_display.toLatin1().constData());
-        if (display == nullptr) return;
+        if (display == nullptr)
+            return;
         XEvent event{};
         event.xclient.type = ClientMessage;
         event.xclient.window = window.toULong();
         event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
         event.xclient.format = 32;
-        event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+        event.xclient.data.l[0] =
+            static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
         event.xclient.data.l[1] = CurrentTime;
         XSendEvent(display, event.xclient.window, False, NoEventMask, &event);
         XCloseDisplay(display);
@@ -140,16 +143,20 @@ public:
         QProcess xclip;
         xclip.setProcessEnvironment(EnvironmentFor(m_display));
         xclip.setProgram("xclip");
-        xclip.setArguments({"-quiet", "-selection", "clipboard", "-t", "image/png", "-i", scratch_file});
+        xclip.setArguments(
+            {"-quiet", "-selection", "clipboard", "-t", "image/png", "-i", scratch_file});
         xclip.setStandardOutputFile(QProcess::nullDevice());
         xclip.setStandardErrorFile(QProcess::nullDevice());
         qint64 pid = 0;
-        if (xclip.startDetached(&pid)) m_children.push_back(pid);
-        WaitUntil([&] { return ClipboardTargets().contains("image/png"); }, std::chrono::seconds(5));
+        if (xclip.startDetached(&pid))
+            m_children.push_back(pid);
+        WaitUntil([&] { return ClipboardTargets().contains("image/png"); },
+                  std::chrono::seconds(5));
         return pid;
     }
     QStringList ClipboardTargets() const {
-        const CommandResult result = Run("xclip", {"-selection", "clipboard", "-o", "-t", "TARGETS"});
+        const CommandResult result =
+            Run("xclip", {"-selection", "clipboard", "-o", "-t", "TARGETS"});
         return result.exit_code != 0
                    ? QStringList()
                    : QString::fromStdString(result.output).split('\n', Qt::SkipEmptyParts);

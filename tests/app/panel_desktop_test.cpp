@@ -25,7 +25,9 @@ using testing_support::WaitUntil;
 const QPoint kOpenButton(22 + 288 + 28, 8 + 21 + 12);
 const QPoint kSendPicture(390 + 24 + 32, 8 + 64 + 12);
 const QPoint kClipboardMonitor(390 + 22 + 8, 8 + 16 + 8);
-QPoint Brightness(int item) { return {326 + 8 + item * 48 + 10, 111 + 27}; }
+QPoint Brightness(int item) {
+    return {326 + 8 + item * 48 + 10, 111 + 27};
+}
 const QRect kImage1(23, 156, 480, 480);
 const QRect kImage2(562, 161, 240, 240);
 const QRgb kMoneyGreen = qRgb(192, 220, 192);
@@ -34,7 +36,8 @@ class PanelDesktopTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         s_desktop = new DesktopSession;
-        if (!s_desktop->Problem().empty()) return;
+        if (!s_desktop->Problem().empty())
+            return;
         s_folder = new QTemporaryDir;
         QFile::copy(QString(PANEL_DEMO_DIR) + "/demo480x480-4.jpg",
                     s_folder->filePath("demo480x480-4.jpg"));
@@ -56,7 +59,8 @@ protected:
         delete s_folder;
     }
     void SetUp() override {
-        if (!s_desktop->Problem().empty()) GTEST_SKIP() << s_desktop->Problem();
+        if (!s_desktop->Problem().empty())
+            GTEST_SKIP() << s_desktop->Problem();
         ASSERT_FALSE(s_window.isEmpty()) << "the panel's window never appeared; it printed:\n"
                                          << PanelOutput();
     }
@@ -67,8 +71,7 @@ protected:
     void Click(QPoint at) { s_desktop->Click(s_window, at.x(), at.y()); }
     QString Scratch(const QString& name) { return s_folder->filePath(name); }
     bool ModuleGot(const std::string& line) {
-        const auto lines = s_module->ReceivedLines();
-        return std::find(lines.begin(), lines.end(), line) != lines.end();
+        return std::ranges::count(s_module->ReceivedLines(), line);
     }
 
     inline static DesktopSession* s_desktop = nullptr;
@@ -114,7 +117,8 @@ TEST_F(PanelDesktopTest, CopiedPictureReachesTheModuleAndLeavesTheClipboardEmpty
     s_desktop->OfferPicture(picture, Scratch("wide.png"));
     ASSERT_TRUE(s_module->WaitForFrames(frames + 1, 5s));
     EXPECT_EQ(s_module->LastFrame(), ExpectedFrame(picture));  // the left half
-    EXPECT_TRUE(WaitUntil([&] { return !s_desktop->ClipboardTargets().contains("image/png"); }, 3s));
+    EXPECT_TRUE(
+        WaitUntil([&] { return !s_desktop->ClipboardTargets().contains("image/png"); }, 3s));
 }
 
 TEST_F(PanelDesktopTest, HugePictureIsRefusedOnceAndThePanelCarriesOn) {
@@ -148,8 +152,8 @@ TEST_F(PanelDesktopTest, FrozenClipboardOwnerIsAskedOnceAndTheWindowStaysRespons
     for (int item = 0; item < 3; ++item) {
         const auto clicked = std::chrono::steady_clock::now();
         Click(Brightness(item));
-        EXPECT_TRUE(WaitUntil([&] { return ModuleGot("set brightness to: " + std::to_string(item)); },
-                              10s));
+        EXPECT_TRUE(WaitUntil(
+            [&] { return ModuleGot("set brightness to: " + std::to_string(item)); }, 10s));
         EXPECT_LT(std::chrono::steady_clock::now() - clicked, 1500ms) << "item " << item;
         QThread::msleep(700);
     }

@@ -23,18 +23,17 @@ TEST(LcdctlOptionsTest, CommandsAndTheirValues) {
         EXPECT_EQ(Parse({"pattern", name}).options.fill, fill) << name;
     }
     const cli::Options color = Parse({"-q", "color", "7"}).options;
-    EXPECT_EQ(std::tuple(color.command, color.value, color.quiet), std::tuple(Command::Color, 7, true));
-    const cli::Options send =
-        Parse({"send", "-", "--port=ttyUSB1", "-b", "115200", "--fit", "pad", "--dither", "bayer",
-               "--invert", "--preview", "out.png"})
-            .options;
+    EXPECT_EQ(std::tuple(color.command, color.value, color.quiet),
+              std::tuple(Command::Color, 7, true));
+    const cli::Options send = Parse({"send", "-", "--port=ttyUSB1", "-b", "115200", "--fit", "pad",
+                                     "--dither", "bayer", "--invert", "--preview", "out.png"})
+                                  .options;
     EXPECT_EQ(std::tuple(send.input, send.port, send.baud, send.picture.fit, send.preview),
               std::tuple("-", "ttyUSB1", 115200, cli::Fit::Pad, "out.png"));
     EXPECT_TRUE(send.picture.dither == imaging::DitherMethod::Bayer8 && send.picture.invert);
-    const cli::Options stream =
-        Parse({"stream", "--size", "320x240", "--fps", "12.5", "--no-drop", "--count", "9",
-               "--threshold", "200"})
-            .options;
+    const cli::Options stream = Parse({"stream", "--size", "320x240", "--fps", "12.5", "--no-drop",
+                                       "--count", "9", "--threshold", "200"})
+                                    .options;
     EXPECT_EQ(std::tuple(stream.width, stream.height, stream.fps, stream.no_drop, stream.count,
                          stream.picture.threshold, stream.picture.fit),
               std::tuple(320, 240, 12.5, true, 9L, 200, cli::Fit::Crop));

@@ -27,10 +27,13 @@ const ReadCase kReadCases[] = {
     {"TerminatedChunkEndsAtOnce", {{1, "OK\n"}}, 512, 3, 1, {"OK\n"}},
     {"UnterminatedChunkEnds11QuietPollsLater", {{1, "abc"}}, 512, 3, 12, {"abc"}},
     {"QuietCountRestartsAt90AfterAChunk", {{50, "abc"}}, 512, 3, 61, {"abc"}},
-    {"ChunkAfter10QuietPollsJoins", {{1, "yes, cur"}, {12, "rent\n"}}, 512, 13, 12,
+    {"ChunkAfter10QuietPollsJoins",
+     {{1, "yes, cur"}, {12, "rent\n"}},
+     512,
+     13,
+     12,
      {"yes, current\n"}},
-    {"ChunkAfter11QuietPollsDoesNot", {{1, "yes, cur"}, {13, "rent\n"}}, 512, 8, 12,
-     {"yes, cur"}},
+    {"ChunkAfter11QuietPollsDoesNot", {{1, "yes, cur"}, {13, "rent\n"}}, 512, 8, 12, {"yes, cur"}},
     {"LineFeedsInOneChunkAreOneEntry", {{1, "a\nb\n"}}, 512, 4, 1, {"a\nb\n"}},
     {"FullBufferStopsTheRead", {{1, "0123"}, {3, "456789"}}, 8, 7, 3, {"0123456"}},
     {"NulHidesTheLineFeed", {{1, std::string("ab\0cd\n", 6)}}, 512, 6, 12, {"ab"}},
@@ -80,28 +83,13 @@ TEST(SerialLinkTest, BytesBeyondTheRoomAndLeftoversStartTheNextReply) {
     EXPECT_EQ(std::string(buffer, buffer + 13), "789abcdefghij");
 }
 
-TEST(SerialLinkTest, OpenPortReplacesTheOpenPortAndFailureLeavesNone) {
-    ScriptedPlatform platform;
-    RecordingLog log;
-    serial::SerialLink link(platform, log);
-    ASSERT_TRUE(link.OpenPort("/dev/ttyS0", 2400));
-    ASSERT_TRUE(link.OpenPort("/dev/ttyS0", 9600));  // only because the old one was closed
-    platform.line.refuse_settings = true;
-    EXPECT_FALSE(link.OpenPort("/dev/ttyS0", 5000000));
-    EXPECT_FALSE(link.IsOpen());
-    platform.line.refuse_settings = false;  // the refused device was closed again
-    EXPECT_TRUE(link.OpenPort("/dev/ttyS0", 9600));
-    EXPECT_FALSE(link.OpenPort("/dev/missing", 9600));
-    EXPECT_FALSE(link.SendBytes("x"));
-    EXPECT_TRUE(log.entries.empty());
-}
-
 TEST(SerialLinkTest, WritesGetTheirDeadlineAndFailuresAreLoggedWithThePortKept) {
     // Bytes, speed, deadline: 1.5 x the wire time, or the wire time + 1 s if that is longer.
     const std::tuple<std::size_t, int, long long> deadlines[] = {
         {20, 921600, 1001}, {28800, 921600, 1313}, {28800, 115200, 3750}, {34, 2400, 1142}};
     for (const auto& [bytes, speed, deadline_ms] : deadlines) {
-        EXPECT_EQ(serial::WriteDeadline(bytes, speed).count(), deadline_ms) << bytes << "@" << speed;
+        EXPECT_EQ(serial::WriteDeadline(bytes, speed).count(), deadline_ms)
+            << bytes << "@" << speed;
     }
     ScriptedPlatform platform;
     RecordingLog log;
@@ -114,7 +102,8 @@ TEST(SerialLinkTest, WritesGetTheirDeadlineAndFailuresAreLoggedWithThePortKept) 
     platform.line.write_outcome = WriteOutcome::Disconnected;
     EXPECT_FALSE(link.SendBytes("b"));
     EXPECT_EQ(link.LastWriteOutcome(), WriteOutcome::Disconnected);
-    EXPECT_EQ(log.Lines(), (std::vector<std::string>{"错误：串口写入超时。", "错误：串口已断开。"}));
+    EXPECT_EQ(log.Lines(),
+              (std::vector<std::string>{"错误：串口写入超时。", "错误：串口已断开。"}));
     EXPECT_TRUE(link.IsOpen());
 }
 

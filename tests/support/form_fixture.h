@@ -10,11 +10,11 @@
 #include <memory>
 
 #include "app/form1.h"
-#include "app/picture_box.h"
 #include "app/message_boxes.h"
+#include "app/picture_box.h"
 #include "serial/serial_platform.h"
-#include "support/listed_ports.h"
 #include "sim/module_sim.h"
+#include "support/listed_ports.h"
 
 QT_BEGIN_NAMESPACE
 // Readable failure messages for Qt's strings.

@@ -26,7 +26,8 @@ inline std::string ReadAtDevice(const sim::PseudoTerminal& pty, std::size_t coun
     pollfd input{pty.Master(), POLLIN, 0};
     while (got.size() < count && ::poll(&input, 1, timeout_ms) > 0) {
         const ssize_t n = ::read(pty.Master(), chunk, std::min(sizeof chunk, count - got.size()));
-        if (n <= 0) break;
+        if (n <= 0)
+            break;
         got.append(chunk, static_cast<std::size_t>(n));
     }
     return got;

@@ -18,10 +18,8 @@ struct ScriptedLine {
     std::string queued_at_open;                 // left over from an earlier exchange
     int status_fails_from_poll = 0;             // 0: never; else every poll from this one
     bool read_fails = false;
-    bool refuse_settings = false;
     serial::WriteOutcome write_outcome = serial::WriteOutcome::Sent;
     std::deque<char> input;
-    std::string written;
     std::vector<long long> write_timeouts_ms;
     int polls = 0;
 };
@@ -29,14 +27,15 @@ struct ScriptedLine {
 class ScriptedDevice : public serial::SerialDevice {
 public:
     explicit ScriptedDevice(ScriptedLine& line) : m_line(line) {}
-    bool ApplyLineSettings(std::int32_t) override { return !m_line.refuse_settings; }
+    bool ApplyLineSettings(std::int32_t) override { return true; }
     std::optional<std::size_t> BytesWaiting() override {
         if (m_line.status_fails_from_poll != 0 && m_line.polls >= m_line.status_fails_from_poll)
             return std::nullopt;
         return m_line.input.size();
     }
     std::optional<std::size_t> Read(std::uint8_t* dst, std::size_t max) override {
-        if (m_line.read_fails) return std::nullopt;
+        if (m_line.read_fails)
+            return std::nullopt;
         std::size_t n = 0;
         for (; n < max && !m_line.input.empty(); ++n) {
             dst[n] = static_cast<std::uint8_t>(m_line.input.front());
@@ -44,11 +43,11 @@ public:
         }
         return n;
     }
-    serial::WriteResult Write(const std::uint8_t* src, std::size_t count,
+    serial::WriteResult Write(const std::uint8_t*, std::size_t count,
                               std::chrono::milliseconds timeout) override {
         m_line.write_timeouts_ms.push_back(timeout.count());
-        if (m_line.write_outcome != serial::WriteOutcome::Sent) return {0, m_line.write_outcome};
-        m_line.written.append(reinterpret_cast<const char*>(src), count);
+        if (m_line.write_outcome != serial::WriteOutcome::Sent)
+            return {0, m_line.write_outcome};
         return {count, serial::WriteOutcome::Sent};
     }
     void WaitForInput(std::chrono::microseconds) override {}
@@ -57,7 +56,7 @@ private:
     ScriptedLine& m_line;
 };
 
-// Hands out scripted devices; a path may be opened by one holder at a time.
+// Hands out scripted devices for the paths that exist.
 class ScriptedPlatform : public serial::SerialPlatform {
 public:
     ScriptedLine line;
@@ -65,9 +64,10 @@ public:
     std::vector<std::string> candidates = {"ttyS0"};
 
     std::unique_ptr<serial::SerialDevice> OpenExclusive(const std::string& path) override {
-        if (!existing.count(path) || m_held.count(path)) return nullptr;
+        if (!existing.count(path))
+            return nullptr;
         line.input.assign(line.queued_at_open.begin(), line.queued_at_open.end());
-        return std::make_unique<HeldDevice>(*this, path);
+        return std::make_unique<ScriptedDevice>(line);
     }
     void SleepAboutOneMs() override {
         auto chunk = line.chunks_at_poll.find(++line.polls);
@@ -76,22 +76,6 @@ public:
     }
     std::string DevicePath(const std::string& name) const override { return "/dev/" + name; }
     std::vector<std::string> PortCandidates() const override { return candidates; }
-    void Hold(const std::string& path) { m_held.insert(path); }
-
-private:
-    class HeldDevice : public ScriptedDevice {
-    public:
-        HeldDevice(ScriptedPlatform& owner, std::string path)
-            : ScriptedDevice(owner.line), m_owner(owner), m_path(std::move(path)) {
-            m_owner.m_held.insert(m_path);
-        }
-        ~HeldDevice() override { m_owner.m_held.erase(m_path); }
-
-    private:
-        ScriptedPlatform& m_owner;
-        std::string m_path;
-    };
-    std::set<std::string> m_held;
 };
 
 }  // namespace testing_support

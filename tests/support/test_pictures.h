@@ -31,7 +31,8 @@ inline std::vector<std::uint8_t> ExpectedFrame(const QImage& picture) {
     const long long mean = sum / (480 * 480);
     std::vector<std::uint8_t> frame(28800, 0);
     for (std::size_t i = 0; i < luma.size(); ++i)
-        if (luma[i] > mean) frame[i / 8] |= static_cast<std::uint8_t>(0x80 >> (i % 8));
+        if (luma[i] > mean)
+            frame[i / 8] |= static_cast<std::uint8_t>(0x80 >> (i % 8));
     return frame;
 }
 
