@@ -91,9 +91,7 @@ TEST_F(PicturesTest, PaletteAndOneBitPicturesAreScaledToo) {
     m_form.CheckBox1->setChecked(false);
     for (const QImage::Format format : {QImage::Format_Indexed8, QImage::Format_Mono}) {
         QImage picture(960, 480, format);
-        picture.setColorCount(2);
-        picture.setColor(0, qRgb(255, 0, 0));
-        picture.setColor(1, qRgb(0, 0, 255));
+        picture.setColorTable({qRgb(255, 0, 0), qRgb(0, 0, 255)});
         picture.fill(1);
         Take(picture);
         EXPECT_EQ(Image1At(240, 240), qRgb(0, 0, 255));

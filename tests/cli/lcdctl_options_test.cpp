@@ -48,7 +48,6 @@ TEST(LcdctlOptionsTest, MistakesAreNamed) {
         {{"send", "a.png", "--threshold", "0"}, "--threshold takes auto or"},
         {{"send", "a.png", "--threshold", "90", "--dither", "floyd"}, "do not go together"},
         {{"color", "1", "--invert"}, "picture options go with send and stream"},
-        {{"send", "a.png", "--fps", "5"}, "go with stream"},
         {{"connect", "--port"}, "option --port needs a value"},
     };
     for (const auto& [args, message] : mistakes) {

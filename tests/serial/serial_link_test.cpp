@@ -43,6 +43,10 @@ const ReadCase kReadCases[] = {
     {"FailedReadIsAnEmptyPoll", {{1, "OK\n"}}, 512, 0, 101, {}, 0, true},
 };
 
+void PrintTo(const ReadCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
 class ReadReplyTest : public ::testing::TestWithParam<ReadCase> {};
 
 TEST_P(ReadReplyTest, EndsAtTheRightPollWithTheRightText) {
