@@ -9,6 +9,7 @@
 #include <QImageReader>
 #include <QMimeData>
 
+#include "cli/picture_files.h"
 #include "imaging/graphic.h"
 
 namespace {
@@ -34,8 +35,7 @@ QString UnreadableReason(const QMimeData* data) {
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::ReadOnly);
         const QSize size = QImageReader(&buffer).size();
-        const qint64 limit = qint64{QImageReader::allocationLimit()} << 20;
-        if (size.isValid() && limit > 0 && qint64{size.width()} * size.height() * 4 > limit) {
+        if (!pictures::WithinReadLimit(size)) {
             return QStringLiteral("too large (%1 × %2 pixels)")
                 .arg(size.width())
                 .arg(size.height());
@@ -64,9 +64,10 @@ bool SystemClipboard::HasBitmap() {
     asked.start();
     const QMimeData* data = QGuiApplication::clipboard()->mimeData();
     const QStringList formats = data != nullptr ? data->formats() : QStringList();
-    const bool offered = std::ranges::any_of(formats, [](const QString& format) {
+    const QList<QByteArray> readable = QImageReader::supportedMimeTypes();
+    const bool offered = std::ranges::any_of(formats, [&readable](const QString& format) {
         return format == QLatin1String("application/x-qt-image") ||
-               QImageReader::supportedMimeTypes().contains(format.toLatin1());
+               readable.contains(format.toLatin1());
     });
     m_refused = !offered && asked.elapsed() >= kUnansweredMs;
     return offered;

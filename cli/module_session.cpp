@@ -11,10 +11,10 @@ bool ModuleSession::Connect(const std::string& port, std::int32_t baud) {
     const std::string path = m_link.Platform().DevicePath(port);
     const std::string chosen = std::to_string(baud);
     if (m_negotiator.HandshakeAt(path, baud, baud)) {
-        m_log.LogLine("初始化成功，双方的当前波特率：" + chosen);
+        m_log.LogLine(protocol::kConnectedLine + chosen);
         return true;
     }
-    if (m_link.LastWriteOutcome() != serial::WriteOutcome::Sent) {
+    if (m_negotiator.WriteFailed()) {
         return false;
     }
     return m_negotiator.Negotiate(port, chosen) == protocol::NegotiationOutcome::Connected;

@@ -66,8 +66,7 @@ QImage ReadImage(std::span<const std::uint8_t> bytes) {
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
     const QSize size = reader.size();
-    const qint64 limit = qint64{QImageReader::allocationLimit()} << 20;
-    if (size.isValid() && limit > 0 && qint64{size.width()} * size.height() * 4 > limit) {
+    if (!WithinReadLimit(size)) {
         throw imaging::EInvalidGraphic(QStringLiteral("too large (%1 × %2)")
                                            .arg(size.width())
                                            .arg(size.height())
@@ -80,9 +79,9 @@ QImage ReadImage(std::span<const std::uint8_t> bytes) {
     return image;
 }
 
-imaging::Bitmap DecodeJpeg(std::span<const std::uint8_t> bytes, int cover_side) {
+imaging::Bitmap DecodeJpeg(std::vector<std::uint8_t> bytes, int cover_side) {
     imaging::TJPEGImage picture;
-    picture.LoadBytes(std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
+    picture.LoadBytes(std::move(bytes));
     const int scale = cover_side > 0 ? imaging::CoveringScale(picture.ImageWidth(),
                                                               picture.ImageHeight(), cover_side)
                                      : imaging::kFullScale;
@@ -115,13 +114,18 @@ imaging::Bitmap BitmapFromImage(const QImage& image) {
     return bitmap;
 }
 
+bool WithinReadLimit(QSize size) {
+    const qint64 limit = qint64{QImageReader::allocationLimit()} << 20;
+    return !size.isValid() || limit <= 0 || qint64{size.width()} * size.height() * 4 <= limit;
+}
+
 bool IsJpeg(std::span<const std::uint8_t> bytes) {
     return bytes.size() >= 3 && bytes[0] == 0xFF && bytes[1] == 0xD8 && bytes[2] == 0xFF;
 }
 
-imaging::Bitmap DecodePicture(std::span<const std::uint8_t> bytes, int cover_side) {
+imaging::Bitmap DecodePicture(std::vector<std::uint8_t> bytes, int cover_side) {
     if (IsJpeg(bytes)) {
-        return DecodeJpeg(bytes, cover_side);
+        return DecodeJpeg(std::move(bytes), cover_side);
     }
     return BitmapFromImage(ReadImage(bytes));
 }

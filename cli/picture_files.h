@@ -20,6 +20,10 @@ QImage WritableImageView(imaging::Bitmap& bitmap);
 // A bitmap holding a copy of a toolkit image's pixels, 24 bits, or 8 with its palette.
 imaging::Bitmap BitmapFromImage(const QImage& image);
 
+// Whether the toolkit's image readers take a picture of this size: past their allocation
+// limit they refuse it.
+bool WithinReadLimit(QSize size);
+
 // A file that is a JPEG by its content: FF D8 FF, whatever its name.
 bool IsJpeg(std::span<const std::uint8_t> bytes);
 
@@ -28,7 +32,7 @@ bool IsJpeg(std::span<const std::uint8_t> bytes);
 // shorter side decodes at the smallest DCT scale that still has `cover_side` pixels there.
 // Anything else goes through the system's image readers. Raises imaging::EJPEG, or
 // imaging::EInvalidGraphic with the reason ("not a picture", "too large (W × H)").
-imaging::Bitmap DecodePicture(std::span<const std::uint8_t> bytes, int cover_side = 0);
+imaging::Bitmap DecodePicture(std::vector<std::uint8_t> bytes, int cover_side = 0);
 
 // A file's picture: imaging::EPictureFile when the file itself cannot be read.
 imaging::Bitmap LoadPictureFile(const std::filesystem::path& path, int cover_side = 0);

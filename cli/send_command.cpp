@@ -38,9 +38,9 @@ std::vector<std::uint8_t> ReadStandardInput() {
 
 // The picture, decoded at no more than the screen needs unless it is shown 1:1.
 imaging::Bitmap ReadPicture(const Options& options) {
-    const std::vector<std::uint8_t> bytes =
-        options.input == "-" ? ReadStandardInput() : imaging::ReadPictureFile(options.input);
-    return pictures::DecodePicture(bytes, options.picture.fit == Fit::None ? 0 : kSide);
+    return pictures::DecodePicture(
+        options.input == "-" ? ReadStandardInput() : imaging::ReadPictureFile(options.input),
+        options.picture.fit == Fit::None ? 0 : kSide);
 }
 
 bool WritePreview(const std::vector<std::uint8_t>& frame, const std::string& target) {

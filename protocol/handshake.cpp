@@ -71,7 +71,7 @@ NegotiationOutcome LinkNegotiator::Negotiate(const std::string& port_name,
         m_log.LogLine("错误：设置新波特率后，未能正确初始化。");
         return NegotiationOutcome::NotFollowed;
     }
-    m_log.LogLine("初始化成功，双方的当前波特率：" + chosen_text);
+    m_log.LogLine(kConnectedLine + chosen_text);
     return NegotiationOutcome::Connected;
 }
 

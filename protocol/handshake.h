@@ -16,6 +16,7 @@ inline constexpr std::array<std::int32_t, 7> kModuleSpeeds = {2400,    9600,    
 inline constexpr std::size_t kHandshakeBufferSize = 512;
 inline constexpr char kHelloPrefix[] = "hello, please set baudrate to: ";
 inline constexpr char kAcceptanceMark[] = "yes, current baudrate is: ";
+inline constexpr char kConnectedLine[] = "初始化成功，双方的当前波特率：";
 
 enum class NegotiationOutcome {
     ModuleNotFound,  // no listed speed answered; the port is closed
@@ -41,10 +42,11 @@ public:
     // no number throws EConvertError with the port left open at the probed speed.
     NegotiationOutcome Negotiate(const std::string& port_name, const std::string& chosen_text);
 
-private:
-    // The device stopped taking bytes or vanished: no later probe can do better.
+    // The last hello could not be written: the device stopped taking bytes or vanished, and
+    // no later probe can do better.
     bool WriteFailed() const { return m_link.LastWriteOutcome() != serial::WriteOutcome::Sent; }
 
+private:
     serial::SerialLink& m_link;
     serial::LogSink& m_log;
 };
