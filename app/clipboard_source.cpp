@@ -1,7 +1,5 @@
 #include "app/clipboard_source.h"
 
-#include <algorithm>
-
 #include <QBuffer>
 #include <QClipboard>
 #include <QElapsedTimer>
@@ -64,11 +62,8 @@ bool SystemClipboard::HasBitmap() {
     asked.start();
     const QMimeData* data = QGuiApplication::clipboard()->mimeData();
     const QStringList formats = data != nullptr ? data->formats() : QStringList();
-    const QList<QByteArray> readable = QImageReader::supportedMimeTypes();
-    const bool offered = std::ranges::any_of(formats, [&readable](const QString& format) {
-        return format == QLatin1String("application/x-qt-image") ||
-               readable.contains(format.toLatin1());
-    });
+    // The toolkit lists its own picture format whenever a format it can read is offered.
+    const bool offered = formats.contains(QLatin1String("application/x-qt-image"));
     m_refused = !offered && asked.elapsed() >= kUnansweredMs;
     return offered;
 }
