@@ -101,6 +101,9 @@ int RunSend(const Options& options, ConsoleLog& log, serial::SerialPlatform& pla
         std::vector<std::uint8_t> lumas;
         FrameFromLumas(imaging::LumaPlaneOf(screen, lumas), options.picture, frame, log);
     } catch (const std::exception& error) {
+        if (Interrupted()) {
+            return kInterrupted;  // the input was cut short on purpose
+        }
         const auto* file_error = dynamic_cast<const imaging::EPictureFile*>(&error);
         PrintError(log, "cannot read picture '" + options.input +
                             "': " + (file_error ? file_error->Reason() : error.what()));

@@ -17,8 +17,8 @@ bool Interrupted();
 // Standard input and output carry bytes, not text.
 void UseBinaryStdio();
 
-// Reads standard input until `count` bytes have come, the input ends, or `stop` is set;
-// the count read.
+// Reads standard input until `count` bytes have come, the input ends, `stop` is set or
+// Ctrl-C comes; the count read.
 std::size_t ReadInput(std::uint8_t* buffer, std::size_t count, const std::atomic<bool>& stop);
 
 }  // namespace cli

@@ -40,7 +40,7 @@ void UseBinaryStdio() {}
 // Waits in short slices, so that a stop is noticed while the input is quiet.
 std::size_t ReadInput(std::uint8_t* buffer, std::size_t count, const std::atomic<bool>& stop) {
     std::size_t got = 0;
-    while (got < count && !stop) {
+    while (got < count && !stop && !Interrupted()) {
         pollfd input{STDIN_FILENO, POLLIN, 0};
         if (::poll(&input, 1, 100) <= 0) {
             continue;

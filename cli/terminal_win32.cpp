@@ -38,7 +38,7 @@ void UseBinaryStdio() {
 
 std::size_t ReadInput(std::uint8_t* buffer, std::size_t count, const std::atomic<bool>& stop) {
     std::size_t got = 0;
-    while (got < count && !stop) {
+    while (got < count && !stop && !Interrupted()) {
         const std::size_t n = std::fread(buffer + got, 1, count - got, stdin);
         if (n == 0) {
             break;
