@@ -18,6 +18,7 @@
 #include "app/form1.h"
 #include "app/picture_box.h"
 #include "cli/picture_files.h"
+#include "imaging/mono_frame.h"
 #include "imaging/picture_file.h"
 #include "imaging/picture_registry.h"
 
@@ -44,15 +45,13 @@ QString PictureFilter() {
     return QStringLiteral("图片 (%1);;所有文件 (*)").arg(patterns.join(' '));
 }
 
-// The frame a black-and-white preview shows: a white pixel is a set bit.
+// The frame a black-and-white preview shows: its pixels are the marks a frame is packed
+// from, 255 for a set bit. A preview is always the screen's size.
 std::vector<std::uint8_t> FrameShownIn(const imaging::Bitmap& preview) {
+    constexpr std::size_t kRowBytes = protocol::kScreenWidth / 8;
     std::vector<std::uint8_t> frame(protocol::FrameBytes, 0);
-    for (int y = 0; y < preview.Height() && y < protocol::kScreenHeight; ++y) {
-        for (int x = 0; x < preview.Width() && x < protocol::kScreenWidth; ++x) {
-            if (preview.Row(y)[x] == 255) {
-                frame[y * (protocol::kScreenWidth / 8) + x / 8] |= 0x80 >> (x % 8);
-            }
-        }
+    for (int y = 0; y < protocol::kScreenHeight; ++y) {
+        imaging::PackMarks(preview.Row(y), kRowBytes, frame.data() + kRowBytes * y);
     }
     return frame;
 }

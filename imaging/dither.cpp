@@ -17,10 +17,6 @@ constexpr std::uint8_t kBayerIndex[8][8] = {
     {15, 47, 7, 39, 13, 45, 5, 37}, {63, 31, 55, 23, 61, 29, 53, 21},
 };
 
-const std::uint8_t* RowOf(const LumaPlane& lumas, int y) {
-    return lumas.pixels + lumas.stride * static_cast<std::size_t>(y);
-}
-
 // All ones when a pixel is light, else 0, from its value scaled by 2^kFraction with the
 // received fraction already rounded in. No branch: light and dark follow each other too
 // irregularly to be predicted. The mark is the mask's low byte, and the error the value
@@ -68,9 +64,9 @@ void DitherFloydSteinberg(const LumaPlane& lumas, std::uint8_t* marks, std::uint
     int* errors = padded.data() + 1;
     for (int y = 0; y < lumas.height; ++y, out += row_bytes) {
         if (y % 2 == 0) {
-            FloydSteinbergRow<1>(RowOf(lumas, y), lumas.width, errors, marks);
+            FloydSteinbergRow<1>(lumas.Row(y), lumas.width, errors, marks);
         } else {
-            FloydSteinbergRow<-1>(RowOf(lumas, y), lumas.width, errors, marks);
+            FloydSteinbergRow<-1>(lumas.Row(y), lumas.width, errors, marks);
         }
         PackMarks(marks, row_bytes, out);
     }
@@ -107,7 +103,7 @@ void DitherAtkinson(const LumaPlane& lumas, std::uint8_t* marks, std::uint8_t* o
     int* next = received + padded;
     int* after = next + padded;
     for (int y = 0; y < lumas.height; ++y, out += row_bytes) {
-        AtkinsonRow(RowOf(lumas, y), lumas.width, received, next, after, marks);
+        AtkinsonRow(lumas.Row(y), lumas.width, received, next, after, marks);
         PackMarks(marks, row_bytes, out);
         received = std::exchange(next, std::exchange(after, received));
     }
@@ -142,7 +138,7 @@ void DitherBayer(const LumaPlane& lumas, std::uint8_t* marks, std::uint8_t* out,
     const std::vector<std::uint8_t> limits = BayerLimits(lumas.width);
     const auto width = static_cast<std::size_t>(lumas.width);
     for (int y = 0; y < lumas.height; ++y, out += row_bytes) {
-        MarkAbove(RowOf(lumas, y), limits.data() + width * static_cast<std::size_t>(y % 8), width,
+        MarkAbove(lumas.Row(y), limits.data() + width * static_cast<std::size_t>(y % 8), width,
                   marks);
         PackMarks(marks, row_bytes, out);
     }

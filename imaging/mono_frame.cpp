@@ -57,17 +57,13 @@ void RequireBgr24(const Bitmap& picture) {
     }
 }
 
-const std::uint8_t* RowOf(const LumaPlane& lumas, int y) {
-    return lumas.pixels + lumas.stride * static_cast<std::size_t>(y);
-}
-
 int MeanOf(const LumaPlane& lumas) {
     if (lumas.width == 0 || lumas.height == 0) {
         return 0;
     }
     std::int64_t sum = 0;
     for (int y = 0; y < lumas.height; ++y) {
-        sum += SumOf(RowOf(lumas, y), static_cast<std::size_t>(lumas.width));
+        sum += SumOf(lumas.Row(y), static_cast<std::size_t>(lumas.width));
     }
     return static_cast<int>(sum / lumas.height / lumas.width);
 }
@@ -118,7 +114,7 @@ void BinarizeLuma(const LumaPlane& lumas, std::span<std::uint8_t> frame, int thr
     std::vector<std::uint8_t> marks(static_cast<std::size_t>(lumas.width) + 8);
     std::uint8_t* out = frame.data();
     for (int y = 0; y < lumas.height; ++y) {
-        MarkLight(RowOf(lumas, y), static_cast<std::size_t>(lumas.width),
+        MarkLight(lumas.Row(y), static_cast<std::size_t>(lumas.width),
                   static_cast<std::uint8_t>(threshold), marks.data());
         PackMarks(marks.data(), row_bytes, out);
         out += row_bytes;

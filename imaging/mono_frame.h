@@ -17,6 +17,8 @@ struct LumaPlane {
     int width = 0;
     int height = 0;
     std::size_t stride = 0;
+
+    const std::uint8_t* Row(int y) const { return pixels + stride * static_cast<std::size_t>(y); }
 };
 
 // The lumas of a 24-bit picture, row after row without padding, written into `storage`,

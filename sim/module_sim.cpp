@@ -7,6 +7,14 @@
 
 namespace sim {
 
+std::uint64_t FrameHash(std::span<const std::uint8_t> bytes) {
+    std::uint64_t hash = 14695981039346656037ULL;
+    for (const std::uint8_t byte : bytes) {
+        hash = (hash ^ byte) * 1099511628211ULL;
+    }
+    return hash;
+}
+
 // Built in this order, and taken down in the reverse: the thread stops before the link
 // goes, the transcript file closes and the pseudo-terminal closes.
 class PtyModule::Impl {
@@ -34,24 +42,21 @@ PtyModule::~PtyModule() = default;
 const std::string& PtyModule::SlavePath() const {
     return m_impl->m_slave_path;
 }
+
 void PtyModule::Start() {
     m_impl->m_server.Start();
 }
+
 void PtyModule::Stop() {
     m_impl->m_server.Stop();
 }
+
 int PtyModule::Baud() const {
     return m_impl->m_server.Baud();
 }
+
 int PtyModule::FramesReceived() const {
     return m_impl->m_module.FramesShown();
-}
-std::uint64_t FrameHash(std::span<const std::uint8_t> bytes) {
-    std::uint64_t hash = 14695981039346656037ULL;
-    for (const std::uint8_t byte : bytes) {
-        hash = (hash ^ byte) * 1099511628211ULL;
-    }
-    return hash;
 }
 
 std::vector<std::uint64_t> PtyModule::FrameHashes() const {
@@ -61,12 +66,15 @@ std::vector<std::uint64_t> PtyModule::FrameHashes() const {
 std::vector<std::uint8_t> PtyModule::LastFrame() const {
     return m_impl->m_module.LastFrame();
 }
+
 std::vector<TranscriptEntry> PtyModule::Transcript() const {
     return m_impl->m_module.Read([](const ModuleStateMachine& m) { return m.Transcript(); });
 }
+
 std::vector<std::string> PtyModule::ReceivedLines() const {
     return m_impl->m_module.Read([](const ModuleStateMachine& m) { return m.ReceivedLines(); });
 }
+
 bool PtyModule::WaitForFrames(int count, std::chrono::milliseconds timeout) const {
     return m_impl->m_module.WaitForFrames(count, timeout);
 }
