@@ -1,6 +1,7 @@
 #include "cli/console_log.h"
 
 #include "cli/terminal.h"
+#include "pictures/module_text.h"
 
 namespace cli {
 
@@ -14,7 +15,7 @@ void ConsoleLog::LogLine(std::string_view text) {
 
 // A reply keeps its inner line feeds; the one that ends it is the line's own.
 void ConsoleLog::LogReply(std::string_view bytes) {
-    std::string text = ReplyText(bytes);
+    std::string text = DecodeModuleText(bytes);
     if (!text.empty() && text.back() == '\n') {
         text.pop_back();
     }

@@ -8,10 +8,6 @@
 
 namespace cli {
 
-// The module's reply as text: decoded as the panel decodes it where the toolkit is built in,
-// else the bytes as they came.
-std::string ReplyText(std::string_view bytes);
-
 // The activity log on standard error, in UTF-8: the panel's own lines and the module's
 // replies, one entry a line. On a terminal it shares the last line with a status line that
 // each entry first clears.

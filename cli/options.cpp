@@ -4,6 +4,7 @@
 #include <charconv>
 #include <map>
 
+#include "protocol/commands.h"
 #include "protocol/handshake.h"
 
 namespace cli {
@@ -234,11 +235,11 @@ private:
         const std::vector<std::string> rest(m_positional.begin() + 1, m_positional.end());
         switch (o.command) {
             case Command::Color:
-                return Value(rest, "color", 7);
+                return Value(rest, "color", protocol::kColorChoices - 1);
             case Command::Brightness:
-                return Value(rest, "brightness", 3);
+                return Value(rest, "brightness", protocol::kBrightnessChoices - 1);
             case Command::Model:
-                return Value(rest, "model", 1);
+                return Value(rest, "model", protocol::kLcdModelChoices - 1);
             case Command::Pattern:
                 return Pattern(rest);
             case Command::Send:
@@ -260,7 +261,10 @@ private:
 
     void Pattern(const std::vector<std::string>& rest) {
         static const std::map<std::string, std::uint8_t> fills = {
-            {"stripes", 15}, {"lines", 254}, {"solid", 255}, {"clear", 0}};
+            {"stripes", protocol::kStripesFill},
+            {"lines", protocol::kLinesFill},
+            {"solid", protocol::kSolidFill},
+            {"clear", protocol::kClearFill}};
         const auto found = rest.size() == 1 ? fills.find(rest[0]) : fills.end();
         found != fills.end() ? void(m_result.options.fill = found->second)
                              : Fail("pattern takes stripes, lines, solid or clear");

@@ -6,18 +6,13 @@
 #include <vector>
 
 #include "imaging/dither.h"
+#include "imaging/screen_scaler.h"
 
 namespace cli {
 
 enum class Command { Ports, Connect, Color, Brightness, Model, Pattern, Send, Stream };
 
-// How a picture of another shape becomes the 480 x 480 screen.
-enum class Fit {
-    Crop,     // centred crop to a square, then a smooth scale
-    Pad,      // the whole picture inside, on white
-    Stretch,  // both sides scaled to the screen, ignoring the aspect
-    None,     // 1:1 from the top-left, extended with white: the panel's own rule
-};
+using Fit = imaging::Fit;
 
 struct PictureOptions {
     Fit fit = Fit::Crop;

@@ -1,13 +1,11 @@
-#include <QBuffer>
-#include <QFile>
-
 #include <cstdio>
 
 #include "cli/commands.h"
-#include "cli/picture_files.h"
 #include "cli/screen_frames.h"
 #include "cli/terminal.h"
 #include "imaging/picture_file.h"
+#include "pictures/picture_codec.h"
+#include "pictures/picture_files.h"
 
 namespace cli {
 
@@ -44,16 +42,16 @@ imaging::Bitmap ReadPicture(const Options& options) {
 }
 
 bool WritePreview(const std::vector<std::uint8_t>& frame, const std::string& target) {
-    const QImage image = pictures::FrameImage(frame);
     if (target != "-") {
-        return image.save(QString::fromStdString(target), "PNG");
+        try {
+            pictures::SaveFramePng(frame, target);
+            return true;
+        } catch (const std::runtime_error&) {
+            return false;
+        }
     }
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    return image.save(&buffer, "PNG") &&
-           std::fwrite(png.constData(), 1, static_cast<std::size_t>(png.size()), stdout) ==
-               static_cast<std::size_t>(png.size()) &&
+    const std::vector<std::uint8_t> png = pictures::EncodeFramePng(frame);
+    return !png.empty() && std::fwrite(png.data(), 1, png.size(), stdout) == png.size() &&
            std::fflush(stdout) == 0;
 }
 
@@ -97,7 +95,8 @@ int SendFrame(const Options& options, ConsoleLog& log, serial::SerialPlatform& p
 int RunSend(const Options& options, ConsoleLog& log, serial::SerialPlatform& platform) {
     std::vector<std::uint8_t> frame(protocol::FrameBytes);
     try {
-        const imaging::Bitmap screen = FitToScreen(ReadPicture(options), options.picture.fit);
+        const imaging::Bitmap screen =
+            imaging::FitToScreen(ReadPicture(options), options.picture.fit);
         std::vector<std::uint8_t> lumas;
         FrameFromLumas(imaging::LumaPlaneOf(screen, lumas), options.picture, frame, log);
     } catch (const std::exception& error) {

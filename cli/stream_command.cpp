@@ -107,13 +107,8 @@ private:
         Frame frame(protocol::FrameBytes);
         imaging::LumaPlane lumas{gray.data(), m_options.width, m_options.height,
                                  static_cast<std::size_t>(m_options.width)};
-        QImage fitted;
         if (m_options.width != kSide || m_options.height != kSide) {
-            const QImage source(gray.data(), m_options.width, m_options.height, m_options.width,
-                                QImage::Format_Grayscale8);
-            fitted = FitGrayToScreen(source, m_options.picture.fit);
-            lumas = {fitted.constBits(), kSide, kSide,
-                     static_cast<std::size_t>(fitted.bytesPerLine())};
+            lumas = imaging::FitGrayToScreen(lumas, m_options.picture.fit, m_fitted);
         }
         FrameFromLumas(lumas, m_options.picture, frame, m_silent);  // a mean per frame is noise
         return frame;
@@ -122,6 +117,7 @@ private:
     const Options& m_options;
     FrameSlot& m_slot;
     SilentLog m_silent;
+    std::vector<std::uint8_t> m_fitted;  // the fitted grays, kept between frames
     std::atomic<bool> m_stop{false};
     std::atomic<std::size_t> m_partial{0};
     std::thread m_thread;

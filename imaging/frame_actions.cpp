@@ -36,31 +36,28 @@ void FrameActions::BinarizeInto(const Bitmap& working, const Binarization& binar
 }
 
 void FrameActions::SendPicture(const SourceCopier& copy_source, const Binarization& binarization,
-                               const PictureSink& show_preview) {
+                               const FrameSink& show_frame) {
     std::vector<std::uint8_t> buffer(FrameBytes);
     m_commands.ExchangeFrame(buffer, [&](std::span<std::uint8_t> frame) {
         const Bitmap working = PrepareWorkingPicture(copy_source);
         BinarizeInto(working, binarization, frame);
-        show_preview(PreviewOf(frame));
+        show_frame(frame);
     });
 }
 
 void FrameActions::PreviewPicture(const SourceCopier& copy_source, const Binarization& binarization,
-                                  const PictureSink& show_preview) {
+                                  const FrameSink& show_frame) {
     std::vector<std::uint8_t> frame(FrameBytes);
     const Bitmap working = PrepareWorkingPicture(copy_source);
     BinarizeInto(working, binarization, frame);
-    show_preview(PreviewOf(frame));
+    show_frame(frame);
 }
 
-void FrameActions::SendFill(std::uint8_t fill, const PictureSink& show_preview,
-                            const PictureSink& show_source) {
+void FrameActions::SendFill(std::uint8_t fill, const FrameSink& show_frame) {
     std::vector<std::uint8_t> buffer(FrameBytes);
     m_commands.ExchangeFrame(buffer, [&](std::span<std::uint8_t> frame) {
         std::ranges::fill(frame, fill);
-        const Bitmap pattern = PreviewOf(frame);
-        show_preview(pattern);
-        show_source(pattern);
+        show_frame(frame);
     });
 }
 

@@ -13,8 +13,8 @@ namespace imaging {
 
 // Copies the picture the window shows into a bitmap (a JPEG decodes here, and may throw).
 using SourceCopier = std::function<void(Bitmap&)>;
-// Hands a finished picture to a picture control of the window.
-using PictureSink = std::function<void(const Bitmap&)>;
+// Takes a finished frame: the window shows it as its preview.
+using FrameSink = std::function<void(std::span<const std::uint8_t>)>;
 
 // How a picture becomes black and white: the threshold (0: the automatic mean, logged), or,
 // when a dither method is chosen, that method, which needs no threshold.
@@ -35,19 +35,18 @@ public:
     FrameActions(protocol::ModuleCommands& commands, serial::LogSink& log)
         : m_commands(commands), m_log(log) {}
 
-    // Header, its reply, then the picture binarized, shown in the preview, sent, and the
+    // Header, its reply, then the picture binarized, handed to `show_frame`, sent, and the
     // final reply. A picture that cannot be prepared ends the action after the header's
     // reply, before any payload.
     void SendPicture(const SourceCopier& copy_source, const Binarization& binarization,
-                     const PictureSink& show_preview);
+                     const FrameSink& show_frame);
 
     // The same binarization and preview, with no port needed and nothing sent.
     void PreviewPicture(const SourceCopier& copy_source, const Binarization& binarization,
-                        const PictureSink& show_preview);
+                        const FrameSink& show_frame);
 
-    // A frame of one byte value: shown in the preview, then as the source picture, sent.
-    void SendFill(std::uint8_t fill, const PictureSink& show_preview,
-                  const PictureSink& show_source);
+    // A frame of one byte value: handed to `show_frame`, then sent.
+    void SendFill(std::uint8_t fill, const FrameSink& show_frame);
 
 private:
     void BinarizeInto(const Bitmap& working, const Binarization& binarization,

@@ -21,6 +21,17 @@ inline constexpr char kBrightnessPrefix[] = "set brightness to: ";
 inline constexpr char kColorPrefix[] = "set color to: ";
 inline constexpr char kFrameHeaderPrefix[] = "pixels: ";
 
+// How many values each setting takes: its commands carry the index, 0 first.
+inline constexpr int kColorChoices = 8;  // black, red, green, yellow, blue, purple, cyan, white
+inline constexpr int kBrightnessChoices = 4;  // 0 to 3
+inline constexpr int kLcdModelChoices = 2;
+
+// The test patterns: every byte of the frame holds the same value.
+inline constexpr std::uint8_t kStripesFill = 15;
+inline constexpr std::uint8_t kLinesFill = 254;
+inline constexpr std::uint8_t kSolidFill = 255;
+inline constexpr std::uint8_t kClearFill = 0;
+
 inline constexpr char kPortNotOpen[] = "错误：串口未打开。";
 
 // The module's configuration commands and the frame exchange, over the open link.

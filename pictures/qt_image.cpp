@@ -1,15 +1,9 @@
-#include "cli/picture_files.h"
+#include "pictures/qt_image.h"
 
-#include <QBuffer>
 #include <QImageReader>
 #include <QPainter>
 
 #include <cstring>
-
-#include "imaging/graphic.h"
-#include "imaging/jpeg_image.h"
-#include "imaging/picture_file.h"
-#include "protocol/commands.h"
 
 namespace pictures {
 
@@ -57,37 +51,6 @@ imaging::Bitmap IndexedBitmap(const QImage& image) {
     return bitmap;
 }
 
-// What the system's readers make of the bytes; the reader's own size check comes first, so
-// that a small file claiming a huge picture is refused before memory is taken.
-QImage ReadImage(std::span<const std::uint8_t> bytes) {
-    QByteArray data = QByteArray::fromRawData(reinterpret_cast<const char*>(bytes.data()),
-                                              static_cast<qsizetype>(bytes.size()));
-    QBuffer buffer(&data);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
-    const QSize size = reader.size();
-    if (!WithinReadLimit(size)) {
-        throw imaging::EInvalidGraphic(QStringLiteral("too large (%1 × %2)")
-                                           .arg(size.width())
-                                           .arg(size.height())
-                                           .toStdString());
-    }
-    const QImage image = reader.read();
-    if (image.isNull()) {
-        throw imaging::EInvalidGraphic("not a picture");
-    }
-    return image;
-}
-
-imaging::Bitmap DecodeJpeg(std::vector<std::uint8_t> bytes, int cover_side) {
-    imaging::TJPEGImage picture;
-    picture.LoadBytes(std::move(bytes));
-    const int scale = cover_side > 0 ? imaging::CoveringScale(picture.ImageWidth(),
-                                                              picture.ImageHeight(), cover_side)
-                                     : imaging::kFullScale;
-    return scale == imaging::kFullScale ? picture.DecodeBitmap() : picture.DecodeScaled(scale);
-}
-
 }  // namespace
 
 QImage ImageView(const imaging::Bitmap& bitmap) {
@@ -117,32 +80,6 @@ imaging::Bitmap BitmapFromImage(const QImage& image) {
 bool WithinReadLimit(QSize size) {
     const qint64 limit = qint64{QImageReader::allocationLimit()} << 20;
     return !size.isValid() || limit <= 0 || qint64{size.width()} * size.height() * 4 <= limit;
-}
-
-bool IsJpeg(std::span<const std::uint8_t> bytes) {
-    return bytes.size() >= 3 && bytes[0] == 0xFF && bytes[1] == 0xD8 && bytes[2] == 0xFF;
-}
-
-imaging::Bitmap DecodePicture(std::vector<std::uint8_t> bytes, int cover_side) {
-    if (IsJpeg(bytes)) {
-        return DecodeJpeg(std::move(bytes), cover_side);
-    }
-    return BitmapFromImage(ReadImage(bytes));
-}
-
-imaging::Bitmap LoadPictureFile(const std::filesystem::path& path, int cover_side) {
-    return DecodePicture(imaging::ReadPictureFile(path), cover_side);
-}
-
-QImage FrameImage(std::span<const std::uint8_t> frame) {
-    constexpr int kWidth = protocol::kScreenWidth;
-    constexpr int kHeight = protocol::kScreenHeight;
-    QImage image(kWidth, kHeight, QImage::Format_Mono);
-    image.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
-    for (int y = 0; y < kHeight; ++y) {
-        std::memcpy(image.scanLine(y), frame.data() + y * (kWidth / 8), kWidth / 8);
-    }
-    return image;
 }
 
 }  // namespace pictures

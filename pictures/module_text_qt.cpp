@@ -1,4 +1,4 @@
-#include "cli/module_text.h"
+#include "pictures/module_text.h"
 
 #include <QStringDecoder>
 
@@ -23,13 +23,13 @@ void ReplacePrivateUse(QString& text) {
 
 }  // namespace
 
-QString DecodeModuleText(std::string_view bytes) {
+std::string DecodeModuleText(std::string_view bytes) {
     QStringDecoder decoder("GBK", QStringConverter::Flag::Stateless);
     if (!decoder.isValid()) {
-        return DecodeWithoutGbk(bytes);
+        return DecodeWithoutGbk(bytes).toStdString();
     }
     QString text =
         decoder.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
     ReplacePrivateUse(text);
-    return text;
+    return text.toStdString();
 }

@@ -1,0 +1,65 @@
+#include "pictures/picture_codec.h"
+
+#include <QBuffer>
+#include <QImageReader>
+
+#include <cstring>
+
+#include "imaging/graphic.h"
+#include "pictures/qt_image.h"
+#include "protocol/commands.h"
+
+namespace pictures {
+
+namespace {
+
+// What the system's readers make of the bytes; the reader's own size check comes first, so
+// that a small file claiming a huge picture is refused before memory is taken.
+QImage ReadImage(std::span<const std::uint8_t> bytes) {
+    QByteArray data = QByteArray::fromRawData(reinterpret_cast<const char*>(bytes.data()),
+                                              static_cast<qsizetype>(bytes.size()));
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    const QSize size = reader.size();
+    if (!WithinReadLimit(size)) {
+        throw imaging::EInvalidGraphic(QStringLiteral("too large (%1 × %2)")
+                                           .arg(size.width())
+                                           .arg(size.height())
+                                           .toStdString());
+    }
+    const QImage image = reader.read();
+    if (image.isNull()) {
+        throw imaging::EInvalidGraphic("not a picture");
+    }
+    return image;
+}
+
+QImage FrameImage(std::span<const std::uint8_t> frame) {
+    constexpr int kWidth = protocol::kScreenWidth;
+    constexpr int kHeight = protocol::kScreenHeight;
+    QImage image(kWidth, kHeight, QImage::Format_Mono);
+    image.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
+    for (int y = 0; y < kHeight; ++y) {
+        std::memcpy(image.scanLine(y), frame.data() + y * (kWidth / 8), kWidth / 8);
+    }
+    return image;
+}
+
+}  // namespace
+
+imaging::Bitmap DecodeOtherPicture(std::span<const std::uint8_t> bytes) {
+    return BitmapFromImage(ReadImage(bytes));
+}
+
+std::vector<std::uint8_t> EncodeFramePng(std::span<const std::uint8_t> frame) {
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    if (!FrameImage(frame).save(&buffer, "PNG")) {
+        return {};
+    }
+    return {png.begin(), png.end()};
+}
+
+}  // namespace pictures

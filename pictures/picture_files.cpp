@@ -1,0 +1,51 @@
+#include "pictures/picture_files.h"
+
+#include <fstream>
+#include <stdexcept>
+
+#include "imaging/jpeg_image.h"
+#include "imaging/picture_file.h"
+#include "pictures/picture_codec.h"
+
+namespace pictures {
+
+namespace {
+
+imaging::Bitmap DecodeJpeg(std::vector<std::uint8_t> bytes, int cover_side) {
+    imaging::TJPEGImage picture;
+    picture.LoadBytes(std::move(bytes));
+    const int scale = cover_side > 0 ? imaging::CoveringScale(picture.ImageWidth(),
+                                                              picture.ImageHeight(), cover_side)
+                                     : imaging::kFullScale;
+    return scale == imaging::kFullScale ? picture.DecodeBitmap() : picture.DecodeScaled(scale);
+}
+
+}  // namespace
+
+bool IsJpeg(std::span<const std::uint8_t> bytes) {
+    return bytes.size() >= 3 && bytes[0] == 0xFF && bytes[1] == 0xD8 && bytes[2] == 0xFF;
+}
+
+imaging::Bitmap DecodePicture(std::vector<std::uint8_t> bytes, int cover_side) {
+    if (IsJpeg(bytes)) {
+        return DecodeJpeg(std::move(bytes), cover_side);
+    }
+    return DecodeOtherPicture(bytes);
+}
+
+imaging::Bitmap LoadPictureFile(const std::filesystem::path& path, int cover_side) {
+    return DecodePicture(imaging::ReadPictureFile(path), cover_side);
+}
+
+void SaveFramePng(std::span<const std::uint8_t> frame, const std::filesystem::path& path) {
+    const std::vector<std::uint8_t> png = EncodeFramePng(frame);
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    if (png.empty() || !file ||
+        !file.write(reinterpret_cast<const char*>(png.data()),
+                    static_cast<std::streamsize>(png.size())) ||
+        !file.flush()) {
+        throw std::runtime_error("Cannot write \"" + path.string() + "\"");
+    }
+}
+
+}  // namespace pictures
