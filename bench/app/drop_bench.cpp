@@ -6,13 +6,13 @@
 #include <QCheckBox>
 #include <QTemporaryDir>
 
-#include "app/clipboard_picture.h"
-#include "app/clipboard_source.h"
-#include "app/form1.h"
-#include "app/message_boxes.h"
-#include "app/picture_box.h"
-#include "app/picture_types.h"
-#include "cli/picture_files.h"
+#include "app/clipboard.h"
+#include "app/qt/form1.h"
+#include "app/qt/message_boxes.h"
+#include "app/qt/picture_box.h"
+#include "app/qt/picture_types.h"
+#include "imaging/screen_scaler.h"
+#include "pictures/picture_files.h"
 
 namespace {
 
@@ -23,10 +23,10 @@ public:
     QString error;
 };
 
-class NoClipboard : public ClipboardSource {
+class NoClipboard : public panel::Clipboard {
 public:
     bool HasBitmap() override { return false; }
-    QImage CopyBitmap() override { return {}; }
+    imaging::Bitmap CopyBitmap() override { return {}; }
     void Empty() override {}
 };
 
@@ -53,10 +53,11 @@ void BM_DropScaled(benchmark::State& state) {
     TForm1 form(*platform, boxes, clipboard);
     form.show();          // painted for real, on the offscreen screen
     boxes.error.clear();  // no demo picture here: that box is not the drop's
-    const QString photo = LargePhoto();
+    const std::filesystem::path photo = LargePhoto().toStdString();
+    auto* image1 = form.findChild<PictureBox*>("Image1");
     for (auto _ : state) {
-        form.OpenPictureFile(photo);
-        form.Image1->repaint();
+        form.Panel().OpenPictureFile(photo);
+        image1->repaint();
     }
     if (!boxes.error.isEmpty())
         state.SkipWithError(boxes.error.toStdString().c_str());
@@ -64,12 +65,12 @@ void BM_DropScaled(benchmark::State& state) {
 BENCHMARK(BM_DropScaled)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2);
 
 // What the drop would cost without the DCT scaling: the full decode, then the same crop
-// and smooth scale.
+// and scale.
 void BM_FullDecodeThenScale(benchmark::State& state) {
     const std::string photo = LargePhoto().toStdString();
     for (auto _ : state) {
         const imaging::Bitmap full = pictures::LoadPictureFile(photo);
-        benchmark::DoNotOptimize(ComposeClipboardPicture(pictures::ImageView(full), true));
+        benchmark::DoNotOptimize(imaging::ComposeScreenPicture(full, true));
     }
 }
 BENCHMARK(BM_FullDecodeThenScale)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2);

@@ -7,10 +7,9 @@
 #include <chrono>
 #include <cstdio>
 
-#include "app/form1.h"
-#include "app/message_boxes.h"
-#include "app/panel_main.h"
-#include "app/picture_box.h"
+#include "app/qt/form1.h"
+#include "app/qt/message_boxes.h"
+#include "app/qt/panel_main.h"
 
 namespace {
 
@@ -42,5 +41,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     ModalMessageBoxes boxes;
     FirstPaint probe;
-    return RunPanel(app, boxes, [&](TForm1& form) { form.Image1->installEventFilter(&probe); });
+    return RunPanel(app, boxes, [&](TForm1& form) {
+        form.findChild<QWidget*>("Image1")->installEventFilter(&probe);
+    });
 }

@@ -2,7 +2,7 @@
 
 #include <QApplication>
 
-#include "app/picture_types.h"
+#include "app/qt/picture_types.h"
 
 // Widget tests need the application object; the offscreen platform needs no display.
 int main(int argc, char** argv) {

@@ -1,0 +1,132 @@
+#include "app/panel.h"
+
+#include "imaging/screen_scaler.h"
+#include "serial/port_scan.h"
+
+namespace panel {
+
+Panel::Panel(PanelView& view, serial::SerialPlatform& platform, Clipboard& clipboard,
+             StartPicture start)
+    : m_view(view),
+      m_platform(platform),
+      m_clipboard(clipboard),
+      m_start(std::move(start)),
+      m_log(view),
+      m_link(platform, m_log),
+      m_negotiator(m_link, m_log),
+      m_commands(m_link, m_log),
+      m_frames(m_commands, m_log) {}
+
+void Panel::FormShow() {
+    ComboBox1Enter();
+    LoadStartPicture();
+}
+
+void Panel::ComboBox1Enter() {
+    const std::vector<std::string> names = serial::ScanPorts(m_platform);
+    m_view.SetPortList(names);
+    if (!names.empty()) {
+        m_view.SelectPort(static_cast<int>(names.size()) - 1);
+        m_view.EnableOpenButton();
+    }
+}
+
+void Panel::ComboBox1Click() {
+    if (m_view.SelectedPort() >= 0) {
+        m_view.EnableOpenButton();
+    }
+}
+
+void Panel::Button2Click() {
+    const std::optional<std::string> speed = m_view.ChosenSpeedText();
+    if (!speed) {
+        m_view.ShowMessage("请选择波特率！");
+        return;
+    }
+    m_negotiator.Negotiate(m_view.PortText(), *speed);
+}
+
+// A group's chosen item goes out as its index; a group with nothing chosen sends nothing.
+void Panel::SendChoice(Choice group, const char* prefix) {
+    const int index = m_view.ChosenItem(group);
+    if (index >= 0) {
+        m_commands.SendCommand(prefix, index);
+    }
+}
+
+int Panel::Threshold() const {
+    return m_manual_threshold ? m_view.ThresholdSliderPosition() : 0;
+}
+
+void Panel::CopySourcePicture(imaging::Bitmap& target) const {
+    if (m_image1 != nullptr) {
+        m_image1->AssignTo(target);
+    }
+}
+
+// The frame becomes the preview, and the frame a saved preview holds.
+void Panel::ShowFrame(std::span<const std::uint8_t> frame) {
+    m_frame.assign(frame.begin(), frame.end());
+    m_image2 = imaging::PreviewOf(frame);
+    m_view.ShowPreview(&m_image2);
+}
+
+void Panel::Button1Click() {
+    m_frames.SendPicture([this](imaging::Bitmap& target) { CopySourcePicture(target); },
+                         CurrentBinarization(),
+                         [this](std::span<const std::uint8_t> frame) { ShowFrame(frame); });
+}
+
+void Panel::Button4Click() {
+    m_frames.PreviewPicture([this](imaging::Bitmap& target) { CopySourcePicture(target); },
+                            CurrentBinarization(),
+                            [this](std::span<const std::uint8_t> frame) { ShowFrame(frame); });
+}
+
+// A pattern is shown in the preview, then becomes the source picture too.
+void Panel::SendFill(std::uint8_t fill) {
+    m_frames.SendFill(fill, [this](std::span<const std::uint8_t> frame) {
+        ShowFrame(frame);
+        SetSourceBitmap(m_image2);
+    });
+}
+
+void Panel::CheckBox4Click() {
+    m_manual_threshold = !m_view.IsChecked(Switch::AutoThreshold);
+    m_view.ShowThresholdSlider(m_manual_threshold);
+}
+
+// Takes a picture offered on the clipboard into Image1, empties the clipboard so that the
+// picture is taken once, and sends it on when auto-send is on. A picture that cannot be
+// copied out leaves Image1 as it was.
+void Panel::Timer1Timer() {
+    if (!m_view.IsChecked(Switch::ClipboardMonitor) || !m_clipboard.HasBitmap()) {
+        return;
+    }
+    const imaging::Bitmap picture = m_clipboard.CopyBitmap();
+    SetSourceBitmap(
+        imaging::ComposeScreenPicture(picture, m_view.IsChecked(Switch::ScalePictures)));
+    m_clipboard.Empty();
+    if (m_view.IsChecked(Switch::AutoSend)) {
+        Button1Click();
+    }
+}
+
+void Panel::ApplyPortArgument(const std::string& name) {
+    m_view.SetPortText(name);
+    m_view.EnableOpenButton();
+    m_view.FocusOpenButton();
+}
+
+// The view is handed the new picture before the old one goes, so it never holds a picture
+// that is gone.
+void Panel::SetSourcePicture(std::unique_ptr<imaging::TGraphic> picture) {
+    std::swap(m_image1, picture);
+    m_view.ShowSourcePicture(m_image1.get());
+}
+
+void Panel::SetSourceBitmap(imaging::Bitmap picture) {
+    SetSourcePicture(std::make_unique<imaging::TBitmapGraphic>(std::move(picture)));
+}
+
+}  // namespace panel

@@ -1,0 +1,439 @@
+// The panel's behaviour through a fake view, against the simulated module: the link, the
+// commands, the patterns, the threshold, the clipboard and picture files.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include <unistd.h>
+
+#include "app/panel.h"
+#include "imaging/dither.h"
+#include "imaging/jpeg_image.h"
+#include "imaging/picture_registry.h"
+#include "pictures/picture_files.h"
+#include "sim/module_sim.h"
+#include "support/fake_view.h"
+#include "support/listed_ports.h"
+#include "support/test_pictures.h"
+
+namespace {
+
+using imaging::Bitmap;
+using panel::Choice;
+using panel::Switch;
+using testing_support::ExpectedFrame;
+using testing_support::PlainPicture;
+using testing_support::RandomPicture;
+using Frame = std::vector<std::uint8_t>;
+namespace fs = std::filesystem;
+
+// A picture file the platform's readers take: binary PPM.
+void WritePpm(const fs::path& path, const Bitmap& picture) {
+    std::ofstream out(path, std::ios::binary);
+    out << "P6\n" << picture.Width() << ' ' << picture.Height() << "\n255\n";
+    for (int y = 0; y < picture.Height(); ++y)
+        for (int x = 0; x < picture.Width(); ++x) {
+            const std::uint8_t* p = picture.Row(y) + 3 * x;
+            out.put(static_cast<char>(p[2]))
+                .put(static_cast<char>(p[1]))
+                .put(static_cast<char>(p[0]));
+        }
+}
+
+// The red, green, blue of a 24-bit pixel.
+std::tuple<int, int, int> Rgb(const Bitmap& picture, int x, int y) {
+    const std::uint8_t* p = picture.Row(y) + 3 * x;
+    return {p[2], p[1], p[0]};
+}
+
+class PanelTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { imaging::RegisterJPEGFormat(); }
+    static void TearDownTestSuite() { imaging::UnregisterJPEGFormat(); }
+
+    void StartModule() {
+        sim::ModuleOptions options;
+        options.pace = false;
+        m_module = std::make_unique<sim::PtyModule>(options);
+        m_module->Start();
+        m_platform.ports.push_back(m_module->SlavePath());
+    }
+    void Show() {
+        m_panel.Run([this] { m_panel.FormShow(); });
+    }
+    void Connect() {
+        Show();
+        m_panel.Button2Click();
+        ASSERT_TRUE(m_panel.Link().IsOpen()) << ::testing::PrintToString(m_view.log);
+    }
+    void WaitForFrames(int count) {
+        ASSERT_TRUE(m_module->WaitForFrames(count, std::chrono::seconds(5)));
+    }
+    std::vector<std::string> ModuleLines() const { return m_module->ReceivedLines(); }
+    const Bitmap& Source() { return m_view.source->DrawingBitmap(); }
+    void Take(Bitmap picture) {
+        m_clipboard.Offer(std::move(picture));
+        m_panel.Run([this] { m_panel.Timer1Timer(); });
+    }
+    fs::path Scratch(const std::string& name) {
+        const fs::path folder =
+            fs::temp_directory_path() / ("panel_test_" + std::to_string(getpid()));
+        fs::create_directories(folder);
+        return folder / name;
+    }
+    void TearDown() override {
+        fs::remove_all(fs::temp_directory_path() / ("panel_test_" + std::to_string(getpid())));
+    }
+
+    testing_support::ListedPortsPlatform m_platform;
+    testing_support::FakeView m_view;
+    testing_support::FakeClipboard m_clipboard;
+    panel::Panel m_panel{m_view, m_platform, m_clipboard};
+    std::unique_ptr<sim::PtyModule> m_module;
+};
+
+TEST_F(PanelTest, ScanSelectsTheHighestPortAndLeavesTheConnectedOneOut) {
+    StartModule();
+    sim::PtyModule other({});
+    m_platform.ports.push_back(other.SlavePath());
+    Show();
+    EXPECT_EQ(m_view.ports.size(), 2u);
+    EXPECT_TRUE(m_view.selected_port == 1 && m_view.open_enabled);
+
+    m_view.SelectPort(0);
+    m_panel.Button2Click();
+    ASSERT_TRUE(m_panel.Link().IsOpen());
+    m_panel.ComboBox1Enter();  // rescanning while the link is up: the held port is gone
+    EXPECT_EQ(m_view.ports, std::vector<std::string>{other.SlavePath()});
+    EXPECT_TRUE(m_panel.Link().IsOpen());
+
+    m_platform.ports.clear();
+    m_view.open_enabled = false;
+    m_panel.ComboBox1Enter();  // an empty scan enables nothing
+    m_panel.ComboBox1Click();  // nor does a click with nothing chosen
+    EXPECT_FALSE(m_view.open_enabled);
+    m_view.ports = {"ttyUSB0"};
+    m_view.SelectPort(0);
+    m_panel.ComboBox1Click();
+    EXPECT_TRUE(m_view.open_enabled);
+
+    m_panel.ApplyPortArgument("ttyACM3");
+    EXPECT_TRUE(m_view.port_text == "ttyACM3" && m_view.open_focused);
+}
+
+TEST_F(PanelTest, OpenButtonAsksForASpeedAndShowsABadOne) {
+    StartModule();
+    Show();
+    m_view.speed.reset();
+    m_panel.Run([this] { m_panel.Button2Click(); });
+    EXPECT_EQ(m_view.messages, std::vector<std::string>{"请选择波特率！"});
+    EXPECT_TRUE(m_view.log.empty() && ModuleLines().empty());
+
+    m_view.speed = "fast";
+    m_panel.Run([this] { m_panel.Button2Click(); });
+    EXPECT_EQ(m_view.errors, std::vector<std::string>{"'fast' is not a valid integer value"});
+    EXPECT_EQ(m_view.log,
+              (std::vector<std::string>{"baudrate 2400...", "yes, current baudrate is: 2400"}));
+    m_view.speed = "115200";  // the panel goes on: the next press connects
+    m_panel.Button2Click();
+    EXPECT_EQ(m_view.log.back(), "初始化成功，双方的当前波特率：115200");
+}
+
+TEST_F(PanelTest, RadioChoicesSendTheirIndexAndNoChoiceSendsNothing) {
+    StartModule();
+    Connect();
+    m_panel.RadioGroup1Click();  // nothing chosen yet
+    m_view.Choose(Choice::Color, 7);
+    m_panel.RadioGroup2Click();
+    m_view.Choose(Choice::LcdModel, 0);
+    m_panel.RadioGroup3Click();
+    m_view.Choose(Choice::Brightness, 2);
+    m_panel.RadioGroup1Click();
+    const auto lines = ModuleLines();
+    ASSERT_EQ(lines.size(), 6u);
+    EXPECT_EQ(std::vector<std::string>(lines.begin() + 3, lines.end()),
+              (std::vector<std::string>{"set color to: 7", "set LCD model to: 0",
+                                        "set brightness to: 2"}));
+}
+
+TEST_F(PanelTest, EachPatternReachesTheModuleAndBothPictures) {
+    StartModule();
+    Connect();
+    const std::pair<void (panel::Panel::*)(), std::uint8_t> patterns[] = {
+        {&panel::Panel::Button3Click, 0x0F},
+        {&panel::Panel::Button5Click, 0xFE},
+        {&panel::Panel::Button6Click, 0xFF},
+        {&panel::Panel::Button7Click, 0x00}};
+    int frames = 0;
+    for (const auto& [button, fill] : patterns) {
+        SCOPED_TRACE(int{fill});
+        (m_panel.*button)();
+        WaitForFrames(++frames);
+        EXPECT_EQ(m_module->LastFrame(), Frame(28800, fill));
+        EXPECT_EQ(m_panel.LastFrame(), Frame(28800, fill));
+        for (const Bitmap* shown : {&Source(), m_view.preview}) {
+            ASSERT_EQ(std::tuple(shown->Width(), shown->Format()),
+                      std::tuple(480, imaging::PixelFormat::Indexed8));
+            for (int x = 0; x < 8; ++x)  // the fill's bits, leftmost pixel first
+                EXPECT_EQ(shown->Row(479)[472 + x], (fill << x) & 0x80 ? 255 : 0) << x;
+        }
+    }
+    // Sent back as a picture with the automatic threshold, a pattern comes back unchanged.
+    m_panel.Button5Click();
+    m_panel.Button1Click();
+    WaitForFrames(frames + 2);
+    EXPECT_EQ(m_module->LastFrame(), Frame(28800, 0xFE));
+}
+
+TEST_F(PanelTest, WithoutAPortNothingIsSentAndNoPictureChanges) {
+    StartModule();
+    Show();
+    const imaging::TGraphic* demo = m_view.source;
+    m_view.Choose(Choice::Brightness, 1);
+    for (auto action : {&panel::Panel::Button3Click, &panel::Panel::Button7Click,
+                        &panel::Panel::Button1Click, &panel::Panel::RadioGroup1Click})
+        (m_panel.*action)();
+    EXPECT_TRUE(m_view.source == demo && m_view.preview == nullptr && !m_panel.HasPreview());
+    EXPECT_EQ(m_view.log, std::vector<std::string>(4, "错误：串口未打开。"));
+    EXPECT_TRUE(m_module->Transcript().empty());
+}
+
+TEST_F(PanelTest, SliderThresholdAppliesOnlyWhileShown) {
+    m_view.Check(Switch::AutoSend, false);
+    Take(PlainPicture(480, 480, 130, 130, 130));
+    EXPECT_EQ(m_panel.Threshold(), 0);
+    m_view.Check(Switch::AutoThreshold, false);
+    m_panel.CheckBox4Click();
+    EXPECT_TRUE(m_view.slider_shown);
+    m_panel.Button4Click();  // 130 > 128: all light, no mean logged
+    EXPECT_EQ(m_panel.LastFrame(), Frame(28800, 0xFF));
+    EXPECT_TRUE(m_view.log.empty());
+
+    m_view.slider = 0;  // the slider at 0 means automatic
+    m_panel.Button4Click();
+    EXPECT_EQ(m_view.log, std::vector<std::string>{"平均灰度：50%"});
+    EXPECT_EQ(m_panel.LastFrame(), Frame(28800, 0));
+    m_view.slider = 200;
+    m_view.Check(Switch::AutoThreshold, true);
+    m_panel.CheckBox4Click();
+    EXPECT_TRUE(!m_view.slider_shown && m_panel.Threshold() == 0);
+}
+
+// The working folder the panel looks for its demo picture in, for one test.
+class InFolder {
+public:
+    explicit InFolder(const fs::path& folder) : m_previous(fs::current_path()) {
+        fs::current_path(folder);
+    }
+    ~InFolder() { fs::current_path(m_previous); }
+
+private:
+    fs::path m_previous;
+};
+
+TEST_F(PanelTest, DemoPictureProblemsAreShownAndEndOnlyTheirAction) {
+    const InFolder here(Scratch(""));
+    Show();  // no demo picture here: named, and Image1 stays empty
+    EXPECT_EQ(m_view.errors,
+              std::vector<std::string>{
+                  "Cannot read picture \"demo480x480-4.jpg\": No such file or directory"});
+    EXPECT_EQ(m_view.source, nullptr);
+    m_panel.Button4Click();  // an empty picture extends to white
+    EXPECT_EQ(m_view.log, std::vector<std::string>{"平均灰度：100%"});
+
+    // A demo picture whose pixels fail to decode: the send ends after the header's reply.
+    fs::copy_file(fs::path(JPEG_TEST_DATA_DIR) / "bad_progression.jpg", "demo480x480-4.jpg");
+    StartModule();
+    Connect();
+    m_view.errors.clear();
+    const Frame white = m_panel.LastFrame();
+    m_panel.Run([this] { m_panel.Button1Click(); });
+    ASSERT_EQ(m_view.errors.size(), 1u);
+    EXPECT_NE(m_view.errors[0].find("JPEG"), std::string::npos);
+    EXPECT_EQ(ModuleLines().back(), "pixels: 0,0,480,480");
+    EXPECT_EQ(m_module->FramesReceived(), 0);
+    EXPECT_EQ(m_panel.LastFrame(), white);  // the preview stays as it was
+}
+
+TEST_F(PanelTest, DemoPictureLoadsAtShowAndDecodesOnFirstUse) {
+    Show();
+    auto* jpeg = dynamic_cast<imaging::TJPEGImage*>(m_view.source);
+    ASSERT_NE(jpeg, nullptr);
+    EXPECT_EQ(std::tuple(jpeg->Width(), jpeg->Height()), std::tuple(480, 480));
+    EXPECT_TRUE(m_view.errors.empty());
+    m_panel.Button4Click();
+    EXPECT_EQ(m_view.log.size(), 1u);
+    EXPECT_EQ(m_view.log[0].rfind("平均灰度：", 0), 0u);
+}
+
+TEST_F(PanelTest, ClipboardScalingCropsTheTopLeftSquareAndStretchesIt) {
+    Show();
+    m_view.Check(Switch::AutoSend, false);
+    // The square crop keeps the top-left corner: its left quarter (red) fills the left
+    // quarter of Image1; a squeeze or a centred crop would not.
+    for (const auto& [width, height] :
+         {std::pair(200, 100), std::pair(100, 200), std::pair(1000, 2000)}) {
+        SCOPED_TRACE(::testing::Message() << width << "x" << height);
+        const int side = std::min(width, height);
+        Bitmap picture = PlainPicture(width, height, 0, 0, 255);
+        for (int y = 0; y < side; ++y)
+            for (int x = 0; x < side / 2; ++x)
+                picture.Row(y)[3 * x + 2] = 255, picture.Row(y)[3 * x] = 0;
+        Take(picture);
+        EXPECT_FALSE(m_clipboard.HasBitmap());  // taken once: the clipboard is empty
+        EXPECT_EQ(Rgb(Source(), 100, 470), std::tuple(255, 0, 0));
+        EXPECT_EQ(Rgb(Source(), 380, 470), std::tuple(0, 0, 255));
+    }
+    m_view.Check(Switch::ScalePictures, false);  // 1:1 from the top-left on white
+    Take(PlainPicture(100, 50, 0, 0, 255));
+    EXPECT_EQ(Rgb(Source(), 99, 49), std::tuple(0, 0, 255));
+    EXPECT_EQ(Rgb(Source(), 100, 49), std::tuple(255, 255, 255));
+    EXPECT_EQ(Rgb(Source(), 99, 50), std::tuple(255, 255, 255));
+}
+
+TEST_F(PanelTest, ClipboardPictureIsSentOnlyWithAutoSendAndOnlyWhileMonitored) {
+    StartModule();
+    Connect();
+    const Bitmap wide = RandomPicture(960, 480, 7);
+    Take(wide);
+    WaitForFrames(1);
+    EXPECT_EQ(m_module->LastFrame(), ExpectedFrame(wide));  // the left square, 1:1
+
+    m_view.Check(Switch::AutoSend, false);
+    Take(RandomPicture(480, 480, 8));
+    EXPECT_EQ(m_clipboard.emptied, 2);
+    m_view.Check(Switch::ClipboardMonitor, false);
+    const imaging::TGraphic* before = m_view.source;
+    Take(RandomPicture(10, 10, 9));
+    EXPECT_TRUE(m_clipboard.HasBitmap() && m_view.source == before);
+    EXPECT_EQ(m_module->FramesReceived(), 1);
+}
+
+TEST_F(PanelTest, UnreadableClipboardPictureIsReportedOnceAndChangesNothing) {
+    Show();
+    const imaging::TGraphic* demo = m_view.source;
+    m_clipboard.Offer(RandomPicture(10, 10, 1), false);
+    for (int tick = 0; tick < 3; ++tick) m_panel.Run([this] { m_panel.Timer1Timer(); });
+    EXPECT_EQ(m_view.errors,
+              std::vector<std::string>{"The clipboard's picture cannot be read: not a picture"});
+    EXPECT_TRUE(m_view.source == demo && m_clipboard.emptied == 0);
+}
+
+TEST_F(PanelTest, DroppedFilesArriveAsTheirFramesScaledAndOneToOne) {
+    StartModule();
+    Connect();
+    const Bitmap wide = RandomPicture(960, 480, 21);
+    WritePpm(Scratch("wide.ppm"), wide);
+    m_panel.OpenPictureFile(Scratch("wide.ppm"));  // scaled: the left square, 1:1 here
+    WaitForFrames(1);
+    EXPECT_EQ(m_module->LastFrame(), ExpectedFrame(wide));
+
+    m_view.Check(Switch::ScalePictures, false);
+    const fs::path jpeg = fs::path(JPEG_TEST_DATA_DIR) / "color_480.jpg";
+    m_panel.OpenPictureFile(jpeg);
+    WaitForFrames(2);
+    imaging::TJPEGImage decoded;
+    decoded.LoadFromFile(jpeg);
+    EXPECT_EQ(m_module->LastFrame(), ExpectedFrame(decoded.DecodeBitmap()));
+}
+
+TEST_F(PanelTest, PictureNamedAtStartReplacesTheDemoPictureAndIsNotSent) {
+    StartModule();
+    const Bitmap wide = RandomPicture(960, 480, 24);
+    WritePpm(Scratch("start.ppm"), wide);
+    panel::Panel started(m_view, m_platform, m_clipboard, {Scratch("start.ppm"), {}});
+    started.FormShow();
+    started.Button2Click();
+    EXPECT_EQ(dynamic_cast<imaging::TJPEGImage*>(m_view.source), nullptr);
+    EXPECT_EQ(m_module->FramesReceived(), 0);
+    started.Button1Click();
+    WaitForFrames(1);
+    EXPECT_EQ(m_module->LastFrame(), ExpectedFrame(wide));  // scaled: the left square
+}
+
+TEST_F(PanelTest, FileThatCannotBeReadIsNamedAndChangesNothing) {
+    StartModule();
+    Connect();
+    std::ofstream(Scratch("notes.png")) << "not a picture";
+    const imaging::TGraphic* demo = m_view.source;
+    for (const char* name : {"notes.png", "missing.jpg"})
+        m_panel.Run([&] { m_panel.OpenPictureFile(Scratch(name)); });
+    ASSERT_EQ(m_view.errors.size(), 2u);
+    EXPECT_NE(m_view.errors[0].find("notes.png\": not a picture"), std::string::npos);
+    EXPECT_NE(m_view.errors[1].find("missing.jpg\": No such file"), std::string::npos);
+    EXPECT_EQ(m_view.source, demo);
+    EXPECT_EQ(m_module->FramesReceived(), 0);
+}
+
+TEST_F(PanelTest, BinarizationChoiceReachesTheFrameAndThresholdStaysAsItWas) {
+    m_view.Check(Switch::AutoSend, false);
+    const Bitmap picture = RandomPicture(480, 480, 22);
+    Take(picture);
+    for (const auto method : {std::optional(imaging::DitherMethod::Atkinson),
+                              std::optional(imaging::DitherMethod::Bayer8),
+                              std::optional(imaging::DitherMethod::FloydSteinberg),
+                              std::optional<imaging::DitherMethod>()}) {
+        m_panel.SetDither(method);
+        m_view.log.clear();
+        m_panel.Button4Click();
+        Frame expected(28800);
+        if (method) {
+            imaging::Dither(picture, expected, *method);
+            EXPECT_TRUE(m_view.log.empty());
+        } else {
+            expected = ExpectedFrame(picture);
+            EXPECT_EQ(m_view.log.size(), 1u);
+        }
+        EXPECT_EQ(m_panel.LastFrame(), expected);
+    }
+}
+
+TEST_F(PanelTest, SavedPreviewIsTheFrameAndSavedLogIsItsText) {
+    m_panel.Button3Click();  // no port: the log holds the error, no preview yet
+    EXPECT_THROW(m_panel.SavePreview(Scratch("none.png")), std::runtime_error);
+    m_view.Check(Switch::AutoSend, false);
+    Take(RandomPicture(480, 480, 23));
+    m_panel.Button4Click();
+    m_panel.SavePreview(Scratch("preview.png"));
+    const Bitmap saved = pictures::LoadPictureFile(Scratch("preview.png"));
+    ASSERT_EQ(std::tuple(saved.Width(), saved.Height()), std::tuple(480, 480));
+    const Frame shown = testing_support::PackFrame([&](int x, int y) {
+        const std::uint8_t* p = saved.Row(y) + saved.BytesPerPixel() * x;
+        return saved.Format() == imaging::PixelFormat::Indexed8 ? saved.Palette()[*p].red == 255
+                                                                : p[0] == 255;
+    });
+    EXPECT_EQ(shown, m_panel.LastFrame());
+
+    m_view.chosen_file = Scratch("log.txt");
+    m_panel.ChooseAndSaveLog();
+    std::ifstream text(Scratch("log.txt"), std::ios::binary);
+    EXPECT_EQ(m_view.log.at(0), "错误：串口未打开。");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(text), {}),
+              m_view.log[0] + "\n" + m_view.log.at(1));
+    EXPECT_THROW(m_panel.SaveLog(Scratch("no/such/folder/log.txt")), std::runtime_error);
+}
+
+TEST(ActivityLogTest, RepliesKeepInnerLineFeedsAndOldestLinesGoPastTheLimits) {
+    testing_support::FakeView view;
+    panel::ActivityLog log(view);
+    log.LogLine("baudrate 2400...");
+    log.LogReply("first\nsecond\n");
+    log.LogReply("");
+    log.LogLine("错误：串口未打开。");
+    EXPECT_EQ(log.Text(), "baudrate 2400...\nfirst\nsecond\n\n错误：串口未打开。");
+    EXPECT_EQ(view.log.size(), 5u);
+
+    for (std::size_t i = 0; i < panel::ActivityLog::kMaxLines; ++i) log.LogLine(std::to_string(i));
+    EXPECT_EQ(view.log.size(), panel::ActivityLog::kMaxLines);
+    EXPECT_EQ(view.log.front(), "0");     // the view drops what the log dropped
+    const std::string flood(28799, 'x');  // what a flooding module's reply fills
+    for (int i = 0; i < 200; ++i) log.LogReply(flood);
+    log.LogLine("last");
+    const std::size_t size = log.Text().size();
+    EXPECT_TRUE(size <= panel::ActivityLog::kMaxBytes &&
+                size > panel::ActivityLog::kMaxBytes - 30000);
+    EXPECT_TRUE(view.log.back() == "last" && view.log.front() == flood);
+}
+
+}  // namespace
