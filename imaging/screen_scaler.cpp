@@ -34,22 +34,19 @@ struct AxisTaps {
         first.push_back(first_pixel);
         count.push_back(static_cast<int>(raw.size()));
         offset.push_back(static_cast<int>(weights.size()));
-        // Rounded, then the largest weight takes what rounding left over.
+        // Each weight is the step between rounded running totals: none is negative and
+        // together they make exactly one, however many there are.
         std::int64_t total = 0;
-        std::size_t largest = 0;
-        for (std::size_t k = 0; k < raw.size(); ++k) {
-            total += raw[k];
-            largest = raw[k] > raw[largest] ? k : largest;
+        for (const std::int64_t part : raw) {
+            total += part;
         }
-        std::vector<std::int64_t> fixed(raw.size());
-        std::int64_t sum = 0;
-        for (std::size_t k = 0; k < raw.size(); ++k) {
-            fixed[k] = (raw[k] * kOne + total / 2) / total;
-            sum += fixed[k];
-        }
-        fixed[largest] += kOne - sum;
-        for (const std::int64_t weight : fixed) {
-            weights.push_back(static_cast<std::uint16_t>(weight));
+        std::int64_t running = 0;
+        std::int64_t previous_edge = 0;
+        for (const std::int64_t part : raw) {
+            running += part;
+            const std::int64_t edge = (running * kOne + total / 2) / total;
+            weights.push_back(static_cast<std::uint16_t>(edge - previous_edge));
+            previous_edge = edge;
         }
     }
 };
@@ -107,6 +104,45 @@ struct Plane {
     int channels;
 };
 
+// sums += weight * row, value by value: the loop the vectoriser takes, built per
+// instruction set where the toolchain can choose at load time.
+PANEL_VECTOR_CLONES
+void Accumulate(std::uint32_t* sums, const std::uint8_t* row, std::size_t count,
+                std::uint32_t weight) {
+    for (std::size_t v = 0; v < count; ++v) {
+        sums[v] += weight * row[v];
+    }
+}
+
+PANEL_VECTOR_CLONES
+void Narrow(const std::uint32_t* sums, std::uint16_t* middle, std::size_t count) {
+    for (std::size_t v = 0; v < count; ++v) {
+        middle[v] =
+            static_cast<std::uint16_t>((sums[v] + (1u << (kMiddleShift - 1))) >> kMiddleShift);
+    }
+}
+
+// One row of the vertical pass's values across, `Channels` values a pixel.
+template <int Channels>
+void ScaleAcross(const AxisTaps& columns, const std::uint16_t* middle, std::uint8_t* target,
+                 int out_width) {
+    constexpr std::uint32_t kHalf = 1u << (kFinalShift - 1);
+    for (int x = 0; x < out_width; ++x) {
+        const std::uint16_t* weights = &columns.weights[columns.offset[x]];
+        const std::uint16_t* values =
+            middle + static_cast<std::size_t>(columns.first[x]) * Channels;
+        std::uint32_t sums[Channels] = {};
+        for (int k = 0; k < columns.count[x]; ++k, values += Channels) {
+            for (int c = 0; c < Channels; ++c) {
+                sums[c] += std::uint32_t{weights[k]} * values[c];
+            }
+        }
+        for (int c = 0; c < Channels; ++c) {
+            target[x * Channels + c] = static_cast<std::uint8_t>((sums[c] + kHalf) >> kFinalShift);
+        }
+    }
+}
+
 void ScalePlane(const Plane& source, int left, int top, int width, int height, std::uint8_t* out,
                 std::size_t out_stride, int out_width, int out_height) {
     const AxisTaps rows = TapsFor(height, out_height);
@@ -118,31 +154,18 @@ void ScalePlane(const Plane& source, int left, int top, int width, int height, s
     for (int y = 0; y < out_height; ++y) {
         std::fill(sums.begin(), sums.end(), 0);
         for (int k = 0; k < rows.count[y]; ++k) {
-            const std::uint32_t weight = rows.weights[rows.offset[y] + k];
-            const std::uint8_t* row =
-                source.pixels + source.stride * static_cast<std::size_t>(top + rows.first[y] + k) +
-                static_cast<std::size_t>(left) * channels;
-            for (std::size_t v = 0; v < row_values; ++v) {
-                sums[v] += weight * row[v];
-            }
+            const std::size_t source_row = static_cast<std::size_t>(top + rows.first[y] + k);
+            Accumulate(sums.data(),
+                       source.pixels + source.stride * source_row +
+                           static_cast<std::size_t>(left) * channels,
+                       row_values, rows.weights[rows.offset[y] + k]);
         }
-        for (std::size_t v = 0; v < row_values; ++v) {
-            middle[v] =
-                static_cast<std::uint16_t>((sums[v] + (1u << (kMiddleShift - 1))) >> kMiddleShift);
-        }
+        Narrow(sums.data(), middle.data(), row_values);
         std::uint8_t* target = out + out_stride * static_cast<std::size_t>(y);
-        for (int x = 0; x < out_width; ++x) {
-            const std::uint16_t* weights = &columns.weights[columns.offset[x]];
-            const std::uint16_t* values =
-                &middle[static_cast<std::size_t>(columns.first[x]) * channels];
-            for (int c = 0; c < channels; ++c) {
-                std::uint32_t sum = 0;
-                for (int k = 0; k < columns.count[x]; ++k) {
-                    sum += std::uint32_t{weights[k]} * values[k * channels + c];
-                }
-                target[x * channels + c] =
-                    static_cast<std::uint8_t>((sum + (1u << (kFinalShift - 1))) >> kFinalShift);
-            }
+        if (channels == 3) {
+            ScaleAcross<3>(columns, middle.data(), target, out_width);
+        } else {
+            ScaleAcross<1>(columns, middle.data(), target, out_width);
         }
     }
 }
