@@ -84,8 +84,6 @@ public:
     bool HasPreview() const { return !m_frame.empty(); }
     // The last frame binarized or sent, 28,800 bytes, or empty.
     const std::vector<std::uint8_t>& LastFrame() const { return m_frame; }
-    const imaging::TGraphic* SourcePicture() const { return m_image1.get(); }
-    const ActivityLog& Log() const { return m_log; }
     serial::SerialLink& Link() { return m_link; }
 
 private:

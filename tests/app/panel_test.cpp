@@ -14,7 +14,7 @@
 #include "pictures/picture_files.h"
 #include "sim/module_sim.h"
 #include "support/fake_view.h"
-#include "support/listed_ports.h"
+#include "support/listed_module.h"
 #include "support/test_pictures.h"
 
 namespace {
@@ -52,13 +52,7 @@ protected:
     static void SetUpTestSuite() { imaging::RegisterJPEGFormat(); }
     static void TearDownTestSuite() { imaging::UnregisterJPEGFormat(); }
 
-    void StartModule() {
-        sim::ModuleOptions options;
-        options.pace = false;
-        m_module = std::make_unique<sim::PtyModule>(options);
-        m_module->Start();
-        m_platform.ports.push_back(m_module->SlavePath());
-    }
+    void StartModule() { m_module = testing_support::StartListedModule(m_platform); }
     void Show() {
         m_panel.Run([this] { m_panel.FormShow(); });
     }
@@ -77,20 +71,18 @@ protected:
         m_panel.Run([this] { m_panel.Timer1Timer(); });
     }
     fs::path Scratch(const std::string& name) {
-        const fs::path folder =
-            fs::temp_directory_path() / ("panel_test_" + std::to_string(getpid()));
-        fs::create_directories(folder);
-        return folder / name;
+        fs::create_directories(m_scratch);
+        return m_scratch / name;
     }
-    void TearDown() override {
-        fs::remove_all(fs::temp_directory_path() / ("panel_test_" + std::to_string(getpid())));
-    }
+    void TearDown() override { fs::remove_all(m_scratch); }
 
     testing_support::ListedPortsPlatform m_platform;
     testing_support::FakeView m_view;
     testing_support::FakeClipboard m_clipboard;
     panel::Panel m_panel{m_view, m_platform, m_clipboard};
     std::unique_ptr<sim::PtyModule> m_module;
+    const fs::path m_scratch =
+        fs::temp_directory_path() / ("panel_test_" + std::to_string(getpid()));
 };
 
 TEST_F(PanelTest, ScanSelectsTheHighestPortAndLeavesTheConnectedOneOut) {

@@ -20,7 +20,7 @@
 #include "app/qt/radio_group.h"
 #include "sim/module_sim.h"
 #include "support/fake_view.h"
-#include "support/listed_ports.h"
+#include "support/listed_module.h"
 #include "support/test_pictures.h"
 
 namespace {
@@ -36,13 +36,7 @@ public:
 
 class WindowTest : public ::testing::Test {
 protected:
-    void StartModule() {
-        sim::ModuleOptions options;
-        options.pace = false;
-        m_module = std::make_unique<sim::PtyModule>(options);
-        m_module->Start();
-        m_platform.ports.push_back(m_module->SlavePath());
-    }
+    void StartModule() { m_module = testing_support::StartListedModule(m_platform); }
     void Show() {
         m_form.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&m_form));
