@@ -14,7 +14,7 @@ namespace panel {
 namespace {
 
 [[noreturn]] void CannotWrite(const std::filesystem::path& path) {
-    throw std::runtime_error("Cannot write \"" + path.string() + "\"");
+    throw std::runtime_error("Cannot write \"" + imaging::PathText(path) + "\"");
 }
 
 }  // namespace
@@ -52,16 +52,22 @@ void Panel::LoadStartPicture() {
     SetSourcePicture(imaging::LoadPictureFromFile(DemoPicturePath()));
 }
 
-// The working folder's demo picture wins; an installed panel falls back on its own copy.
+// The working folder's demo picture wins; else the copy beside the program (a portable
+// folder started from elsewhere), else an installed panel's own copy.
 std::filesystem::path Panel::DemoPicturePath() const {
     const std::filesystem::path here = kDemoPicture;
-    const std::filesystem::path installed =
-        m_start.program_folder / ".." / "share" / "lcdpanel" / kDemoPicture;
     std::error_code error;
-    const bool use_installed = !m_start.program_folder.empty() &&
-                               !std::filesystem::exists(here, error) &&
-                               std::filesystem::exists(installed, error);
-    return use_installed ? installed : here;
+    if (m_start.program_folder.empty() || std::filesystem::exists(here, error)) {
+        return here;
+    }
+    for (const std::filesystem::path& candidate :
+         {m_start.program_folder / kDemoPicture,
+          m_start.program_folder / ".." / "share" / "lcdpanel" / kDemoPicture}) {
+        if (std::filesystem::exists(candidate, error)) {
+            return candidate;
+        }
+    }
+    return here;
 }
 
 void Panel::SavePreview(const std::filesystem::path& path) {

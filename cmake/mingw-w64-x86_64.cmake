@@ -1,6 +1,8 @@
 # Cross-compiling for 64-bit Windows with Debian's MinGW-w64 (g++-mingw-w64-x86-64-posix).
-#   cmake -S . -B build-mingw -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-#         -DPANEL_CORE_ONLY=ON
+#   tools/build_windows_jpeg.sh build-deps/libjpeg-turbo-mingw
+#   cmake -S . -B build-mingw -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
+# Without that libjpeg-turbo, -DPANEL_CORE_ONLY=ON builds the link and lcdctl's pictureless
+# commands alone.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
@@ -13,7 +15,10 @@ find_program(CMAKE_CXX_COMPILER NAMES ${PANEL_MINGW_TRIPLE}-g++-posix ${PANEL_MI
 find_program(CMAKE_RC_COMPILER NAMES ${PANEL_MINGW_TRIPLE}-windres)
 
 # Headers, libraries and packages come from the MinGW sysroot only, never from the host.
-set(CMAKE_FIND_ROOT_PATH /usr/${PANEL_MINGW_TRIPLE})
+# libjpeg-turbo cross-built by tools/build_windows_jpeg.sh sits beside them.
+set(PANEL_WINDOWS_JPEG_DIR ${CMAKE_CURRENT_LIST_DIR}/../build-deps/libjpeg-turbo-mingw
+    CACHE PATH "libjpeg-turbo built for Windows")
+set(CMAKE_FIND_ROOT_PATH /usr/${PANEL_MINGW_TRIPLE} ${PANEL_WINDOWS_JPEG_DIR})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

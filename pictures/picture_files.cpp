@@ -44,7 +44,7 @@ void SaveFramePng(std::span<const std::uint8_t> frame, const std::filesystem::pa
         !file.write(reinterpret_cast<const char*>(png.data()),
                     static_cast<std::streamsize>(png.size())) ||
         !file.flush()) {
-        throw std::runtime_error("Cannot write \"" + path.string() + "\"");
+        throw std::runtime_error("Cannot write \"" + imaging::PathText(path) + "\"");
     }
 }
 

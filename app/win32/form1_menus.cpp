@@ -1,0 +1,180 @@
+// The window's additions beyond its layout: context menus, dropped files, file dialogs and
+// message boxes. Each forwards to the panel, which does the work.
+#include <commdlg.h>
+#include <shellapi.h>
+#include <windows.h>
+
+#include <array>
+
+#include "app/win32/control_ids.h"
+#include "app/win32/form1.h"
+#include "app/win32/wide_text.h"
+
+namespace win32ui {
+
+namespace {
+
+using imaging::DitherMethod;
+
+enum MenuCommand : UINT {
+    kOpenPicture = 1,
+    kSavePreview,
+    kSaveLog,
+    kCopy,
+    kSelectAll,
+    kFirstDither,  // one per binarization, in the order of kDithers
+};
+
+const std::array<std::pair<const wchar_t*, std::optional<DitherMethod>>, 4> kDithers = {{
+    {L"阈值", std::nullopt},
+    {L"Floyd–Steinberg", DitherMethod::FloydSteinberg},
+    {L"Atkinson", DitherMethod::Atkinson},
+    {L"Bayer 8×8", DitherMethod::Bayer8},
+}};
+
+constexpr wchar_t kTitle[] = L"Velnor串口液晶屏模块V1.0";
+
+// A menu opened from the keyboard comes at (-1, -1): it opens at the control instead.
+POINT MenuPoint(HWND control, POINT at) {
+    if (at.x != -1 || at.y != -1) {
+        return at;
+    }
+    RECT bounds;
+    GetWindowRect(control, &bounds);
+    return {bounds.left + 8, bounds.top + 8};
+}
+
+HMENU BinarizationMenu(std::optional<DitherMethod> chosen) {
+    const HMENU menu = CreatePopupMenu();
+    for (UINT i = 0; i < kDithers.size(); ++i) {
+        AppendMenuW(menu, MF_STRING, kFirstDither + i, kDithers[i].first);
+        if (kDithers[i].second == chosen) {
+            CheckMenuRadioItem(menu, kFirstDither, kFirstDither + kDithers.size() - 1,
+                               kFirstDither + i, MF_BYCOMMAND);
+        }
+    }
+    return menu;
+}
+
+std::wstring PictureFilter() {
+    static const wchar_t filter[] =
+        L"图片\0*.jpg;*.jpeg;*.png;*.bmp;*.gif;*.tif;*.tiff;*.ico\0所有文件 (*)\0*.*\0";
+    return std::wstring(filter, sizeof(filter) / sizeof(wchar_t));
+}
+
+}  // namespace
+
+void TForm1::OnContextMenu(HWND control, POINT at) {
+    if (control == m_image1->Handle() || control == m_image2->Handle()) {
+        ShowPictureMenu(control == m_image1->Handle(), MenuPoint(control, at));
+    }
+}
+
+void TForm1::ShowPictureMenu(bool source, POINT at) {
+    const HMENU menu = CreatePopupMenu();
+    if (source) {
+        AppendMenuW(menu, MF_STRING, kOpenPicture, L"打开图片…");
+    }
+    AppendMenuW(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(BinarizationMenu(m_panel->Dither())),
+                L"二值化方式");
+    if (!source) {
+        AppendMenuW(menu, MF_STRING | (m_panel->HasPreview() ? 0 : MF_GRAYED), kSavePreview,
+                    L"保存预览…");
+    }
+    const UINT chosen = static_cast<UINT>(
+        TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, m_window, nullptr));
+    DestroyMenu(menu);
+    if (chosen == kOpenPicture) {
+        Forward(&panel::Panel::ChooseAndOpenPicture);
+    } else if (chosen == kSavePreview) {
+        Forward(&panel::Panel::ChooseAndSavePreview);
+    } else if (chosen >= kFirstDither && chosen < kFirstDither + kDithers.size()) {
+        m_panel->SetDither(kDithers[chosen - kFirstDither].second);
+    }
+}
+
+void TForm1::ShowLogMenu(POINT at) {
+    const HWND memo = Control(ids::Memo1);
+    at = MenuPoint(memo, at);
+    const HMENU menu = CreatePopupMenu();
+    AppendMenuW(menu, MF_STRING, kCopy, L"复制");
+    AppendMenuW(menu, MF_STRING, kSelectAll, L"全选");
+    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(menu, MF_STRING, kSaveLog, L"保存日志…");
+    const UINT chosen = static_cast<UINT>(
+        TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, m_window, nullptr));
+    DestroyMenu(menu);
+    if (chosen == kCopy) {
+        SendMessageW(memo, WM_COPY, 0, 0);
+    } else if (chosen == kSelectAll) {
+        SendMessageW(memo, EM_SETSEL, 0, -1);
+    } else if (chosen == kSaveLog) {
+        Forward(&panel::Panel::ChooseAndSaveLog);
+    }
+}
+
+// The first of the dropped files is opened.
+void TForm1::OnDropFiles(HDROP drop) {
+    std::wstring path;
+    const UINT length = DragQueryFileW(drop, 0, nullptr, 0);
+    if (length > 0) {
+        path.resize(length + 1);
+        path.resize(DragQueryFileW(drop, 0, path.data(), length + 1));
+    }
+    DragFinish(drop);
+    if (!path.empty()) {
+        const std::filesystem::path file(path);
+        m_panel->Run([this, &file] { m_panel->OpenPictureFile(file); });
+    }
+}
+
+std::optional<std::filesystem::path> TForm1::ChooseFile(panel::FilePrompt prompt) {
+    std::wstring file(MAX_PATH * 4, L'\0');
+    std::wstring filter;
+    OPENFILENAMEW dialog = {};
+    dialog.lStructSize = sizeof(dialog);
+    dialog.hwndOwner = m_window;
+    dialog.lpstrFile = file.data();
+    dialog.nMaxFile = static_cast<DWORD>(file.size());
+    dialog.Flags = OFN_NOCHANGEDIR | OFN_EXPLORER;
+    bool chosen = false;
+    switch (prompt) {
+        case panel::FilePrompt::OpenPicture:
+            filter = PictureFilter();
+            dialog.lpstrFilter = filter.c_str();
+            dialog.lpstrTitle = L"打开图片";
+            dialog.Flags |= OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST;
+            chosen = GetOpenFileNameW(&dialog) != 0;
+            break;
+        case panel::FilePrompt::SavePreview:
+            file.replace(0, 11, L"preview.png");
+            dialog.lpstrFilter = L"PNG (*.png)\0*.png\0";
+            dialog.lpstrDefExt = L"png";
+            dialog.lpstrTitle = L"保存预览";
+            dialog.Flags |= OFN_OVERWRITEPROMPT;
+            chosen = GetSaveFileNameW(&dialog) != 0;
+            break;
+        case panel::FilePrompt::SaveLog:
+            file.replace(0, 7, L"log.txt");
+            dialog.lpstrFilter = L"文本 (*.txt)\0*.txt\0";
+            dialog.lpstrDefExt = L"txt";
+            dialog.lpstrTitle = L"保存日志";
+            dialog.Flags |= OFN_OVERWRITEPROMPT;
+            chosen = GetSaveFileNameW(&dialog) != 0;
+            break;
+    }
+    if (!chosen) {
+        return std::nullopt;
+    }
+    return std::filesystem::path(file.c_str());
+}
+
+void TForm1::ShowMessage(std::string_view text) {
+    MessageBoxW(m_window, Widen(text).c_str(), kTitle, MB_OK | MB_ICONINFORMATION);
+}
+
+void TForm1::ShowException(std::string_view text) {
+    MessageBoxW(m_window, Widen(text).c_str(), kTitle, MB_OK | MB_ICONERROR);
+}
+
+}  // namespace win32ui

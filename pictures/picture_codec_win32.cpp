@@ -1,0 +1,187 @@
+#include <wincodec.h>
+#include <windows.h>
+
+#include <cstring>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "imaging/graphic.h"
+#include "pictures/com_scope_win32.h"
+#include "pictures/picture_codec.h"
+#include "protocol/commands.h"
+
+namespace pictures {
+
+namespace {
+
+using win32::ComPtr;
+
+// The same ceiling as the Linux readers: 256 MiB of 32-bit pixels.
+constexpr unsigned long long kMaxPixels = (256ull << 20) / 4;
+
+ComPtr<IWICImagingFactory> MakeFactory() {
+    ComPtr<IWICImagingFactory> factory;
+    if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                                IID_IWICImagingFactory, reinterpret_cast<void**>(factory.Out())))) {
+        throw imaging::EInvalidGraphic("the Windows Imaging Component is not available");
+    }
+    return factory;
+}
+
+void Check(HRESULT result) {
+    if (FAILED(result)) {
+        throw imaging::EInvalidGraphic("not a picture");
+    }
+}
+
+ComPtr<IWICBitmapFrameDecode> FirstFrame(IWICImagingFactory& factory, IWICStream& stream) {
+    ComPtr<IWICBitmapDecoder> decoder;
+    Check(factory.CreateDecoderFromStream(&stream, nullptr, WICDecodeMetadataCacheOnDemand,
+                                          decoder.Out()));
+    ComPtr<IWICBitmapFrameDecode> frame;
+    Check(decoder->GetFrame(0, frame.Out()));
+    return frame;
+}
+
+std::uint32_t BigEndian32(const std::uint8_t* p) {
+    return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3];
+}
+
+std::uint32_t LittleEndian(const std::uint8_t* p, int size) {
+    std::uint32_t value = 0;
+    for (int i = size - 1; i >= 0; --i) value = value << 8 | p[i];
+    return value;
+}
+
+// The size that a PNG, BMP or GIF header claims, read before any decoder sees the bytes:
+// some decoders take the whole picture's memory before they report its size.
+std::optional<std::pair<UINT, UINT>> ClaimedSize(std::span<const std::uint8_t> bytes) {
+    constexpr std::uint8_t kPng[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    if (bytes.size() >= 24 && std::memcmp(bytes.data(), kPng, 8) == 0) {
+        return std::pair{BigEndian32(&bytes[16]), BigEndian32(&bytes[20])};
+    }
+    if (bytes.size() >= 26 && bytes[0] == 'B' && bytes[1] == 'M' &&
+        LittleEndian(&bytes[14], 4) >= 40) {
+        const auto height = static_cast<std::int32_t>(LittleEndian(&bytes[22], 4));
+        return std::pair{
+            LittleEndian(&bytes[18], 4),
+            static_cast<UINT>(height < 0 ? -static_cast<std::int64_t>(height) : height)};
+    }
+    if (bytes.size() >= 10 && std::memcmp(bytes.data(), "GIF8", 4) == 0) {
+        return std::pair{LittleEndian(&bytes[6], 2), LittleEndian(&bytes[8], 2)};
+    }
+    return std::nullopt;
+}
+
+// The size comes from the header, so a small file claiming a huge picture is refused
+// before memory is taken.
+void CheckSize(UINT width, UINT height) {
+    if (width == 0 || height == 0) {
+        throw imaging::EInvalidGraphic("not a picture");
+    }
+    if (static_cast<unsigned long long>(width) * height > kMaxPixels || width > INT32_MAX / 4 ||
+        height > INT32_MAX / 4) {
+        throw imaging::EInvalidGraphic("too large (" + std::to_string(width) + " × " +
+                                       std::to_string(height) + ")");
+    }
+}
+
+// Every decoder's format converts to 32-bit BGRA; the alpha byte is dropped row by row.
+imaging::Bitmap ConvertToBgr24(IWICImagingFactory& factory, IWICBitmapSource& source, UINT width,
+                               UINT height) {
+    ComPtr<IWICFormatConverter> converter;
+    Check(factory.CreateFormatConverter(converter.Out()));
+    Check(converter->Initialize(&source, GUID_WICPixelFormat32bppBGRA, WICBitmapDitherTypeNone,
+                                nullptr, 0.0, WICBitmapPaletteTypeMedianCut));
+    imaging::Bitmap bitmap(static_cast<int>(width), static_cast<int>(height),
+                           imaging::PixelFormat::Bgr24);
+    std::vector<std::uint8_t> row(std::size_t{width} * 4);
+    for (UINT y = 0; y < height; ++y) {
+        const WICRect line = {0, static_cast<INT>(y), static_cast<INT>(width), 1};
+        Check(converter->CopyPixels(&line, width * 4, width * 4, row.data()));
+        std::uint8_t* out = bitmap.Row(static_cast<int>(y));
+        for (UINT x = 0; x < width; ++x) {
+            std::memcpy(out + 3 * x, row.data() + 4 * x, 3);
+        }
+    }
+    return bitmap;
+}
+
+std::vector<std::uint8_t> StreamBytes(IStream& stream) {
+    HGLOBAL memory = nullptr;
+    STATSTG status{};
+    if (FAILED(GetHGlobalFromStream(&stream, &memory)) ||
+        FAILED(stream.Stat(&status, STATFLAG_NONAME))) {
+        return {};
+    }
+    const auto* bytes = static_cast<const std::uint8_t*>(GlobalLock(memory));
+    if (bytes == nullptr) {
+        return {};
+    }
+    std::vector<std::uint8_t> copy(bytes, bytes + status.cbSize.QuadPart);
+    GlobalUnlock(memory);
+    return copy;
+}
+
+// One-bit black and white: a clear bit black, a set bit white, leftmost pixel in the top
+// bit, as the frame itself.
+bool WriteFrame(IWICImagingFactory& factory, IStream& stream, std::span<const std::uint8_t> frame) {
+    constexpr UINT kWidth = protocol::kScreenWidth;
+    constexpr UINT kHeight = protocol::kScreenHeight;
+    constexpr UINT kStride = kWidth / 8;
+    ComPtr<IWICBitmapEncoder> encoder;
+    ComPtr<IWICBitmapFrameEncode> page;
+    ComPtr<IPropertyBag2> options;
+    WICPixelFormatGUID format = GUID_WICPixelFormatBlackWhite;
+    return frame.size() == kStride * kHeight &&
+           SUCCEEDED(factory.CreateEncoder(GUID_ContainerFormatPng, nullptr, encoder.Out())) &&
+           SUCCEEDED(encoder->Initialize(&stream, WICBitmapEncoderNoCache)) &&
+           SUCCEEDED(encoder->CreateNewFrame(page.Out(), options.Out())) &&
+           SUCCEEDED(page->Initialize(options.Get())) &&
+           SUCCEEDED(page->SetSize(kWidth, kHeight)) && SUCCEEDED(page->SetPixelFormat(&format)) &&
+           IsEqualGUID(format, GUID_WICPixelFormatBlackWhite) &&
+           SUCCEEDED(page->WritePixels(kHeight, kStride, kStride * kHeight,
+                                       const_cast<BYTE*>(frame.data()))) &&
+           SUCCEEDED(page->Commit()) && SUCCEEDED(encoder->Commit());
+}
+
+}  // namespace
+
+imaging::Bitmap DecodeOtherPicture(std::span<const std::uint8_t> bytes) {
+    if (bytes.empty() || bytes.size() > MAXDWORD) {
+        throw imaging::EInvalidGraphic("not a picture");
+    }
+    if (const auto claimed = ClaimedSize(bytes)) {
+        CheckSize(claimed->first, claimed->second);
+    }
+    win32::ComScope com;
+    const ComPtr<IWICImagingFactory> factory = MakeFactory();
+    ComPtr<IWICStream> stream;
+    Check(factory->CreateStream(stream.Out()));
+    Check(stream->InitializeFromMemory(const_cast<BYTE*>(bytes.data()),
+                                       static_cast<DWORD>(bytes.size())));
+    const ComPtr<IWICBitmapFrameDecode> frame = FirstFrame(*factory.Get(), *stream.Get());
+    UINT width = 0;
+    UINT height = 0;
+    Check(frame->GetSize(&width, &height));
+    CheckSize(width, height);
+    return ConvertToBgr24(*factory.Get(), *frame.Get(), width, height);
+}
+
+std::vector<std::uint8_t> EncodeFramePng(std::span<const std::uint8_t> frame) {
+    win32::ComScope com;
+    try {
+        const ComPtr<IWICImagingFactory> factory = MakeFactory();
+        ComPtr<IStream> stream;
+        if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, stream.Out())) ||
+            !WriteFrame(*factory.Get(), *stream.Get(), frame)) {
+            return {};
+        }
+        return StreamBytes(*stream.Get());
+    } catch (const imaging::EInvalidGraphic&) {
+        return {};
+    }
+}
+
+}  // namespace pictures
