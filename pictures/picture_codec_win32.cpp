@@ -1,5 +1,6 @@
-#include <wincodec.h>
 #include <windows.h>
+// after windows.h, which they need
+#include <wincodec.h>
 
 #include <cstring>
 #include <optional>

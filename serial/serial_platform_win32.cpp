@@ -1,8 +1,24 @@
 #include <windows.h>
 
+#include "serial/line_settings_win32.h"
 #include "serial/serial_platform.h"
 
 namespace serial {
+
+std::optional<DCB> win32::LineSettingsFor(std::int32_t baud) {
+    static_assert(sizeof(DCB) == 28, "DCBlength must be 28");
+    if (baud <= 0) {
+        return std::nullopt;
+    }
+    DCB dcb;
+    ZeroMemory(&dcb, sizeof(dcb));
+    dcb.DCBlength = sizeof(DCB);
+    dcb.BaudRate = static_cast<DWORD>(baud);
+    dcb.ByteSize = 8;
+    dcb.Parity = NOPARITY;
+    dcb.StopBits = ONESTOPBIT;
+    return dcb;
+}
 
 namespace {
 
@@ -13,22 +29,9 @@ public:
     Win32SerialDevice(const Win32SerialDevice&) = delete;
     Win32SerialDevice& operator=(const Win32SerialDevice&) = delete;
 
-    // A zeroed DCB: every flag off, so no flow control and DTR and RTS held inactive.
     bool ApplyLineSettings(std::int32_t baud) override {
-        static_assert(sizeof(DCB) == 28, "DCBlength must be 28");
-        // No line runs at 0 bit/s or below, yet some drivers (Wine's among them) accept
-        // such a DCB and report success; a negative speed would also wrap to a huge DWORD.
-        if (baud <= 0) {
-            return false;
-        }
-        DCB dcb;
-        ZeroMemory(&dcb, sizeof(dcb));
-        dcb.DCBlength = sizeof(DCB);
-        dcb.BaudRate = static_cast<DWORD>(baud);
-        dcb.ByteSize = 8;
-        dcb.Parity = NOPARITY;
-        dcb.StopBits = ONESTOPBIT;
-        return SetCommState(m_handle, &dcb) != 0;
+        std::optional<DCB> dcb = win32::LineSettingsFor(baud);
+        return dcb && SetCommState(m_handle, &*dcb) != 0;
     }
 
     std::optional<std::size_t> BytesWaiting() override {

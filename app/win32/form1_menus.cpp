@@ -1,8 +1,9 @@
 // The window's additions beyond its layout: context menus, dropped files, file dialogs and
 // message boxes. Each forwards to the panel, which does the work.
+#include <windows.h>
+// after windows.h, which they need
 #include <commdlg.h>
 #include <shellapi.h>
-#include <windows.h>
 
 #include <array>
 

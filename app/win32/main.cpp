@@ -1,5 +1,6 @@
-#include <shellapi.h>
 #include <windows.h>
+// after windows.h, which they need
+#include <shellapi.h>
 
 #include <cstdio>
 #include <exception>

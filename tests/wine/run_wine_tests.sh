@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
-# tests/wine/run_wine_tests.sh LINUX_BUILD_DIR: cross-builds the core for Windows with
-# MinGW-w64 into build-mingw/ and runs it under Wine against the simulated module (lcdsim
-# from LINUX_BUILD_DIR, built there if missing) on a pseudo-terminal mapped to a COM port.
+# tests/wine/run_wine_tests.sh LINUX_BUILD_DIR: cross-builds the Windows programs with
+# MinGW-w64 into build-mingw/ (libjpeg-turbo from Debian's source package into
+# build-deps/, once) and runs them under Wine on a private Xvfb display against the
+# simulated module (lcdsim from LINUX_BUILD_DIR, built there if missing) on a
+# pseudo-terminal mapped to a COM port: the core's tests, lcdctl.exe, and the Win32 panel
+# driven with xdotool, its frames compared with the Linux panel's.
 # Installs nothing: without MinGW-w64, Wine or the GoogleTest sources it says so, exits 0.
 set -euo pipefail
 
@@ -12,7 +15,7 @@ STARTED=$SECONDS
 LINUX_BUILD=$([ $# -eq 1 ] && cd "$1" && pwd) || { echo "usage: $0 LINUX_BUILD_DIR" >&2; exit 2; }
 
 skip() {
-    echo "wine: skipped: $* (Debian packages: g++-mingw-w64-x86-64-posix wine64 googletest)"
+    echo "wine: skipped: $* (Debian packages: g++-mingw-w64-x86-64-posix wine64 googletest nasm dpkg-dev)"
     exit 0
 }
 
@@ -21,6 +24,9 @@ PATH=$PATH:/usr/lib/wine # where Debian's wine64 alone puts its programs
 WINE=$(command -v wine64 || command -v wine) || skip "Wine not installed"
 WINESERVER=$(command -v wineserver) || skip "Wine not installed"
 [ -f /usr/src/googletest/CMakeLists.txt ] || skip "GoogleTest sources not installed"
+for tool in Xvfb xdotool xclip import compare convert; do
+    command -v "$tool" >/dev/null 2>&1 || { echo "wine: $tool is missing"; exit 1; }
+done
 
 PASSED=0
 FAILED=0
@@ -28,17 +34,27 @@ WORK=$(mktemp -d "${TMPDIR:-/tmp}/wine_tests.XXXXXX")
 PREFIX=$WORK/prefix
 MODULE_PID= # one module at a time
 
+XVFB_PID=
+PANEL_PID=
+
+stop_panel() {
+    if [ -n "$PANEL_PID" ]; then { kill "$PANEL_PID" && wait "$PANEL_PID"; } 2>/dev/null || true; fi
+    PANEL_PID=
+}
+
 stop_module() {
     if [ -n "$MODULE_PID" ]; then { kill "$MODULE_PID" && wait "$MODULE_PID"; } 2>/dev/null || true; fi
     MODULE_PID=
 }
 
 cleanup() {
+    stop_panel
     stop_module
     if [ -d "$PREFIX" ]; then # only our own prefix's server, which saves into the prefix
         WINEPREFIX=$PREFIX "$WINESERVER" -k 2>/dev/null || true
         WINEPREFIX=$PREFIX "$WINESERVER" -w 2>/dev/null || true
     fi
+    if [ -n "$XVFB_PID" ]; then kill "$XVFB_PID" 2>/dev/null || true; fi
     rm -rf "$WORK"
 }
 trap cleanup EXIT
@@ -53,27 +69,61 @@ verdict() {
     for file in "${@:3}"; do if [ -f "$file" ]; then sed 's/^/      | /' "$file"; fi; done
 }
 
+phase "libjpeg-turbo for Windows"
+"$ROOT/tools/build_windows_jpeg.sh" "$ROOT/build-deps/libjpeg-turbo-mingw"
+
 phase "MinGW-w64 build into $MINGW_BUILD"
+WINDOWS_TARGETS=(lcdctl lcdpanel window_probe serial_link_test line_settings_win32_test
+    str_to_int_test module_text_test picture_files_test jpeg_image_test mono_frame_test
+    screen_scaler_test dither_test)
 cmake -S "$ROOT" -B "$MINGW_BUILD" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" \
-    -DCMAKE_BUILD_TYPE=Release -DPANEL_CORE_ONLY=ON -DPANEL_BUILD_BENCH=OFF >"$WORK/configure.log" ||
+    -DCMAKE_BUILD_TYPE=Release -DPANEL_BUILD_BENCH=OFF \
+    -DPANEL_WINDOWS_JPEG_DIR="$ROOT/build-deps/libjpeg-turbo-mingw" >"$WORK/configure.log" ||
     { cat "$WORK/configure.log"; exit 1; }
-cmake --build "$MINGW_BUILD" -j"$JOBS" >"$WORK/build.log" 2>&1 || { cat "$WORK/build.log"; exit 1; }
+cmake --build "$MINGW_BUILD" -j"$JOBS" ${WINDOWS_TARGETS[@]/#/--target } >"$WORK/build.log" 2>&1 ||
+    { cat "$WORK/build.log"; exit 1; }
 ! grep -A3 "warning:" "$WORK/build.log" || { echo "wine: the MinGW build has warnings"; exit 1; }
 
+LINUX_TOOLS=(sim/lcdsim cli/lcdctl tests/wine/reference_screens tests/wine/xdnd_drop)
+for tool in "${LINUX_TOOLS[@]}"; do
+    [ -x "$LINUX_BUILD/$tool" ] || cmake --build "$LINUX_BUILD" --target "${tool##*/}" -j"$JOBS" >/dev/null
+    [ -x "$LINUX_BUILD/$tool" ] || { echo "wine: no $tool in $LINUX_BUILD"; exit 1; }
+done
 LCDSIM=$LINUX_BUILD/sim/lcdsim
-[ -x "$LCDSIM" ] || cmake --build "$LINUX_BUILD" --target lcdsim -j"$JOBS" >/dev/null
-[ -x "$LCDSIM" ] || { echo "wine: no lcdsim in $LINUX_BUILD"; exit 1; }
 exe() { echo "$MINGW_BUILD/$1"; }
+
+# A display of our own: the panel's window needs one, and Wine's COM start-up waits for a
+# service that only starts with one.
+phase "Xvfb"
+for n in $(seq 150 199); do
+    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp -noreset >/dev/null 2>&1 &
+    XVFB_PID=$!
+    export DISPLAY=":$n"
+    for _ in $(seq 50); do
+        xdotool getdisplaygeometry >/dev/null 2>&1 && break 2
+        sleep 0.1
+    done
+    kill "$XVFB_PID" 2>/dev/null || true
+    XVFB_PID=
+done
+[ -n "$XVFB_PID" ] || { echo "wine: could not start Xvfb"; exit 1; }
 
 phase "Wine prefix"
 export WINEPREFIX=$PREFIX WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=,winemenubuilder.exe=d" # no Mono/Gecko prompts
-unset DISPLAY WAYLAND_DISPLAY
+unset WAYLAND_DISPLAY
 mkdir -p "$WINEPREFIX"
 # One server for the whole run, so the mapped ports stay. Its output is dropped: it dumps
 # its state on the hang-up a closing pseudo-terminal sends it.
 "$WINESERVER" -p >/dev/null 2>&1
 "$WINE" wineboot -i >"$WORK/wineboot.log" 2>&1 || { cat "$WORK/wineboot.log"; exit 1; }
+# The window's font has no Chinese glyphs of its own; Windows links it to a font that has
+# them, and so does this prefix.
+for face in "MS Sans Serif" "Tahoma" "MS Shell Dlg" "MS Shell Dlg 2"; do
+    "$WINE" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
+        /v "$face" /t REG_MULTI_SZ /d "wqy-microhei.ttc,WenQuanYi Micro Hei" /f >/dev/null 2>&1
+done
 
 # Leaves no COM port. Wine takes an unmapped COMn for this machine's /dev/ttyS(n-1); where
 # that exists, COMn leads to an empty folder instead, which opens as no device.
@@ -83,6 +133,18 @@ unmap_ports() {
     mkdir -p "$WORK/not_a_port"
     for n in $(seq 1 99); do
         if [ -e "/dev/ttyS$((n - 1))" ]; then ln -s "$WORK/not_a_port" "$WINEPREFIX/dosdevices/com$n"; fi
+    done
+}
+
+# Stops the run unless every COM port leads to the empty folder or to the module's
+# pseudo-terminal ($1): nothing may write to a real port.
+check_ports() {
+    local link target
+    for link in "$WINEPREFIX"/dosdevices/com*; do
+        [ -e "$link" ] || [ -L "$link" ] || continue
+        target=$(readlink "$link")
+        [ "$target" = "$WORK/not_a_port" ] || { [ -n "${1:-}" ] && [ "$target" = "$1" ]; } ||
+            { echo "wine: ${link##*/} leads to $target; stopping before anything writes"; exit 1; }
     done
 }
 
@@ -103,12 +165,14 @@ start_module() {
     for port in $ports; do
         ln -sfn "$pty" "$WINEPREFIX/dosdevices/$(echo "$port" | tr '[:upper:]' '[:lower:]')"
     done
+    check_ports "$pty"
+    MODULE_PTY=$pty
 }
 
 # run_wine NAME EXE [args]: output to $WORK/NAME.out with Linux line ends, status to STATUS.
 run_wine() {
     STATUS=0
-    timeout 120 "$WINE" "${@:2}" >"$WORK/$1.raw" 2>&1 || STATUS=$?
+    (cd "$WORK" && exec timeout 120 "$WINE" "${@:2}") >"$WORK/$1.raw" 2>&1 || STATUS=$?
     tr -d '\r' <"$WORK/$1.raw" >"$WORK/$1.out"
 }
 
@@ -151,7 +215,10 @@ AT_SPEED=("baudrate 921600..." "${MARK}921600" "$OK_921600")
 
 phase "no port at all"
 unmap_ports
-for program in serial/serial_link_test protocol/str_to_int_test; do
+check_ports
+for program in serial/serial_link_test serial/line_settings_win32_test protocol/str_to_int_test \
+    pictures/module_text_test pictures/picture_files_test imaging/jpeg_image_test \
+    imaging/mono_frame_test imaging/screen_scaler_test imaging/dither_test; do
     gtest "${program#*/}" "$(exe "tests/$program.exe")"
 done
 expect_lcdctl missing_port 1 "$(expected "baudrate 921600..." "${ALL_PROBES[@]}" "$NOT_FOUND" \
@@ -191,6 +258,109 @@ phase "replies in chunks, each read whole"
 start_module split COM5 --baud 9600 --split-chunks 3 --split-gap-ms 5
 expect_lcdctl split 0 "$(expected "baudrate 9600..." "${MARK}9600" \
     "初始化成功，双方的当前波特率：9600" "ok, color 2")" -p COM5 -b 9600 color 2
+stop_module
+
+phase "pictures through lcdctl.exe: the same frames as lcdctl on Linux"
+convert "$ROOT/tests/imaging/jpeg_data/color_480.jpg" -resize '640x360!' "$WORK/picture.png"
+# Raw gray bytes, led by the three that a text-mode standard input would change.
+convert "$WORK/picture.png" -resize '480x480!' -depth 8 "gray:$WORK/gray.raw"
+{ printf '\r\n\032'; head -c $((480 * 480 - 3)) "$WORK/gray.raw"; } >"$WORK/stream.raw"
+# same_screen NAME LINUX_ARGS -- WINDOWS_ARGS: the module's screen after each lcdctl.
+same_screen() {
+    local name=$1 linux=() result=FAIL
+    shift
+    while [ "$1" != "--" ]; do linux+=("$1"); shift; done
+    shift
+    start_module "$name.linux" COM5 --baud 921600 --screen "$WORK/$name.linux.png"
+    "$LINUX_BUILD/cli/lcdctl" -q -p "$MODULE_PTY" "${linux[@]}" <"$WORK/stream.raw" >/dev/null 2>&1 || true
+    stop_module
+    start_module "$name" COM5 --baud 921600 --screen "$WORK/$name.png"
+    run_wine "$name" "$(exe cli/lcdctl.exe)" -q -p COM5 "$@" <"$WORK/stream.raw"
+    stop_module
+    [ "$STATUS" -eq 0 ] && [ -s "$WORK/$name.linux.png" ] && cmp -s "$WORK/$name.png" "$WORK/$name.linux.png" &&
+        result=ok
+    verdict "$result" "$name: lcdctl.exe $* (status $STATUS)" "$WORK/$name.out"
+}
+same_screen send_png send "$WORK/picture.png" -- send 'Z:'"${WORK//\//\\}"'\picture.png'
+same_screen send_jpeg_padded send "$ROOT/demo/demo480x480-4.jpg" --fit pad --dither atkinson -- \
+    send 'Z:'"${ROOT//\//\\}"'\demo\demo480x480-4.jpg' --fit pad --dither atkinson
+same_screen stream_stdin stream --count 1 -- stream --count 1
+
+phase "the Win32 panel, driven as an operator would"
+PROBE=$(exe tests/wine/window_probe.exe)
+probe() { (cd "$WORK" && exec timeout 20 "$WINE" "$PROBE" "$@") 2>/dev/null | tr -d '\r'; }
+# wait_until SECONDS COMMAND...: true once the command is, false at the deadline.
+wait_until() {
+    local deadline=$((SECONDS + $1))
+    shift
+    until "$@"; do
+        [ "$SECONDS" -lt "$deadline" ] || return 1
+        sleep 0.2
+    done
+}
+click() {
+    local x y
+    read -r x y < <(probe center "$1") && xdotool mousemove "$x" "$y" click 1
+}
+panel_up() { [ -n "$(probe center 108)" ]; }
+log_has() { probe log | grep -qxF -- "$1"; }
+screen_is() { cmp -s "$WORK/panel_screen.png" "$WORK/reference/$1"; }
+image1_shot() {
+    local x y
+    read -r x y < <(probe center 101)
+    import -window root -crop "480x480+$((x - 240))+$((y - 240))" "$1"
+}
+image1_is() { image1_shot "$WORK/image1_now.png" && compare -metric AE "$1" "$WORK/image1_now.png" null: 2>/dev/null; }
+expect_that() { # expect_that NAME COMMAND...: one verdict for one condition.
+    local name=$1 result=FAIL
+    shift
+    if "$@"; then result=ok; fi
+    verdict "$result" "$name" "$WORK/panel.log"
+}
+
+mkdir -p "$WORK/reference"
+(cd "$ROOT/demo" && "$LINUX_BUILD/tests/wine/reference_screens" "$WORK/reference" "$WORK/picture.png") ||
+    { echo "wine: no reference frames"; exit 1; }
+start_module panel COM5 --baud 2400 --screen "$WORK/panel_screen.png"
+(cd "$ROOT/demo" && exec "$WINE" "$(exe app/win32/lcdpanel.exe)") >"$WORK/panel.log" 2>&1 &
+PANEL_PID=$!
+expect_that "the window comes up" wait_until 30 panel_up
+WINDOW=$(timeout 10 xdotool search --sync --name "Velnor" | head -n 1)
+
+click 108 # Button2, 打开
+wait_until 30 log_has "$OK_921600" || true
+{ probe log; echo; } >"$WORK/panel_negotiation.out"
+result=FAIL
+diff -u "$(expected "baudrate 2400..." "${MARK}2400" "baudrate 2400..." "${MARK}2400" \
+    "baudrate 921600..." "${MARK}921600" "$OK_921600")" "$WORK/panel_negotiation.out" \
+    >"$WORK/panel_negotiation.diff" && result=ok
+verdict "$result" "打开 negotiates 2400 up to 921600, logged in Memo1" "$WORK/panel_negotiation.diff"
+
+click 117 # Button1, 刷图片
+expect_that "刷图片 sends the demo picture's frame, as on Linux" wait_until 20 screen_is demo.png
+click 118 # Button3, 刷竖条
+expect_that "刷竖条 sends the stripes" wait_until 20 screen_is stripes.png
+xclip -selection clipboard -t image/png -i "$WORK/picture.png"
+expect_that "a picture copied to the clipboard is sent on its own, as on Linux" \
+    wait_until 20 screen_is clipboard.png
+
+printf 'no picture at all' >"$WORK/unreadable.png"
+image1_shot "$WORK/image1_before.png"
+read -r x y < <(probe center 101)
+"$LINUX_BUILD/tests/wine/xdnd_drop" "$WINDOW" "$x" "$y" "$WORK/unreadable.png" || true
+box=$(probe box 10)
+expect_that "an unreadable dropped file gives its message box" \
+    [ "$box" = "Cannot read picture \"Z:${WORK//\//\\}\\unreadable.png\": not a picture" ]
+expect_that "and Image1 keeps its picture" wait_until 10 image1_is "$WORK/image1_before.png"
+"$LINUX_BUILD/tests/wine/xdnd_drop" "$WINDOW" "$x" "$y" "$WORK/picture.png" || true
+expect_that "a dropped PNG is sent, as on Linux" wait_until 20 screen_is dropped.png
+
+probe close
+panel_status=0
+wait_until 10 eval '! kill -0 "$PANEL_PID" 2>/dev/null' || true
+wait "$PANEL_PID" || panel_status=$?
+PANEL_PID=
+expect_that "closing the window ends the panel with status 0" [ "$panel_status" -eq 0 ]
 stop_module
 
 echo

@@ -1,0 +1,63 @@
+// reference_screens OUTDIR PICTURE: the module's screen, as the simulated module writes it
+// after power-up, for the frames the Linux panel makes of the demo picture (from the
+// working folder), of PICTURE dropped onto the window, of PICTURE copied to the clipboard,
+// and of the stripes pattern: OUTDIR/demo.png, dropped.png, clipboard.png, stripes.png.
+// The Wine tests compare the Windows panel's frames against them.
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/panel.h"
+#include "imaging/jpeg_image.h"
+#include "imaging/picture_registry.h"
+#include "pictures/picture_files.h"
+#include "sim/module_state_machine.h"
+#include "sim/screen_png.h"
+#include "support/fake_view.h"
+#include "support/listed_ports.h"
+
+namespace {
+
+bool WriteScreen(const panel::Panel& panel, const std::filesystem::path& path) {
+    return panel.HasPreview() && sim::WriteScreenPng(path.string(), panel.LastFrame(),
+                                                     sim::kDefaultColor, sim::kDefaultBrightness);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: reference_screens OUTDIR PICTURE\n");
+        return 2;
+    }
+    const std::filesystem::path out = argv[1];
+    const std::filesystem::path picture = argv[2];
+    imaging::ComputeDefaultJPEGDepth(24);
+    imaging::RegisterJPEGFormat();
+    testing_support::FakeView view;
+    testing_support::FakeClipboard clipboard;
+    testing_support::ListedPortsPlatform no_ports;
+    panel::Panel panel(view, no_ports, clipboard);
+    bool written = true;
+    panel.FormShow();
+    panel.Button4Click();
+    written &= WriteScreen(panel, out / "demo.png");
+    panel.OpenPictureFile(picture);
+    panel.Button4Click();
+    written &= WriteScreen(panel, out / "dropped.png");
+    clipboard.Offer(pictures::LoadPictureFile(picture));
+    view.Check(panel::Switch::AutoSend, false);  // no port: the preview alone
+    panel.Timer1Timer();
+    panel.Button4Click();
+    written &= WriteScreen(panel, out / "clipboard.png");
+    const std::vector<std::uint8_t> stripes(panel.LastFrame().size(), protocol::kStripesFill);
+    written &= sim::WriteScreenPng((out / "stripes.png").string(), stripes, sim::kDefaultColor,
+                                   sim::kDefaultBrightness);
+    if (!written || !view.errors.empty()) {
+        std::fprintf(stderr, "reference_screens: %s\n",
+                     view.errors.empty() ? "cannot write" : view.errors.front().c_str());
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,112 @@
+// window_probe: what the Wine tests ask of the running Win32 panel, which xdotool cannot
+// see: where a control is on the screen, the log's text (WM_GETTEXT), a message box's
+// text. Finds the panel by its window class.
+//   window_probe center ID        screen x and y of the control's centre
+//   window_probe log              Memo1's text, as UTF-8
+//   window_probe box SECONDS      waits for a message box, prints its text, closes it
+//   window_probe checked ID       1 when the check box is checked, else 0
+//   window_probe close            asks the window to close, as its close box does
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "app/win32/control_ids.h"
+#include "app/win32/wide_text.h"
+
+namespace {
+
+HWND Panel() {
+    return FindWindowW(win32ui::ids::kWindowClass, nullptr);
+}
+
+std::wstring TextOf(HWND window) {
+    const auto length = SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(
+        SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()))));
+    return text;
+}
+
+struct BoxSearch {
+    DWORD process;
+    HWND found;
+};
+
+// A message box is a top-level dialog of the panel's process.
+HWND FindMessageBox(DWORD process) {
+    BoxSearch search = {process, nullptr};
+    EnumWindows(
+        [](HWND window, LPARAM data) -> BOOL {
+            auto* search = reinterpret_cast<BoxSearch*>(data);
+            wchar_t type[16] = {};
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            GetClassNameW(window, type, 16);
+            if (owner == search->process && std::wstring(type) == L"#32770" &&
+                IsWindowVisible(window)) {
+                search->found = window;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+int Fail(const char* what) {
+    std::fprintf(stderr, "window_probe: %s\n", what);
+    return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        return Fail("usage: window_probe center ID | log | box SECONDS | checked ID | close");
+    }
+    const HWND panel = Panel();
+    if (panel == nullptr) {
+        return Fail("no panel window");
+    }
+    const std::string command = argv[1];
+    if (command == "log") {
+        std::fputs(win32ui::Narrow(TextOf(GetDlgItem(panel, win32ui::ids::Memo1))).c_str(), stdout);
+        return 0;
+    }
+    if (command == "center" && argc == 3) {
+        RECT bounds;
+        if (!GetWindowRect(GetDlgItem(panel, std::atoi(argv[2])), &bounds)) {
+            return Fail("no such control");
+        }
+        std::printf("%ld %ld\n", (bounds.left + bounds.right) / 2,
+                    (bounds.top + bounds.bottom) / 2);
+        return 0;
+    }
+    if (command == "checked" && argc == 3) {
+        const auto state = SendMessageW(GetDlgItem(panel, std::atoi(argv[2])), BM_GETCHECK, 0, 0);
+        std::printf("%d\n", state == BST_CHECKED ? 1 : 0);
+        return 0;
+    }
+    if (command == "box" && argc == 3) {
+        DWORD process = 0;
+        GetWindowThreadProcessId(panel, &process);
+        const DWORD deadline = GetTickCount() + static_cast<DWORD>(std::atoi(argv[2]) * 1000);
+        HWND box = nullptr;
+        while ((box = FindMessageBox(process)) == nullptr && GetTickCount() < deadline) {
+            Sleep(50);
+        }
+        if (box == nullptr) {
+            return Fail("no message box");
+        }
+        std::puts(win32ui::Narrow(TextOf(GetDlgItem(box, 0xFFFF))).c_str());
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+        return 0;
+    }
+    if (command == "close") {
+        PostMessageW(panel, WM_CLOSE, 0, 0);
+        return 0;
+    }
+    return Fail("unknown command");
+}
