@@ -26,7 +26,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 # Self-contained executables: no libstdc++, libgcc or winpthread DLLs to ship or to put on
 # Wine's path.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+# No link time in the executables' headers, so that the same sources give the same bytes.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -Wl,--no-insert-timestamp")
+set(CMAKE_EXE_LINKER_FLAGS_RELEASE_INIT "-s")
 
 # ctest runs the Windows executables through Wine when it is installed.
 find_program(PANEL_WINE NAMES wine wine64 PATHS /usr/lib/wine NO_CMAKE_FIND_ROOT_PATH)

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# tools/make_windows_zip.sh OUT.zip: the portable Windows folder, lcdpanel-windows-x64.zip:
+# lcdpanel.exe and lcdctl.exe (static, stripped), the demo picture, a short README and
+# libjpeg-turbo's licence. A Release cross-build in build-windows/, without tests. The same
+# sources give the same bytes: no link time in the executables, no build paths, every
+# file dated by the last commit, in a fixed order.
+set -euo pipefail
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+OUT=${1:?usage: $0 OUT.zip}
+case $OUT in /*) ;; *) OUT=$PWD/$OUT ;; esac
+BUILD=$ROOT/build-windows
+JPEG=$ROOT/build-deps/libjpeg-turbo-mingw
+
+"$ROOT/tools/build_windows_jpeg.sh" "$JPEG"
+cmake -S "$ROOT" -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" \
+    -DCMAKE_BUILD_TYPE=Release -DPANEL_BUILD_TESTS=OFF -DPANEL_BUILD_BENCH=OFF \
+    -DPANEL_WINDOWS_JPEG_DIR="$JPEG" \
+    -DCMAKE_CXX_FLAGS="-ffile-prefix-map=$ROOT=." -DCMAKE_C_FLAGS="-ffile-prefix-map=$ROOT=." \
+    >/dev/null
+cmake --build "$BUILD" -j"$(nproc)" --target lcdpanel lcdctl >/dev/null
+
+STAGE=$(mktemp -d "${TMPDIR:-/tmp}/windows_zip.XXXXXX")
+trap 'rm -rf "$STAGE"' EXIT
+FOLDER=$STAGE/lcdpanel
+mkdir -p "$FOLDER"
+cp "$BUILD/app/win32/lcdpanel.exe" "$BUILD/cli/lcdctl.exe" "$ROOT/demo/demo480x480-4.jpg" "$FOLDER/"
+# Windows' Notepad of old wants CR LF.
+sed 's/$/\r/' "$ROOT/packaging/windows/README.txt" >"$FOLDER/README.txt"
+cp "$JPEG/LICENSE.md" "$FOLDER/libjpeg-turbo-LICENSE.md"
+EPOCH=$(git -C "$ROOT" log -1 --format=%ct 2>/dev/null || echo 1700000000)
+find "$FOLDER" -exec touch -h -d "@$EPOCH" {} +
+rm -f "$OUT"
+(cd "$STAGE" && find lcdpanel | LC_ALL=C sort | TZ=UTC zip -X -q -@ "$OUT")
+echo "$OUT"
