@@ -50,12 +50,15 @@ measure() {
     local start pid window x y deadline rss
     start=$(now_ms)
     (cd "$ROOT/demo" && exec "${@:2}") >/dev/null 2>&1 &
-    window=$(timeout 60 xdotool search --sync --name "Velnor" | head -n 1)
+    deadline=$((start + 60000))
+    # Asked in a loop: xdotool's own --sync waits half a second between its looks.
+    until window=$(xdotool search --name "Velnor" 2>/dev/null | head -n 1) && [ -n "$window" ]; do
+        [ "$(now_ms)" -lt "$deadline" ] || { echo "no window"; return 1; }
+    done
     # Image1's top-left corner: 23, 156 in the client area. The demo picture is dark there.
     eval "$(xdotool getwindowgeometry --shell "$window")"
     x=$((X + 23 + 40))
     y=$((Y + 156 + 40))
-    deadline=$((start + 60000))
     while [ "$(pixel "$x" "$y")" = "C0DCC0" ] || [ -z "$(pixel "$x" "$y")" ]; do
         [ "$(now_ms)" -lt "$deadline" ] || { echo "no paint"; return 1; }
     done
