@@ -6,6 +6,7 @@
 #include <shellapi.h>
 
 #include <array>
+#include <cwchar>
 
 #include "app/win32/control_ids.h"
 #include "app/win32/form1.h"
@@ -129,41 +130,48 @@ void TForm1::OnDropFiles(HDROP drop) {
     }
 }
 
-std::optional<std::filesystem::path> TForm1::ChooseFile(panel::FilePrompt prompt) {
-    std::wstring file(MAX_PATH * 4, L'\0');
+namespace {
+
+// What each file prompt offers: its title, default name, filter and extension.
+struct FileDialog {
+    const wchar_t* title;
+    const wchar_t* name;
     std::wstring filter;
+    const wchar_t* extension;
+    bool save;
+};
+
+FileDialog DialogFor(panel::FilePrompt prompt) {
+    switch (prompt) {
+        case panel::FilePrompt::SavePreview:
+            return {L"保存预览", L"preview.png", std::wstring(L"PNG (*.png)\0*.png\0", 18), L"png",
+                    true};
+        case panel::FilePrompt::SaveLog:
+            return {L"保存日志", L"log.txt", std::wstring(L"文本 (*.txt)\0*.txt\0", 17), L"txt",
+                    true};
+        case panel::FilePrompt::OpenPicture:
+            break;
+    }
+    return {L"打开图片", L"", PictureFilter(), nullptr, false};
+}
+
+}  // namespace
+
+std::optional<std::filesystem::path> TForm1::ChooseFile(panel::FilePrompt prompt) {
+    const FileDialog kind = DialogFor(prompt);
+    std::wstring file(MAX_PATH * 4, L'\0');
+    file.replace(0, std::wcslen(kind.name), kind.name);
     OPENFILENAMEW dialog = {};
     dialog.lStructSize = sizeof(dialog);
     dialog.hwndOwner = m_window;
     dialog.lpstrFile = file.data();
     dialog.nMaxFile = static_cast<DWORD>(file.size());
-    dialog.Flags = OFN_NOCHANGEDIR | OFN_EXPLORER;
-    bool chosen = false;
-    switch (prompt) {
-        case panel::FilePrompt::OpenPicture:
-            filter = PictureFilter();
-            dialog.lpstrFilter = filter.c_str();
-            dialog.lpstrTitle = L"打开图片";
-            dialog.Flags |= OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST;
-            chosen = GetOpenFileNameW(&dialog) != 0;
-            break;
-        case panel::FilePrompt::SavePreview:
-            file.replace(0, 11, L"preview.png");
-            dialog.lpstrFilter = L"PNG (*.png)\0*.png\0";
-            dialog.lpstrDefExt = L"png";
-            dialog.lpstrTitle = L"保存预览";
-            dialog.Flags |= OFN_OVERWRITEPROMPT;
-            chosen = GetSaveFileNameW(&dialog) != 0;
-            break;
-        case panel::FilePrompt::SaveLog:
-            file.replace(0, 7, L"log.txt");
-            dialog.lpstrFilter = L"文本 (*.txt)\0*.txt\0";
-            dialog.lpstrDefExt = L"txt";
-            dialog.lpstrTitle = L"保存日志";
-            dialog.Flags |= OFN_OVERWRITEPROMPT;
-            chosen = GetSaveFileNameW(&dialog) != 0;
-            break;
-    }
+    dialog.lpstrFilter = kind.filter.c_str();
+    dialog.lpstrDefExt = kind.extension;
+    dialog.lpstrTitle = kind.title;
+    dialog.Flags = OFN_NOCHANGEDIR | OFN_EXPLORER |
+                   (kind.save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST);
+    const BOOL chosen = kind.save ? GetSaveFileNameW(&dialog) : GetOpenFileNameW(&dialog);
     if (!chosen) {
         return std::nullopt;
     }

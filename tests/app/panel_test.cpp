@@ -248,6 +248,29 @@ TEST_F(PanelTest, DemoPictureProblemsAreShownAndEndOnlyTheirAction) {
     EXPECT_EQ(m_panel.LastFrame(), white);  // the preview stays as it was
 }
 
+// Started from elsewhere, the panel takes the demo picture beside the program, else an
+// installed panel's own copy; a copy in the working folder wins over both.
+TEST_F(PanelTest, DemoPictureIsFoundBesideTheProgramOrWhereItIsInstalled) {
+    const fs::path demo = fs::current_path() / panel::Panel::kDemoPicture;
+    const InFolder here(Scratch(""));
+    const auto source_width = [this](const fs::path& program_folder) {
+        testing_support::FakeView view;
+        panel::Panel panel(view, m_platform, m_clipboard, {{}, program_folder});
+        panel.Run([&panel] { panel.FormShow(); });
+        return view.source != nullptr ? view.source->Width() : -1;
+    };
+    fs::create_directories(Scratch("portable"));
+    fs::copy_file(demo, Scratch("portable") / panel::Panel::kDemoPicture);
+    EXPECT_EQ(source_width(Scratch("portable")), 480);
+    fs::create_directories(Scratch("share/lcdpanel"));
+    fs::create_directories(Scratch("bin"));
+    fs::copy_file(demo, Scratch("share/lcdpanel") / panel::Panel::kDemoPicture);
+    EXPECT_EQ(source_width(Scratch("bin")), 480);
+    EXPECT_EQ(source_width(Scratch("elsewhere")), -1);
+    fs::copy_file(fs::path(JPEG_TEST_DATA_DIR) / "baseline_small.jpg", panel::Panel::kDemoPicture);
+    EXPECT_EQ(source_width(Scratch("portable")), 101);
+}
+
 TEST_F(PanelTest, DemoPictureLoadsAtShowAndDecodesOnFirstUse) {
     Show();
     auto* jpeg = dynamic_cast<imaging::TJPEGImage*>(m_view.source);

@@ -298,9 +298,9 @@ wait_until() {
         sleep 0.2
     done
 }
-click() {
+click() { # click ID [BUTTON]
     local x y
-    read -r x y < <(probe center "$1") && xdotool mousemove "$x" "$y" click 1
+    read -r x y < <(probe center "$1") && xdotool mousemove "$x" "$y" click "${2:-1}"
 }
 panel_up() { [ -n "$(probe center 108)" ]; }
 log_has() { probe log | grep -qxF -- "$1"; }
@@ -340,6 +340,22 @@ click 117 # Button1, 刷图片
 expect_that "刷图片 sends the demo picture's frame, as on Linux" wait_until 20 screen_is demo.png
 click 118 # Button3, 刷竖条
 expect_that "刷竖条 sends the stripes" wait_until 20 screen_is stripes.png
+colour_sent() { [ "$(grep -c "host> set color to: $1" "$WORK/panel.transcript")" -eq "$2" ]; }
+click 208 # 白, the last item of RadioGroup2
+expect_that "choosing 白 sends colour 7" wait_until 10 colour_sent 7 1
+click 208 # chosen already: nothing goes out, as the next choice shows
+click 202 # 红
+expect_that "choosing it again sends nothing; 红 sends colour 1" wait_until 10 colour_sent 1 1
+expect_that "and 白 went out only once" colour_sent 7 1
+click 208 # back to white, the colour the reference screens are drawn in
+expect_that "白 chosen again sends colour 7 again" wait_until 10 colour_sent 7 2
+slider_shown() { [ "$(probe visible 116)" = "$1" ]; }
+expect_that "TrackBar1 starts hidden" slider_shown 0
+click 115 # CheckBox4, 自动灰度
+expect_that "unchecking 自动灰度 shows TrackBar1" wait_until 10 slider_shown 1
+click 115
+expect_that "checking it again hides it" wait_until 10 slider_shown 0
+
 xclip -selection clipboard -t image/png -i "$WORK/picture.png"
 expect_that "a picture copied to the clipboard is sent on its own, as on Linux" \
     wait_until 20 screen_is clipboard.png
@@ -354,6 +370,17 @@ expect_that "an unreadable dropped file gives its message box" \
 expect_that "and Image1 keeps its picture" wait_until 10 image1_is "$WORK/image1_before.png"
 "$LINUX_BUILD/tests/wine/xdnd_drop" "$WINDOW" "$x" "$y" "$WORK/picture.png" || true
 expect_that "a dropped PNG is sent, as on Linux" wait_until 20 screen_is dropped.png
+
+# The log's menu, its last item 保存日志…, and the file dialog: the panel's own lines.
+{ probe log | grep -v '^$'; } >"$WORK/log_expected.txt"
+click 122 3 # Memo1
+sleep 0.5 # the menu takes the keys once it is up
+xdotool key Up Return
+sleep 1 # and the dialog its name
+xdotool type --delay 10 'Z:'"${WORK//\//\\}"'\saved_log.txt'
+xdotool key Return
+saved_log_is_the_log() { [ -f "$WORK/saved_log.txt" ] && diff -q <(cat "$WORK/saved_log.txt"; echo) "$WORK/log_expected.txt" >/dev/null; }
+expect_that "保存日志… in the log's menu saves the log" wait_until 10 saved_log_is_the_log
 
 probe close
 panel_status=0

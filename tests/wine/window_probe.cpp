@@ -5,6 +5,7 @@
 //   window_probe log              Memo1's text, as UTF-8
 //   window_probe box SECONDS      waits for a message box, prints its text, closes it
 //   window_probe checked ID       1 when the check box is checked, else 0
+//   window_probe visible ID       1 when the control is shown, else 0
 //   window_probe close            asks the window to close, as its close box does
 #include <windows.h>
 
@@ -64,7 +65,8 @@ int Fail(const char* what) {
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        return Fail("usage: window_probe center ID | log | box SECONDS | checked ID | close");
+        return Fail(
+            "usage: window_probe center ID | log | box SECONDS | checked ID | visible ID | close");
     }
     const HWND panel = Panel();
     if (panel == nullptr) {
@@ -102,6 +104,10 @@ int main(int argc, char** argv) {
         }
         std::puts(win32ui::Narrow(TextOf(GetDlgItem(box, 0xFFFF))).c_str());
         PostMessageW(box, WM_COMMAND, IDOK, 0);
+        return 0;
+    }
+    if (command == "visible" && argc == 3) {
+        std::printf("%d\n", IsWindowVisible(GetDlgItem(panel, std::atoi(argv[2]))) ? 1 : 0);
         return 0;
     }
     if (command == "close") {
