@@ -1,7 +1,8 @@
 // reference_screens OUTDIR PICTURE: the module's screen, as the simulated module writes it
 // after power-up, for the frames the Linux panel makes of the demo picture (from the
 // working folder), of PICTURE dropped onto the window, of PICTURE copied to the clipboard,
-// and of the stripes pattern: OUTDIR/demo.png, dropped.png, clipboard.png, stripes.png.
+// of a bitmap on the clipboard (window_probe put-dib's), and of the stripes pattern:
+// OUTDIR/demo.png, dropped.png, clipboard.png, clipboard_bitmap.png, stripes.png.
 // The Wine tests compare the Windows panel's frames against them.
 #include <cstdio>
 #include <filesystem>
@@ -51,6 +52,15 @@ int main(int argc, char** argv) {
     panel.Timer1Timer();
     panel.Button4Click();
     written &= WriteScreen(panel, out / "clipboard.png");
+    imaging::Bitmap bitmap(320, 200, imaging::PixelFormat::Bgr24);  // window_probe put-dib's
+    for (int y = 0; y < bitmap.Height(); ++y) {
+        for (int x = 0; x < bitmap.Width() * 3; ++x)
+            bitmap.Row(y)[x] = (y < 50 || x < 40 * 3) ? 255 : 0;
+    }
+    clipboard.Offer(bitmap);
+    panel.Timer1Timer();
+    panel.Button4Click();
+    written &= WriteScreen(panel, out / "clipboard_bitmap.png");
     const std::vector<std::uint8_t> stripes(panel.LastFrame().size(), protocol::kStripesFill);
     written &= sim::WriteScreenPng((out / "stripes.png").string(), stripes, sim::kDefaultColor,
                                    sim::kDefaultBrightness);

@@ -360,6 +360,10 @@ xclip -selection clipboard -t image/png -i "$WORK/picture.png"
 expect_that "a picture copied to the clipboard is sent on its own, as on Linux" \
     wait_until 20 screen_is clipboard.png
 
+probe put-dib
+expect_that "a bitmap copied by a Windows program (CF_DIB) is sent, as on Linux" \
+    wait_until 20 screen_is clipboard_bitmap.png
+
 printf 'no picture at all' >"$WORK/unreadable.png"
 image1_shot "$WORK/image1_before.png"
 read -r x y < <(probe center 101)

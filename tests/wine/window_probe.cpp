@@ -6,6 +6,9 @@
 //   window_probe box SECONDS      waits for a message box, prints its text, closes it
 //   window_probe checked ID       1 when the check box is checked, else 0
 //   window_probe visible ID       1 when the control is shown, else 0
+//   window_probe put-dib          copies a 320 x 200 picture to the clipboard as a bottom-up
+//                                 CF_DIB: white in the top 50 rows and the left 40 columns,
+//                                 black elsewhere (reference_screens draws the same)
 //   window_probe close            asks the window to close, as its close box does
 #include <windows.h>
 
@@ -56,6 +59,31 @@ HWND FindMessageBox(DWORD process) {
     return search.found;
 }
 
+bool PutDib() {
+    constexpr int kWidth = 320, kHeight = 200, kStride = (kWidth * 3 + 3) / 4 * 4;
+    const HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, sizeof(BITMAPINFOHEADER) + kStride * kHeight);
+    auto* header = static_cast<BITMAPINFOHEADER*>(GlobalLock(memory));
+    *header = {};
+    header->biSize = sizeof(BITMAPINFOHEADER);
+    header->biWidth = kWidth;
+    header->biHeight = kHeight;  // bottom row first
+    header->biPlanes = 1;
+    header->biBitCount = 24;
+    header->biCompression = BI_RGB;
+    auto* pixels = reinterpret_cast<unsigned char*>(header + 1);
+    for (int y = 0; y < kHeight; ++y) {
+        unsigned char* row = pixels + (kHeight - 1 - y) * kStride;
+        for (int x = 0; x < kWidth * 3; ++x) row[x] = (y < 50 || x < 40 * 3) ? 255 : 0;
+    }
+    GlobalUnlock(memory);
+    if (!OpenClipboard(nullptr))
+        return false;
+    EmptyClipboard();
+    const bool put = SetClipboardData(CF_DIB, memory) != nullptr;
+    CloseClipboard();
+    return put;
+}
+
 int Fail(const char* what) {
     std::fprintf(stderr, "window_probe: %s\n", what);
     return 1;
@@ -66,7 +94,11 @@ int Fail(const char* what) {
 int main(int argc, char** argv) {
     if (argc < 2) {
         return Fail(
-            "usage: window_probe center ID | log | box SECONDS | checked ID | visible ID | close");
+            "usage: window_probe center ID | log | box SECONDS | checked ID | visible ID | put-dib "
+            "| close");
+    }
+    if (std::string(argv[1]) == "put-dib") {
+        return PutDib() ? 0 : Fail("cannot put a bitmap on the clipboard");
     }
     const HWND panel = Panel();
     if (panel == nullptr) {
