@@ -279,15 +279,20 @@ void TForm1::OnRadioClicked(int id) {
     }
 }
 
-// The focus goes back where it was when the window is activated again.
+// The focus goes back where it was when the window is activated again; the first time,
+// to the first control in the tab order. Neither is the operator entering a control.
 void TForm1::OnActivate(bool active) {
     if (!active) {
         m_focus_before_deactivation = GetFocus();
         return;
     }
-    if (m_focus_before_deactivation != nullptr && IsChild(m_window, m_focus_before_deactivation)) {
+    HWND target = m_focus_before_deactivation;
+    if (target == nullptr || !IsChild(m_window, target)) {
+        target = GetNextDlgTabItem(m_window, nullptr, FALSE);
+    }
+    if (target != nullptr) {
         m_restoring_focus = true;
-        SetFocus(m_focus_before_deactivation);
+        SetFocus(target);
         m_restoring_focus = false;
     }
 }

@@ -35,12 +35,18 @@ private:
     bool m_open = false;
 };
 
+// The readers' own ceiling, 256 MiB: a larger block is not copied at all.
+constexpr SIZE_T kMaxClipboardBytes = SIZE_T{256} << 20;
+
 // The bytes of a global memory block, checked against the size it claims.
 std::vector<std::uint8_t> GlobalBytes(HANDLE memory) {
     if (memory == nullptr) {
         throw Unreadable{"no data"};
     }
     const SIZE_T size = GlobalSize(memory);
+    if (size > kMaxClipboardBytes) {
+        throw Unreadable{"too large (" + std::to_string(size >> 20) + " MiB)"};
+    }
     const auto* bytes = static_cast<const std::uint8_t*>(GlobalLock(memory));
     if (bytes == nullptr || size == 0) {
         throw Unreadable{"no data"};
