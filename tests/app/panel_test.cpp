@@ -23,6 +23,8 @@ using imaging::Bitmap;
 using panel::Choice;
 using panel::Switch;
 using testing_support::ExpectedFrame;
+using testing_support::FrameBit;
+using testing_support::kFrameBytes;
 using testing_support::PlainPicture;
 using testing_support::RandomPicture;
 using Frame = std::vector<std::uint8_t>;
@@ -162,20 +164,21 @@ TEST_F(PanelTest, EachPatternReachesTheModuleAndBothPictures) {
         SCOPED_TRACE(int{fill});
         (m_panel.*button)();
         WaitForFrames(++frames);
-        EXPECT_EQ(m_module->LastFrame(), Frame(28800, fill));
-        EXPECT_EQ(m_panel.LastFrame(), Frame(28800, fill));
+        const Frame pattern(kFrameBytes, fill);
+        EXPECT_EQ(m_module->LastFrame(), pattern);
+        EXPECT_EQ(m_panel.LastFrame(), pattern);
         for (const Bitmap* shown : {&Source(), m_view.preview}) {
             ASSERT_EQ(std::tuple(shown->Width(), shown->Format()),
                       std::tuple(480, imaging::PixelFormat::Indexed8));
             for (int x = 0; x < 8; ++x)  // the fill's bits, leftmost pixel first
-                EXPECT_EQ(shown->Row(479)[472 + x], (fill << x) & 0x80 ? 255 : 0) << x;
+                EXPECT_EQ(shown->Row(479)[472 + x], FrameBit(pattern, 472 + x, 479) ? 255 : 0) << x;
         }
     }
     // Sent back as a picture with the automatic threshold, a pattern comes back unchanged.
     m_panel.Button5Click();
     m_panel.Button1Click();
     WaitForFrames(frames + 2);
-    EXPECT_EQ(m_module->LastFrame(), Frame(28800, 0xFE));
+    EXPECT_EQ(m_module->LastFrame(), Frame(kFrameBytes, 0xFE));
 }
 
 TEST_F(PanelTest, WithoutAPortNothingIsSentAndNoPictureChanges) {
@@ -199,13 +202,13 @@ TEST_F(PanelTest, SliderThresholdAppliesOnlyWhileShown) {
     m_panel.CheckBox4Click();
     EXPECT_TRUE(m_view.slider_shown);
     m_panel.Button4Click();  // 130 > 128: all light, no mean logged
-    EXPECT_EQ(m_panel.LastFrame(), Frame(28800, 0xFF));
+    EXPECT_EQ(m_panel.LastFrame(), Frame(kFrameBytes, 0xFF));
     EXPECT_TRUE(m_view.log.empty());
 
     m_view.slider = 0;  // the slider at 0 means automatic
     m_panel.Button4Click();
     EXPECT_EQ(m_view.log, std::vector<std::string>{"平均灰度：50%"});
-    EXPECT_EQ(m_panel.LastFrame(), Frame(28800, 0));
+    EXPECT_EQ(m_panel.LastFrame(), Frame(kFrameBytes, 0));
     m_view.slider = 200;
     m_view.Check(Switch::AutoThreshold, true);
     m_panel.CheckBox4Click();
@@ -392,7 +395,7 @@ TEST_F(PanelTest, BinarizationChoiceReachesTheFrameAndThresholdStaysAsItWas) {
         m_panel.SetDither(method);
         m_view.log.clear();
         m_panel.Button4Click();
-        Frame expected(28800);
+        Frame expected(kFrameBytes);
         if (method) {
             imaging::Dither(picture, expected, *method);
             EXPECT_TRUE(m_view.log.empty());

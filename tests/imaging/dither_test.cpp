@@ -7,10 +7,12 @@
 
 #include "imaging/dither.h"
 #include "imaging/luma.h"
+#include "support/frame_bits.h"
 
 namespace {
 
 using imaging::DitherMethod;
+using testing_support::FrameBit;
 
 struct Gray {
     int width, height;
@@ -22,10 +24,6 @@ std::vector<std::uint8_t> DitherOf(const Gray& g, DitherMethod method) {
     std::vector<std::uint8_t> frame(g.width / 8 * g.height, 0xAA);
     imaging::Dither({g.pixels.data(), g.width, g.height, std::size_t(g.width)}, frame, method);
     return frame;
-}
-
-bool IsLight(const std::vector<std::uint8_t>& frame, int width, int x, int y) {
-    return (frame[y * (width / 8) + x / 8] >> (7 - x % 8)) & 1;
 }
 
 int LitCount(const Gray& flat, DitherMethod method) {
@@ -48,7 +46,7 @@ TEST(BayerTest, EveryPixelOfAPictureIsLightExactlyAboveItsLimit) {
     for (int y = 0; y < 24; ++y)
         for (int x = 0; x < 40; ++x) {
             const std::uint8_t* bgr = picture.Row(y) + 3 * x;
-            ASSERT_EQ(IsLight(frame, 42, x, y),
+            ASSERT_EQ(FrameBit(frame, x, y, 42),
                       imaging::Luma(bgr[2], bgr[1], bgr[0]) > 4 * kIndex[y % 8][x % 8] + 2)
                 << x << "," << y;
         }
@@ -70,7 +68,7 @@ TEST(FloydSteinbergTest, EachBandOfAGradientKeepsItsMeanGray) {
         int lit = 0, sum = 0;
         for (int x = band; x < band + 16; ++x) {
             sum += gray.At(x, 0);
-            for (int y = 0; y < 480; ++y) lit += IsLight(frame, 480, x, y);
+            for (int y = 0; y < 480; ++y) lit += FrameBit(frame, x, y);
         }
         EXPECT_NEAR(100.0 * lit / (16 * 480), 100.0 * sum / (16 * 255), 3.0) << "band " << band;
     }
@@ -91,7 +89,7 @@ TEST(FloydSteinbergTest, EvenRowsRunLeftToRightAndOddRowsMirrorThem) {
     const auto mirror_frame = DitherOf(mirrored, DitherMethod::FloydSteinberg);
     for (int y = 0; y < 2; ++y)
         for (int x = 0; x < 16; ++x)
-            EXPECT_EQ(IsLight(frame, 16, x, y), IsLight(mirror_frame, 16, 15 - x, y + 1));
+            EXPECT_EQ(FrameBit(frame, x, y, 16), FrameBit(mirror_frame, 15 - x, y + 1, 16));
 }
 
 TEST(AtkinsonTest, SmallPictureWorkedByHand) {

@@ -2,6 +2,7 @@
 
 #include "imaging/frame_actions.h"
 #include "imaging/mono_frame.h"
+#include "support/frame_bits.h"
 #include "support/recording_log.h"
 
 namespace {
@@ -11,8 +12,8 @@ using imaging::PixelFormat;
 using testing_support::RecordingLog;
 using Frame = std::vector<std::uint8_t>;
 
+using testing_support::kFrameBytes;
 constexpr int kSide = 480;
-constexpr std::size_t kFrameBytes = 28800;
 
 void SetPixel(Bitmap& picture, int x, int y, std::uint8_t red, std::uint8_t green,
               std::uint8_t blue) {
@@ -72,8 +73,8 @@ TEST(RenderMonoTest, StripesRenderAsFourBlackThenFourWhiteAndFramesRoundTrip) {
     EXPECT_EQ(stripes.Palette()[255], (imaging::PaletteEntry{255, 255, 255}));
 
     Frame frame(kFrameBytes, 0);
-    frame[60] = 0x80;  // row 1, first pixel: the byte position runs on from row to row
-    frame[kFrameBytes - 1] = 0x01;
+    testing_support::SetFrameBit(frame, 0, 1);  // the byte position runs on from row to row
+    testing_support::SetFrameBit(frame, 479, 479);
     Bitmap again = imaging::PreviewOf(frame);
     again.SetPixelFormat(PixelFormat::Bgr24);
     RecordingLog log;

@@ -7,6 +7,7 @@
 #include "imaging/graphic.h"
 #include "pictures/picture_codec.h"
 #include "pictures/picture_files.h"
+#include "support/frame_bits.h"
 
 // Through whichever codec the platform has: the same bytes must give the same pixels.
 namespace {
@@ -141,7 +142,7 @@ TEST(PictureFilesTest, JpegIsKnownByItsContentAndDecodesAtTheCoveringScale) {
 }
 
 TEST(PictureFilesTest, FramePngIsOneBitAndHoldsEveryBit) {
-    Bytes frame(480 / 8 * 480);
+    Bytes frame(testing_support::kFrameBytes);
     std::mt19937 rng(5);
     for (std::uint8_t& byte : frame) byte = static_cast<std::uint8_t>(rng());
     const Bytes png = pictures::EncodeFramePng(frame);
@@ -150,7 +151,7 @@ TEST(PictureFilesTest, FramePngIsOneBitAndHoldsEveryBit) {
     const imaging::Bitmap image = pictures::DecodePicture(png);
     ASSERT_TRUE(image.Width() == 480 && image.Height() == 480);
     for (int i = 0; i < 480 * 480; ++i) {
-        const bool set = frame[i / 8] & (0x80 >> (i % 8));
+        const bool set = testing_support::FrameBit(frame, i % 480, i / 480);
         ASSERT_EQ(RgbAt(image, i % 480, i / 480), (set ? Rgb{255, 255, 255} : Rgb{0, 0, 0})) << i;
     }
 }

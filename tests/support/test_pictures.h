@@ -6,6 +6,7 @@
 
 #include "imaging/bitmap.h"
 #include "imaging/luma.h"
+#include "support/frame_bits.h"
 
 namespace testing_support {
 
@@ -27,16 +28,6 @@ inline imaging::Bitmap PlainPicture(int width, int height, std::uint8_t red, std
             p[0] = blue, p[1] = green, p[2] = red;
         }
     return picture;
-}
-
-// Packs one bit a pixel, leftmost pixel in bit 7, as the module's frame holds them.
-template <typename IsSet>
-std::vector<std::uint8_t> PackFrame(IsSet is_set, int width = 480, int height = 480) {
-    std::vector<std::uint8_t> frame(static_cast<std::size_t>(width / 8 * height), 0);
-    for (int i = 0; i < width * height; ++i)
-        if (is_set(i % width, i / width))
-            frame[static_cast<std::size_t>(i / 8)] |= static_cast<std::uint8_t>(0x80 >> (i % 8));
-    return frame;
 }
 
 // The module's frame for a 24-bit picture's top-left 480 x 480 with the automatic
