@@ -8,13 +8,14 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
-#include <filesystem>
 #include <fstream>
+#include <functional>
 #include <thread>
 
 #include "imaging/frame_actions.h"
 #include "imaging/jpeg_image.h"
 #include "imaging/mono_frame.h"
+#include "support/frame_bits.h"
 #include "support/module_fixture.h"
 
 namespace {
@@ -23,18 +24,43 @@ using namespace std::chrono_literals;
 using testing_support::With;
 using Frame = std::vector<std::uint8_t>;
 
-constexpr std::size_t kFrameBytes = 28800;
-constexpr std::size_t kGrayBytes = 480 * 480;
+using testing_support::FrameBit;
+using testing_support::kFrameBytes;
+constexpr int kSide = testing_support::kScreenSide;
 
 // A gray frame that --threshold 128 turns into frame bytes all equal to `byte`.
 std::string GrayFrameFor(std::uint8_t byte) {
-    std::string gray(kGrayBytes, '\0');
-    for (std::size_t i = 0; i < kGrayBytes; ++i) gray[i] = (byte << (i % 8)) & 0x80 ? '\xFF' : '\0';
+    const Frame frame(kFrameBytes, byte);
+    std::string gray(kSide * kSide, '\0');
+    for (int i = 0; i < kSide * kSide; ++i)
+        gray[i] = FrameBit(frame, i % kSide, i / kSide) ? '\xFF' : '\0';
     return gray;
 }
 
 std::uint64_t HashOfFrameOf(std::uint8_t byte) {
     return sim::FrameHash(Frame(kFrameBytes, byte));
+}
+
+// Polls until `done` holds; false once the deadline has passed.
+bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(5ms);
+    }
+    return true;
+}
+
+// The module has answered a frame's header: the host writes the payload from now on.
+bool PayloadIsUnderway(const std::vector<sim::TranscriptEntry>& transcript) {
+    using Kind = sim::TranscriptEntry::Kind;
+    const auto header = std::ranges::find_if(transcript, [](const sim::TranscriptEntry& e) {
+        return e.kind == Kind::Line && e.bytes.starts_with("pixels: ");
+    });
+    return std::any_of(header, transcript.end(), [](const sim::TranscriptEntry& e) {
+        return e.kind == Kind::Reply && e.timestamp != std::chrono::steady_clock::time_point{};
+    });
 }
 
 // Writes all of `bytes` to the program; false once it no longer takes them.
@@ -101,8 +127,7 @@ TEST_F(LcdctlTest, SendOfTheDemoPictureOneToOneIsThePanelsFrameAndThePreviewShow
     ASSERT_EQ(png.size(), QSize(480, 480));
     for (int y = 0; y < 480; y += 7)
         for (int x = 0; x < 480; ++x)
-            ASSERT_EQ(png.pixel(x, y) == qRgb(255, 255, 255),
-                      ((expected[y * 60 + x / 8] << (x % 8)) & 0x80) != 0)
+            ASSERT_EQ(png.pixel(x, y) == qRgb(255, 255, 255), FrameBit(expected, x, y))
                 << x << "," << y;
 
     // The negotiation left the module at 921600: the next call needs one hello.
@@ -201,28 +226,24 @@ TEST_F(LcdctlTest, FailuresEndWithTheirStatusAndOneLineSayingWhy) {
     }
     EXPECT_EQ(m_module->FrameHashes(), std::vector<std::uint64_t>{HashOfFrameOf(7)});
 
+    // A module that never answers, and a port that cannot exist: a path in a fresh folder,
+    // so that no adapter on this machine is ever talked to.
     StartModule(With([](auto& o) { o.silent = true; }));
-    auto no_module = Run({"-q", "connect"});
-    EXPECT_EQ(Finish(*no_module), 1);
-    EXPECT_EQ(Errors(*no_module),
-              "lcdctl: no link to the module on " + m_module->SlavePath() + "\n");
-    // Without --port: no USB adapter here, or a real one that must not be talked to unasked.
-    if (!std::filesystem::exists("/dev/ttyUSB0") && !std::filesystem::exists("/dev/ttyACM0")) {
-        auto no_port = Run({"connect"}, false);
-        EXPECT_EQ(Finish(*no_port), 1);
-        EXPECT_NE(Errors(*no_port).find("lcdctl: no USB serial port"), std::string::npos);
+    const std::string missing = Scratch("no_such_port");
+    const std::pair<std::string, std::string> unlinked[] = {
+        {m_module->SlavePath(), ""},
+        {missing, ": cannot open " + missing + ": No such file or directory"}};
+    for (const auto& [port, reason] : unlinked) {
+        auto lcdctl = Run({"-q", "-p", QString::fromStdString(port), "connect"}, false);
+        EXPECT_EQ(Finish(*lcdctl), 1) << port;
+        EXPECT_EQ(Errors(*lcdctl), "lcdctl: no link to the module on " + port + reason + "\n");
     }
 }
 
 TEST_F(LcdctlTest, CtrlCFinishesTheFrameOnTheLineFirst) {
     StartModule(With([](auto& o) { o.start_baud = 921600; }));  // paced: 313 ms a frame
     auto lcdctl = Run({"pattern", "lines"});
-    const auto header_seen = [&] {
-        const auto lines = m_module->ReceivedLines();
-        return std::ranges::count(lines, std::string("pixels: 0,0,480,480")) == 1;
-    };
-    for (int i = 0; i < 200 && !header_seen(); ++i) std::this_thread::sleep_for(10ms);
-    std::this_thread::sleep_for(50ms);
+    ASSERT_TRUE(WaitFor([&] { return PayloadIsUnderway(m_module->Transcript()); }, 5s));
     ::kill(static_cast<pid_t>(lcdctl->processId()), SIGINT);
     EXPECT_EQ(Finish(*lcdctl), 130);
     EXPECT_EQ(m_module->FrameHashes(), std::vector<std::uint64_t>{HashOfFrameOf(0xFE)});
