@@ -134,6 +134,7 @@ TEST_F(JpegImageTest, DecodesByteForByteAsDjpegWithTheSameSettings) {
         {"baseline_small.jpg", 32, "baseline_small.bmp"},
         {"progressive_small.jpg", 32, "progressive_small.bmp"},
         {"truncated_small.jpg", 32, "truncated_small.bmp"},
+        {"truncated_progressive.jpg", 32, "truncated_progressive.bmp"},  // smoothed blocks
         {"gray.jpg", 32, "gray_236.bmp"},  // 236 grays, whatever the screen
         {"gray.jpg", 8, "gray_236.bmp"},
         {"baseline_small.jpg", 8, "baseline_small_236.bmp"}};

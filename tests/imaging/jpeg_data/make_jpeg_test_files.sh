@@ -47,6 +47,10 @@ second = [i for i in range(len(prog) - 1) if prog[i:i + 2] == b'\xff\xda'][1]
 ss = second + 5 + 2 * prog[second + 4]
 prog[ss:ss + 2] = b'\x05\x01'
 open('bad_progression.jpg', 'wb').write(prog)  # a band past its end: fatal before any row
+scans = [i for i in range(len(prog) - 1) if prog[i:i + 2] == b'\xff\xda']
+# Cut off after the DC scan and two AC scans: only block smoothing fills in the missing
+# detail, and it changes the picture.
+open('truncated_progressive.jpg', 'wb').write(open('progressive_small.jpg', 'rb').read()[:scans[3]])
 cmyk = open('cmyk_adobe.jpg', 'rb').read()
 (app14,) = [seg for _, m, seg in segments(cmyk) if m == 0xEE]
 open('cmyk_plain.jpg', 'wb').write(cmyk.replace(app14, b'', 1))  # samples read as ink
@@ -63,8 +67,15 @@ open('scan_bomb.jpg', 'wb').write(bomb)  # each empty scan still costs a pass ov
 PY
 
 # The picture's settings: float IDCT, 236 colours; djpeg exits with 2 for a truncation warning.
-for name in baseline_small progressive_small truncated_small; do
+for name in baseline_small progressive_small truncated_small truncated_progressive; do
     djpeg -dct float -bmp -outfile $name.bmp $name.jpg 2>/dev/null || [ $? -eq 2 ]
 done
 djpeg -dct float -bmp -colors 236 -outfile gray_236.bmp gray.jpg
 djpeg -dct float -bmp -colors 236 -outfile baseline_small_236.bmp baseline_small.jpg
+djpeg -nosmooth -dct float -bmp -outfile "$work/rough.bmp" truncated_progressive.jpg 2>/dev/null ||
+    [ $? -eq 2 ]
+# Block smoothing must matter for the cut-off progressive file, or its case tests nothing.
+if cmp -s "$work/rough.bmp" truncated_progressive.bmp; then
+    echo "truncated_progressive.jpg decodes alike without block smoothing: cut it elsewhere" >&2
+    exit 1
+fi
