@@ -43,7 +43,12 @@ void Panel::Button2Click() {
         m_view.ShowMessage("请选择波特率！");
         return;
     }
-    m_negotiator.Negotiate(m_view.PortText(), *speed);
+    const std::string port = m_view.PortText();
+    if (m_negotiator.Negotiate(port, *speed) == protocol::NegotiationOutcome::ModuleNotFound &&
+        m_negotiator.PortUnopenable()) {
+        m_log.LogLine(serial::DescribeOpenFailure(m_platform.DevicePath(port),
+                                                  *m_negotiator.PortUnopenable()));
+    }
 }
 
 // A group's chosen item goes out as its index; a group with nothing chosen sends nothing.

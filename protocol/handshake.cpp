@@ -43,17 +43,23 @@ NegotiationOutcome LinkNegotiator::Negotiate(const std::string& port_name,
                                              const std::string& chosen_text) {
     const std::string path = m_link.Platform().DevicePath(port_name);
     std::optional<std::int32_t> found;
+    bool never_opened = true;
+    m_unopenable.reset();
     for (const std::int32_t probe : kModuleSpeeds) {
         if (HandshakeAt(path, probe, probe)) {
             found = probe;
             break;
         }
+        never_opened = never_opened && m_link.LastOpenFailure().has_value();
         if (WriteFailed()) {
             return NegotiationOutcome::LinkLost;
         }
     }
     if (!found) {
         m_log.LogLine("尝试与模块通信时失败，模块的波特率未知。");
+        if (never_opened) {
+            m_unopenable = m_link.LastOpenFailure();
+        }
         return NegotiationOutcome::ModuleNotFound;
     }
     const std::int32_t chosen = StrToInt(chosen_text);

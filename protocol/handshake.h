@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "serial/log_sink.h"
@@ -46,9 +47,13 @@ public:
     // no later probe can do better.
     bool WriteFailed() const { return m_link.LastWriteOutcome() != serial::WriteOutcome::Sent; }
 
+    // After a Negotiate that found no module: why, when not one probe could open the port.
+    const std::optional<serial::OpenFailure>& PortUnopenable() const { return m_unopenable; }
+
 private:
     serial::SerialLink& m_link;
     serial::LogSink& m_log;
+    std::optional<serial::OpenFailure> m_unopenable;
 };
 
 }  // namespace protocol

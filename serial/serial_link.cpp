@@ -21,11 +21,25 @@ std::chrono::milliseconds WriteDeadline(std::size_t count, std::int32_t speed) {
     return std::chrono::milliseconds(std::max(wire_ms * 3 / 2, wire_ms + 1000));
 }
 
+std::string DescribeOpenFailure(const std::string& path, const OpenFailure& failure) {
+    std::string text = "cannot open " + path + ": " + failure.reason;
+    if (!failure.remedy.empty()) {
+        text += "; " + failure.remedy;
+    }
+    return text;
+}
+
 bool SerialLink::OpenPort(const std::string& path, std::int32_t speed) {
     ClosePort();
     m_last_write = WriteOutcome::Sent;
-    std::unique_ptr<SerialDevice> device = m_platform.OpenExclusive(path);
-    if (!device || !device->ApplyLineSettings(speed)) {
+    OpenFailure failure;
+    std::unique_ptr<SerialDevice> device = m_platform.OpenExclusive(path, &failure);
+    m_open_failure.reset();
+    if (!device) {
+        m_open_failure = std::move(failure);
+        return false;
+    }
+    if (!device->ApplyLineSettings(speed)) {
         return false;
     }
     m_hComPort = std::move(device);

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "serial/log_sink.h"
@@ -30,6 +31,9 @@ public:
 
     // Closes any open port, then opens `path` exclusively at `speed`. False leaves no port.
     bool OpenPort(const std::string& path, std::int32_t speed);
+    // Why the last OpenPort could not open the device at all; nullopt when it opened (even
+    // if it then refused the speed).
+    const std::optional<OpenFailure>& LastOpenFailure() const { return m_open_failure; }
     void ClosePort();
 
     // The open port, or nullptr when none is open.
@@ -73,6 +77,7 @@ private:
     std::unique_ptr<SerialDevice> m_hComPort;
     std::int32_t m_speed = 0;
     WriteOutcome m_last_write = WriteOutcome::Sent;
+    std::optional<OpenFailure> m_open_failure;
     bool m_wake_on_input = false;
     WriteProgress m_progress;
 };

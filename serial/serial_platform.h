@@ -22,6 +22,17 @@ struct WriteResult {
     WriteOutcome outcome = WriteOutcome::Sent;
 };
 
+// Why a device could not be opened, in the system's words, with what to do about it where
+// the platform knows a remedy.
+struct OpenFailure {
+    int code = 0;        // errno, or the Windows error code
+    std::string reason;  // the system's message for the code
+    std::string remedy;  // empty when there is nothing particular to suggest
+};
+
+// "cannot open PATH: REASON", then "; REMEDY" when there is one.
+std::string DescribeOpenFailure(const std::string& path, const OpenFailure& failure);
+
 // One open serial device. Destroying it closes the device.
 class SerialDevice {
 public:
@@ -55,8 +66,10 @@ public:
     virtual ~SerialPlatform() = default;
 
     // Opens the device for reading and writing, exclusively: a device that is missing or
-    // already open (by anyone, this process included) gives nullptr.
-    virtual std::unique_ptr<SerialDevice> OpenExclusive(const std::string& path) = 0;
+    // already open (by anyone, this process included) gives nullptr, and `why`, when given,
+    // says what stood in the way.
+    virtual std::unique_ptr<SerialDevice> OpenExclusive(const std::string& path,
+                                                        OpenFailure* why = nullptr) = 0;
 
     // Suspends the thread for about one millisecond.
     virtual void SleepAboutOneMs() = 0;

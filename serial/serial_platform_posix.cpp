@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <linux/serial.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -8,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <ctime>
+#include <system_error>
 
 #include "serial/serial_platform.h"
 #include "serial/termios2_linux.h"
@@ -18,10 +20,11 @@ namespace {
 
 class PosixSerialDevice final : public SerialDevice {
 public:
-    explicit PosixSerialDevice(int fd) : m_fd(fd) {}
+    explicit PosixSerialDevice(int fd) : m_fd(fd) { AskForLowLatency(); }
     // Exclusive mode outlives our descriptor while anyone else keeps the terminal open (a
     // pseudo-terminal's owner does), and would lock out the next open; lift it first.
     ~PosixSerialDevice() override {
+        RestoreLatency();
         (void)::ioctl(m_fd, TIOCNXCL);
         ::close(m_fd);
     }
@@ -124,6 +127,29 @@ private:
         return true;
     }
 
+    // A USB adapter holds short replies back for its latency timer (16 ms on FTDI chips),
+    // and every frame waits for a reply after its header. Low latency makes the driver pass
+    // them on at once (FTDI's timer drops to 1 ms). Drivers without the flag refuse, and
+    // are left as they are.
+    void AskForLowLatency() {
+        serial_struct settings{};
+        if (::ioctl(m_fd, TIOCGSERIAL, &settings) != 0 ||
+            (settings.flags & ASYNC_LOW_LATENCY) != 0) {
+            return;
+        }
+        settings.flags |= ASYNC_LOW_LATENCY;
+        m_set_low_latency = ::ioctl(m_fd, TIOCSSERIAL, &settings) == 0;
+    }
+
+    // The flag outlives the descriptor; the next program gets the adapter as we found it.
+    void RestoreLatency() {
+        serial_struct settings{};
+        if (m_set_low_latency && ::ioctl(m_fd, TIOCGSERIAL, &settings) == 0) {
+            settings.flags &= ~ASYNC_LOW_LATENCY;
+            (void)::ioctl(m_fd, TIOCSSERIAL, &settings);
+        }
+    }
+
     // Both handshake lines inactive. A pseudo-terminal has no modem lines and refuses.
     void DropModemLines() {
         int lines = TIOCM_DTR | TIOCM_RTS;
@@ -131,34 +157,61 @@ private:
     }
 
     int m_fd;
+    bool m_set_low_latency = false;
     std::int64_t m_byte_time_us = 1;  // one 8N1 byte on the line
 };
+
+// The system's words for `code`, and what a user of this system can do about it.
+OpenFailure FailureOf(int code, const std::string& path) {
+    OpenFailure failure{code, std::generic_category().message(code), {}};
+    if (code == EACCES) {
+        failure.remedy =
+            "join the dialout group (sudo usermod -aG dialout $USER), then log in again";
+    } else if (code == EBUSY) {
+        failure.remedy = "another program holds the port (fuser -v " + path + " names it)";
+    } else if (code == ENOTTY) {
+        failure.reason = "not a serial port";
+    }
+    return failure;
+}
 
 // The lock and TIOCEXCL make the port ours alone. Neither stops root, so a port that
 // someone else marked exclusive counts as busy and is closed untouched: its settings and
 // its flag stay theirs. The descriptor stays non-blocking, so that a modem line cannot
 // hold up the open and a device that stops reading cannot hold up a write forever.
-int OpenExclusiveFd(const std::string& path) {
+// Returns the descriptor, or -1 with the errno that explains it in `error`.
+int OpenExclusiveFd(const std::string& path, int& error) {
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
+        error = errno;
         return -1;
     }
     int held_elsewhere = 1;  // a descriptor that is no terminal cannot tell, and is refused
-    const bool owned = ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
-                       ::ioctl(fd, TIOCGEXCL, &held_elsewhere) == 0 && held_elsewhere == 0 &&
-                       ::ioctl(fd, TIOCEXCL) == 0;
-    if (!owned) {
-        ::close(fd);
-        return -1;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        error = errno == EWOULDBLOCK ? EBUSY : errno;
+    } else if (::ioctl(fd, TIOCGEXCL, &held_elsewhere) != 0) {
+        error = errno;
+    } else if (held_elsewhere != 0) {
+        error = EBUSY;
+    } else if (::ioctl(fd, TIOCEXCL) != 0) {
+        error = errno;
+    } else {
+        return fd;
     }
-    return fd;
+    ::close(fd);
+    return -1;
 }
 
 class PosixSerialPlatform final : public SerialPlatform {
 public:
-    std::unique_ptr<SerialDevice> OpenExclusive(const std::string& path) override {
-        const int fd = OpenExclusiveFd(path);
+    std::unique_ptr<SerialDevice> OpenExclusive(const std::string& path,
+                                                OpenFailure* why) override {
+        int error = 0;
+        const int fd = OpenExclusiveFd(path, error);
         if (fd < 0) {
+            if (why != nullptr) {
+                *why = FailureOf(error, path);
+            }
             return nullptr;
         }
         return std::make_unique<PosixSerialDevice>(fd);

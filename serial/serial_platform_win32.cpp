@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <string>
+
 #include "serial/line_settings_win32.h"
 #include "serial/serial_platform.h"
 
@@ -78,12 +80,47 @@ private:
     HANDLE m_handle;
 };
 
+// The system's message for `code`, as UTF-8 without the trailing line break.
+std::string SystemMessage(DWORD code) {
+    wchar_t* text = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::string message;
+    if (length > 0) {
+        const int bytes = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr,
+                                              0, nullptr, nullptr);
+        message.resize(static_cast<std::size_t>(bytes));
+        WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), message.data(), bytes,
+                            nullptr, nullptr);
+    }
+    LocalFree(text);
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
+                                message.back() == ' ' || message.back() == '.')) {
+        message.pop_back();
+    }
+    return message.empty() ? "error " + std::to_string(code) : message;
+}
+
+// A port opened elsewhere is refused with "access denied": on Windows that means busy.
+OpenFailure FailureOf(DWORD code) {
+    OpenFailure failure{static_cast<int>(code), SystemMessage(code), {}};
+    if (code == ERROR_ACCESS_DENIED || code == ERROR_SHARING_VIOLATION) {
+        failure.remedy = "another program holds the port; close it there first";
+    }
+    return failure;
+}
+
 class Win32SerialPlatform final : public SerialPlatform {
 public:
-    std::unique_ptr<SerialDevice> OpenExclusive(const std::string& path) override {
+    std::unique_ptr<SerialDevice> OpenExclusive(const std::string& path,
+                                                OpenFailure* why) override {
         const HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                           OPEN_EXISTING, 0, nullptr);
         if (handle == INVALID_HANDLE_VALUE) {
+            if (why != nullptr) {
+                *why = FailureOf(GetLastError());
+            }
             return nullptr;
         }
         return std::make_unique<Win32SerialDevice>(handle);

@@ -57,8 +57,9 @@ private:
 
 class TimingPlatform : public serial::SerialPlatform {
 public:
-    std::unique_ptr<serial::SerialDevice> OpenExclusive(const std::string& path) override {
-        auto device = m_native->OpenExclusive(path);
+    std::unique_ptr<serial::SerialDevice> OpenExclusive(const std::string& path,
+                                                        serial::OpenFailure* why) override {
+        auto device = m_native->OpenExclusive(path, why);
         if (!device)
             return nullptr;
         return std::make_unique<TimingDevice>(std::move(device), turnaround);

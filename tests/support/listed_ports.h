@@ -13,8 +13,9 @@ class ListedPortsPlatform : public serial::SerialPlatform {
 public:
     explicit ListedPortsPlatform(std::vector<std::string> listed = {})
         : ports(std::move(listed)), m_native(serial::MakeNativeSerialPlatform()) {}
-    std::unique_ptr<serial::SerialDevice> OpenExclusive(const std::string& path) override {
-        return m_native->OpenExclusive(path);
+    std::unique_ptr<serial::SerialDevice> OpenExclusive(const std::string& path,
+                                                        serial::OpenFailure* why) override {
+        return m_native->OpenExclusive(path, why);
     }
     void SleepAboutOneMs() override { m_native->SleepAboutOneMs(); }
     std::string DevicePath(const std::string& name) const override {

@@ -62,10 +62,16 @@ public:
     ScriptedLine line;
     std::set<std::string> existing = {"/dev/ttyS0"};
     std::vector<std::string> candidates = {"ttyS0"};
+    // What a path that does not exist gives as the reason.
+    serial::OpenFailure failure{2, "No such file or directory", {}};
 
-    std::unique_ptr<serial::SerialDevice> OpenExclusive(const std::string& path) override {
-        if (!existing.count(path))
+    std::unique_ptr<serial::SerialDevice> OpenExclusive(const std::string& path,
+                                                        serial::OpenFailure* why) override {
+        if (!existing.count(path)) {
+            if (why)
+                *why = failure;
             return nullptr;
+        }
         line.input.assign(line.queued_at_open.begin(), line.queued_at_open.end());
         return std::make_unique<ScriptedDevice>(line);
     }
