@@ -100,14 +100,23 @@ TEST_F(WindowTest, EachKindOfControlReachesThePanel) {
     EXPECT_EQ(ports->currentText().toStdString(), other.SlavePath());
 }
 
-TEST_F(WindowTest, TimerPollsTheClipboardEverySecond) {
+// No port is open: a picture that auto-send passes on shows as the closed port's error.
+TEST_F(WindowTest, ClipboardIsLookedAtOnActivationAndEverySecondAndAutoSendIsItsBox) {
     auto* timer = m_form.findChild<QTimer*>("Timer1");
     ASSERT_NE(timer, nullptr);
     EXPECT_TRUE(timer->isActive() && timer->interval() == 1000);
-    Show();
+    timer->stop();  // the first picture is for the window's activation alone
     Control<QCheckBox>("CheckBox1")->setChecked(false);
     m_clipboard.Offer(testing_support::RandomPicture(48, 48, 5));
+    Show();
     EXPECT_TRUE(QTest::qWaitFor([&] { return m_clipboard.emptied == 1; }, 3000));
+    EXPECT_FALSE(Memo().contains("串口未打开")) << Memo().toStdString();
+
+    timer->start();
+    Control<QCheckBox>("CheckBox1")->setChecked(true);
+    m_clipboard.Offer(testing_support::RandomPicture(48, 48, 6));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return m_clipboard.emptied == 2; }, 3000));
+    EXPECT_TRUE(Memo().endsWith("错误：串口未打开。")) << Memo().toStdString();
 }
 
 TEST_F(WindowTest, DropsMenusAndMessageBoxesReachThePanel) {
