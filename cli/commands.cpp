@@ -16,15 +16,46 @@ int OpenLink(const Options& options, ConsoleLog& log, ModuleSession& session) {
         return kNoLink;
     }
     if (!session.Connect(port.name, options.baud)) {
-        PrintError(log, "no link to the module on " + port.name);
+        std::string problem = "no link to the module on " + port.name;
+        if (session.Unopenable()) {
+            problem +=
+                ": " + serial::DescribeOpenFailure(session.Link().Platform().DevicePath(port.name),
+                                                   *session.Unopenable());
+        }
+        PrintError(log, problem);
         return kNoLink;
     }
     return kDone;
 }
 
-int LinkLost(ConsoleLog& log, const serial::SerialLink& link) {
+namespace {
+
+std::string LossOf(const serial::SerialLink& link) {
     const bool gone = link.LastWriteOutcome() == serial::WriteOutcome::Disconnected;
-    PrintError(log, gone ? "the module's port is gone" : "the module stopped taking data");
+    return gone ? "the module's port is gone" : "the module stopped taking data";
+}
+
+}  // namespace
+
+int LinkLost(ConsoleLog& log, const serial::SerialLink& link) {
+    PrintError(log, LossOf(link));
+    return kNoLink;
+}
+
+int AwaitLink(const Options& options, ConsoleLog& log, ModuleSession& session) {
+    if (options.reconnect_seconds <= 0 || Interrupted()) {
+        return LinkLost(log, session.Link());
+    }
+    const std::string wait = std::to_string(options.reconnect_seconds) + " s";
+    PrintError(log, LossOf(session.Link()) + "; waiting up to " + wait + " for it to come back");
+    if (session.Reconnect(std::chrono::steady_clock::now() +
+                          std::chrono::seconds(options.reconnect_seconds))) {
+        return kDone;
+    }
+    if (Interrupted()) {
+        return kInterrupted;
+    }
+    PrintError(log, "the link did not come back within " + wait);
     return kNoLink;
 }
 

@@ -23,6 +23,10 @@ int OpenLink(const Options& options, ConsoleLog& log, ModuleSession& session);
 // A frame exchange that the line had to give up: why, and the status.
 int LinkLost(ConsoleLog& log, const serial::SerialLink& link);
 
+// The same, unless --reconnect asks to wait for the link to come back: kDone once it is up
+// again, else the status to exit with, its reason printed.
+int AwaitLink(const Options& options, ConsoleLog& log, ModuleSession& session);
+
 int RunPorts(const Options& options, ConsoleLog& log, serial::SerialPlatform& platform);
 int RunLinkCommand(const Options& options, ConsoleLog& log, serial::SerialPlatform& platform);
 

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "protocol/commands.h"
@@ -18,6 +20,14 @@ public:
     // answers the first hello; any other goes through the panel's three stages.
     bool Connect(const std::string& port, std::int32_t baud);
 
+    // After a lost link: waits until the port Connect used opens again (an adapter that was
+    // pulled out, or a module that reset), then brings the link up through the three
+    // stages, from the module's power-up speed. False once `deadline` has passed, or on
+    // Ctrl-C.
+    bool Reconnect(std::chrono::steady_clock::time_point deadline);
+    // After a Connect that failed: why the port could not be opened at all, if that was it.
+    const std::optional<serial::OpenFailure>& Unopenable() const { return m_unopenable; }
+
     serial::SerialLink& Link() { return m_link; }
     protocol::ModuleCommands& Commands() { return m_commands; }
 
@@ -26,6 +36,9 @@ private:
     serial::SerialLink m_link;
     protocol::LinkNegotiator m_negotiator;
     protocol::ModuleCommands m_commands;
+    std::optional<serial::OpenFailure> m_unopenable;
+    std::string m_port;
+    std::int32_t m_baud = 0;
 };
 
 }  // namespace cli

@@ -34,6 +34,10 @@ constexpr char kUsage[] =
     "                            from standard input, each sent as it comes; a frame that\n"
     "                            arrives while the line is busy replaces the one waiting,\n"
     "                            unless --no-drop\n"
+    "  --reconnect[=SECONDS]     send and stream: when the port vanishes (or stops taking\n"
+    "                            data), wait up to SECONDS (30) for it to come back, bring\n"
+    "                            the link up again from the module's power-up speed and go\n"
+    "                            on with the newest frame\n"
     "\n"
     "Picture options:\n"
     "  --fit crop|pad|stretch|none  crop: centred square, scaled (default); pad: inside, on\n"
@@ -192,6 +196,11 @@ private:
                 Fail("--fps takes a rate above 0, at most 1000");
         } else if (name == "--no-drop") {
             o.no_drop = true;
+        } else if (name == "--reconnect") {
+            // Only "=SECONDS": a separate argument would be taken for send's file.
+            o.reconnect_seconds = kDefaultReconnectSeconds;
+            if (has_inline && !ParseInRange(inline_value, 1, 86400, o.reconnect_seconds))
+                Fail("--reconnect takes a number of seconds from 1 to 86400");
         } else if (name == "--count") {
             if (value(v) && !(ParseNumber(v, o.count) && o.count > 0))
                 Fail("--count takes a number of frames above 0");
@@ -290,6 +299,9 @@ private:
             Seen("--size") || Seen("--fps") || Seen("--no-drop") || Seen("--count");
         if (stream_option && command != Command::Stream) {
             return Fail("--size, --fps, --no-drop and --count go with stream");
+        }
+        if (Seen("--reconnect") && command != Command::Stream && command != Command::Send) {
+            return Fail("--reconnect goes with send and stream");
         }
     }
 

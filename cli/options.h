@@ -37,7 +37,11 @@ struct Options {
     double fps = 0;  // stream: 0 is as fast as the line goes
     bool no_drop = false;
     long count = 0;  // stream: 0 is until the input ends
+    // send, stream: how long to wait for a lost link to come back; 0 gives up at once.
+    int reconnect_seconds = 0;
 };
+
+inline constexpr int kDefaultReconnectSeconds = 30;
 
 struct ParsedArguments {
     Options options;

@@ -12,6 +12,7 @@ namespace cli {
 namespace {
 
 constexpr int kSide = protocol::kScreenWidth;
+constexpr int kMaxReconnects = 3;
 
 // Standard input, up to the same limit as a picture file.
 std::vector<std::uint8_t> ReadStandardInput() {
@@ -81,13 +82,21 @@ int SendFrame(const Options& options, ConsoleLog& log, serial::SerialPlatform& p
         });
     }
     std::vector<std::uint8_t> buffer(protocol::FrameBytes);
-    const bool sent = session.Commands().ExchangeFrame(
-        buffer, [&](std::span<std::uint8_t> out) { std::ranges::copy(frame, out.begin()); });
-    log.EndStatus();
-    if (!sent) {
-        return LinkLost(log, session.Link());
+    // A link that comes back but fails again each time is not worth waiting for forever.
+    for (int attempt = 0;; ++attempt) {
+        const bool sent = session.Commands().ExchangeFrame(
+            buffer, [&](std::span<std::uint8_t> out) { std::ranges::copy(frame, out.begin()); });
+        log.EndStatus();
+        if (sent) {
+            return Interrupted() ? kInterrupted : kDone;
+        }
+        if (attempt == kMaxReconnects) {
+            return LinkLost(log, session.Link());
+        }
+        if (const int status = AwaitLink(options, log, session); status != kDone) {
+            return status;
+        }
     }
-    return Interrupted() ? kInterrupted : kDone;
 }
 
 }  // namespace

@@ -57,6 +57,11 @@ public:
         m_changed.notify_all();
     }
 
+    bool HasWaiting() const {
+        std::lock_guard lock(m_mutex);
+        return m_waiting.has_value();
+    }
+
     void Wake() { m_changed.notify_all(); }
     long Dropped() const {
         std::lock_guard lock(m_mutex);
@@ -138,16 +143,23 @@ public:
         const double seconds = std::chrono::duration<double>(m_last - m_first).count();
         return m_sent > 1 && seconds > 0 ? (m_sent - 1) / seconds : 0;
     }
+    void Reconnected() { ++m_reconnects; }
     std::string Text(long dropped) const {
-        char text[128];
-        std::snprintf(text, sizeof text, "%ld sent, %ld dropped, %.1f fps, %.0f %% of the line",
-                      m_sent, dropped, Fps(), 100 * Fps() / m_line_fps);
+        char text[160];
+        const int length =
+            std::snprintf(text, sizeof text, "%ld sent, %ld dropped, %.1f fps, %.0f %% of the line",
+                          m_sent, dropped, Fps(), 100 * Fps() / m_line_fps);
+        if (m_reconnects > 0) {
+            std::snprintf(text + length, sizeof text - static_cast<std::size_t>(length),
+                          ", %ld reconnected", m_reconnects);
+        }
         return text;
     }
 
 private:
     double m_line_fps;
     long m_sent = 0;
+    long m_reconnects = 0;
     Clock::time_point m_first, m_last;
 };
 
@@ -157,6 +169,21 @@ void WaitForSlot(Clock::time_point due) {
         std::this_thread::sleep_for(
             std::min<Clock::duration>(due - Clock::now(), std::chrono::milliseconds(50)));
     }
+}
+
+// The frame to send next. After a lost link, the one it cut off, unless a newer one waits:
+// then the cut-off one counts as dropped, except when every frame must go.
+std::optional<Frame> NextFrame(FrameSlot& slot, std::optional<Frame>& unsent, bool keep_every_frame,
+                               long& dropped) {
+    if (unsent) {
+        std::optional<Frame> frame = std::move(unsent);
+        unsent.reset();
+        if (keep_every_frame || !slot.HasWaiting()) {
+            return frame;
+        }
+        ++dropped;
+    }
+    return slot.Take();
 }
 
 }  // namespace
@@ -173,13 +200,15 @@ int RunStream(const Options& options, ConsoleLog& log, serial::SerialPlatform& p
     const auto interval = std::chrono::duration_cast<Clock::duration>(
         std::chrono::duration<double>(options.fps > 0 ? 1 / options.fps : 0));
     int status = kDone;
+    long lost = 0;  // frames a lost link cut off, replaced by newer ones meanwhile
     std::size_t partial = 0;
     {
         FrameReader reader(options, slot);
         Clock::time_point next_slot = Clock::now();
         auto shown = Clock::now();
+        std::optional<Frame> unsent;
         while (options.count == 0 || meter.Count() < options.count) {
-            std::optional<Frame> frame = slot.Take();
+            std::optional<Frame> frame = NextFrame(slot, unsent, options.no_drop, lost);
             if (!frame || Interrupted())
                 break;
             WaitForSlot(next_slot);
@@ -187,12 +216,15 @@ int RunStream(const Options& options, ConsoleLog& log, serial::SerialPlatform& p
             if (!session.Commands().ExchangeFrame(buffer, [&](std::span<std::uint8_t> out) {
                     std::ranges::copy(*frame, out.begin());
                 })) {
-                status = LinkLost(log, session.Link());
-                break;
+                if (status = AwaitLink(options, log, session); status != kDone)
+                    break;
+                meter.Reconnected();
+                unsent = std::move(frame);
+                continue;
             }
             meter.Sent();
             if (Clock::now() - shown > std::chrono::milliseconds(250)) {
-                log.Status(meter.Text(slot.Dropped()));
+                log.Status(meter.Text(slot.Dropped() + lost));
                 shown = Clock::now();
             }
         }
@@ -201,7 +233,7 @@ int RunStream(const Options& options, ConsoleLog& log, serial::SerialPlatform& p
     log.EndStatus();
     if (!log.Quiet()) {
         std::fprintf(stderr, "lcdctl: %s; %ld routine replies, not shown\n",
-                     meter.Text(slot.Dropped()).c_str(), log.RoutineReplies());
+                     meter.Text(slot.Dropped() + lost).c_str(), log.RoutineReplies());
     }
     if (partial > 0) {
         PrintError(log, "the input ended inside a frame (" + std::to_string(partial) + " of " +

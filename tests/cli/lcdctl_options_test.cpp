@@ -37,6 +37,12 @@ TEST(LcdctlOptionsTest, CommandsAndTheirValues) {
     EXPECT_EQ(std::tuple(stream.width, stream.height, stream.fps, stream.no_drop, stream.count,
                          stream.picture.threshold, stream.picture.fit),
               std::tuple(320, 240, 12.5, true, 9L, 200, cli::Fit::Crop));
+    // --reconnect takes its seconds only after "=": "send --reconnect a.png" names the file.
+    EXPECT_EQ(Parse({"stream"}).options.reconnect_seconds, 0);
+    EXPECT_EQ(Parse({"stream", "--reconnect"}).options.reconnect_seconds, 30);
+    const cli::Options resend = Parse({"send", "--reconnect", "a.png"}).options;
+    EXPECT_EQ(std::tuple(resend.reconnect_seconds, resend.input), std::tuple(30, "a.png"));
+    EXPECT_EQ(Parse({"send", "a.png", "--reconnect=5"}).options.reconnect_seconds, 5);
 }
 
 TEST(LcdctlOptionsTest, MistakesAreNamed) {
@@ -49,6 +55,8 @@ TEST(LcdctlOptionsTest, MistakesAreNamed) {
         {{"send", "a.png", "--threshold", "90", "--dither", "floyd"}, "do not go together"},
         {{"color", "1", "--invert"}, "picture options go with send and stream"},
         {{"connect", "--port"}, "option --port needs a value"},
+        {{"stream", "--reconnect=0"}, "--reconnect takes a number of seconds from 1"},
+        {{"connect", "--reconnect"}, "--reconnect goes with send and stream"},
     };
     for (const auto& [args, message] : mistakes) {
         EXPECT_NE(Parse(args).error.find(message), std::string::npos)
