@@ -95,6 +95,10 @@ const std::map<std::string, Setter>& Setters() {
              o.transcript_path = v;
              return !v.empty();
          }},
+        {"--latency-ms",
+         [](ModuleOptions& o, const std::string& v) {
+             return SetNumber(o.adapter_latency_ms, v, 0, 255);
+         }},
         {"--payload-timeout-ms",
          [](ModuleOptions& o, const std::string& v) {
              return SetNumber(o.payload_timeout_ms, v, 0, 3600000);
@@ -196,6 +200,9 @@ std::string UsageText() {
            "  --noise                   answer bytes at a wrong speed with noise\n"
            "  --screen FILE.png         write the screen after each frame\n"
            "  --transcript FILE         append every line sent and received\n"
+           "  --latency-ms N            hold each reply until a USB adapter's latency timer\n"
+           "                            next runs out, every N ms (16: an FTDI adapter's\n"
+           "                            default, 1: low latency; default 0: at once)\n"
            "  --payload-timeout-ms N    drop a frame whose payload pauses for N ms\n"
            "                            (default 3000, 0: never)\n"
            "faults:\n"

@@ -36,6 +36,10 @@ struct ModuleOptions {
     // Answers a frame header, then never reads the line again: the host's payload fills
     // the pseudo-terminal's buffer and its write blocks.
     bool stall_after_header = false;
+    // A USB adapter's latency timer: a reply shorter than the adapter's packet reaches the
+    // host only when the timer next runs out, every this many ms (16 by default on FTDI
+    // chips, 1 with low latency). 0: at once, as a built-in port.
+    int adapter_latency_ms = 0;
     std::string screen_png;       // empty: no PNG
     std::string transcript_path;  // empty: memory only
     std::string link_path;        // empty: no symlink to the slave

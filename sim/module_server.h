@@ -48,6 +48,7 @@ private:
     void HangUp();
 
     void Execute(const std::vector<ModuleAction>& actions);
+    bool HoldForAdapterLatency();
     bool SendReply(const std::string& bytes, int baud);
     bool Send(std::string_view bytes, int baud);
     bool WriteAll(std::string_view bytes);
@@ -64,6 +65,7 @@ private:
     LinePacer m_pacer;
     long m_bytes_received = 0;
     Clock::time_point m_last_received = Clock::now();
+    const Clock::time_point m_started = Clock::now();
     bool m_reading = true;  // false once the module has stopped reading for good
 
     std::atomic<int> m_line_baud;

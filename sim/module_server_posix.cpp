@@ -184,8 +184,21 @@ void ModuleServer::Execute(const std::vector<ModuleAction>& actions) {
     }
 }
 
+// The adapter's timer runs on its own, so a reply waits anything up to one period.
+bool ModuleServer::HoldForAdapterLatency() {
+    if (m_options.adapter_latency_ms <= 0) {
+        return true;
+    }
+    const Clock::duration period = milliseconds(m_options.adapter_latency_ms);
+    const Clock::duration into_period = (Clock::now() - m_started) % period;
+    return m_stop.SleepUntil(Clock::now() + (period - into_period));
+}
+
 // The reply goes out in `split_chunks` pieces with `split_gap_ms` between them.
 bool ModuleServer::SendReply(const std::string& bytes, int baud) {
+    if (!HoldForAdapterLatency()) {
+        return false;
+    }
     const std::size_t chunks =
         std::clamp<std::size_t>(static_cast<std::size_t>(std::max(m_options.split_chunks, 1)), 1,
                                 std::max<std::size_t>(bytes.size(), 1));
