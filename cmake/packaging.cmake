@@ -37,6 +37,21 @@ add_custom_target(packaging_changelog ALL DEPENDS ${PACKAGING_CHANGELOG_GZ})
 install(FILES ${PACKAGING_DIR}/copyright ${PACKAGING_CHANGELOG_GZ}
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/lcdpanel)
 
+# A manual page for each program, gzipped the same way (man reads them as they are).
+set(PACKAGING_MAN_PAGES_GZ)
+foreach(program lcdpanel lcdctl lcdsim)
+    set(page_gz ${CMAKE_CURRENT_BINARY_DIR}/packaging/man/${program}.1.gz)
+    add_custom_command(
+        OUTPUT ${page_gz}
+        COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/packaging/man
+        COMMAND gzip -9n -c ${PACKAGING_DIR}/man/${program}.1 > ${page_gz}
+        DEPENDS ${PACKAGING_DIR}/man/${program}.1
+        VERBATIM)
+    list(APPEND PACKAGING_MAN_PAGES_GZ ${page_gz})
+endforeach()
+add_custom_target(packaging_man_pages ALL DEPENDS ${PACKAGING_MAN_PAGES_GZ})
+install(FILES ${PACKAGING_MAN_PAGES_GZ} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME lcdpanel)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
