@@ -3,6 +3,7 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <utility>
 
 #include "cli/commands.h"
 #include "cli/screen_frames.h"
@@ -39,9 +40,17 @@ public:
     }
 
     // The frame waiting, once there is one; nullopt once the input has ended and all is
-    // taken, or when interrupted.
-    std::optional<Frame> Take() {
+    // taken, or when interrupted. A frame a lost link cut off (`unsent`) comes first, unless
+    // a newer one waits: then it counts as dropped, except when every frame must go.
+    std::optional<Frame> Take(std::optional<Frame>& unsent) {
         std::unique_lock lock(m_mutex);
+        if (unsent) {
+            std::optional<Frame> frame = std::exchange(unsent, std::nullopt);
+            if (m_keep_every_frame || !m_waiting) {
+                return frame;
+            }
+            ++m_dropped;
+        }
         while (!m_waiting && !m_ended && !Interrupted()) {
             m_changed.wait_for(lock, std::chrono::milliseconds(100));
         }
@@ -55,11 +64,6 @@ public:
         std::lock_guard lock(m_mutex);
         m_ended = true;
         m_changed.notify_all();
-    }
-
-    bool HasWaiting() const {
-        std::lock_guard lock(m_mutex);
-        return m_waiting.has_value();
     }
 
     void Wake() { m_changed.notify_all(); }
@@ -171,21 +175,6 @@ void WaitForSlot(Clock::time_point due) {
     }
 }
 
-// The frame to send next. After a lost link, the one it cut off, unless a newer one waits:
-// then the cut-off one counts as dropped, except when every frame must go.
-std::optional<Frame> NextFrame(FrameSlot& slot, std::optional<Frame>& unsent, bool keep_every_frame,
-                               long& dropped) {
-    if (unsent) {
-        std::optional<Frame> frame = std::move(unsent);
-        unsent.reset();
-        if (keep_every_frame || !slot.HasWaiting()) {
-            return frame;
-        }
-        ++dropped;
-    }
-    return slot.Take();
-}
-
 }  // namespace
 
 int RunStream(const Options& options, ConsoleLog& log, serial::SerialPlatform& platform) {
@@ -200,7 +189,6 @@ int RunStream(const Options& options, ConsoleLog& log, serial::SerialPlatform& p
     const auto interval = std::chrono::duration_cast<Clock::duration>(
         std::chrono::duration<double>(options.fps > 0 ? 1 / options.fps : 0));
     int status = kDone;
-    long lost = 0;  // frames a lost link cut off, replaced by newer ones meanwhile
     std::size_t partial = 0;
     {
         FrameReader reader(options, slot);
@@ -208,7 +196,7 @@ int RunStream(const Options& options, ConsoleLog& log, serial::SerialPlatform& p
         auto shown = Clock::now();
         std::optional<Frame> unsent;
         while (options.count == 0 || meter.Count() < options.count) {
-            std::optional<Frame> frame = NextFrame(slot, unsent, options.no_drop, lost);
+            std::optional<Frame> frame = slot.Take(unsent);
             if (!frame || Interrupted())
                 break;
             WaitForSlot(next_slot);
@@ -224,7 +212,7 @@ int RunStream(const Options& options, ConsoleLog& log, serial::SerialPlatform& p
             }
             meter.Sent();
             if (Clock::now() - shown > std::chrono::milliseconds(250)) {
-                log.Status(meter.Text(slot.Dropped() + lost));
+                log.Status(meter.Text(slot.Dropped()));
                 shown = Clock::now();
             }
         }
@@ -233,7 +221,7 @@ int RunStream(const Options& options, ConsoleLog& log, serial::SerialPlatform& p
     log.EndStatus();
     if (!log.Quiet()) {
         std::fprintf(stderr, "lcdctl: %s; %ld routine replies, not shown\n",
-                     meter.Text(slot.Dropped() + lost).c_str(), log.RoutineReplies());
+                     meter.Text(slot.Dropped()).c_str(), log.RoutineReplies());
     }
     if (partial > 0) {
         PrintError(log, "the input ended inside a frame (" + std::to_string(partial) + " of " +

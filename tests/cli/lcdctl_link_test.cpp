@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "sim/module_sim.h"
+#include "support/frame_bits.h"
 
 namespace {
 
@@ -17,15 +18,8 @@ using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 using Frame = std::vector<std::uint8_t>;
 
-constexpr std::size_t kFrameBytes = 28800;
-
-// A gray frame that --threshold 128 turns into frame bytes all equal to `byte`.
-std::string GrayFrameFor(std::uint8_t byte) {
-    std::string gray(480 * 480, '\0');
-    for (std::size_t i = 0; i < gray.size(); ++i)
-        gray[i] = (byte << (i % 8)) & 0x80 ? '\xFF' : '\0';
-    return gray;
-}
+using testing_support::GrayFrameFor;
+using testing_support::kFrameBytes;
 
 class LcdctlLinkTest : public ::testing::Test {
 protected:
@@ -44,6 +38,14 @@ protected:
         m_lcdctl.start(LCDCTL_PATH,
                        QStringList{"-p", QString::fromStdString(m_link.string())} + args);
         ASSERT_TRUE(m_lcdctl.waitForStarted());
+    }
+    // A stream that has sent its first frame, then loses its port.
+    void StreamThenPullOut(const QStringList& options) {
+        PlugIn();
+        Start(QStringList{"stream", "--threshold", "128"} + options);
+        Feed(1);
+        ASSERT_TRUE(m_module->WaitForFrames(1, 10s));
+        m_module.reset();
     }
     void Feed(std::uint8_t byte) {
         const std::string gray = GrayFrameFor(byte);
@@ -84,11 +86,7 @@ TEST_F(LcdctlLinkTest, APortThatCannotBeOpenedIsNamedWithItsReasonAtOnce) {
 }
 
 TEST_F(LcdctlLinkTest, AStreamWaitsForThePortAndGoesOnWithEveryFrameInOrder) {
-    PlugIn();
-    Start({"stream", "--threshold", "128", "--no-drop", "--reconnect=20"});
-    Feed(1);
-    ASSERT_TRUE(m_module->WaitForFrames(1, 10s));
-    m_module.reset();  // pulled out
+    ASSERT_NO_FATAL_FAILURE(StreamThenPullOut({"--no-drop", "--reconnect=20"}));
     Feed(2);
     ASSERT_TRUE(WaitForError("the module's port is gone; waiting up to 20 s for it to come back"));
     Feed(3);
@@ -107,11 +105,7 @@ TEST_F(LcdctlLinkTest, AStreamWaitsForThePortAndGoesOnWithEveryFrameInOrder) {
 
 // With drops allowed, what was not sent counts as dropped, and the newest frame still comes.
 TEST_F(LcdctlLinkTest, AStreamThatDropsCountsEveryFrameItDidNotSend) {
-    PlugIn();
-    Start({"stream", "--threshold", "128", "--reconnect"});
-    Feed(1);
-    ASSERT_TRUE(m_module->WaitForFrames(1, 10s));
-    m_module.reset();
+    ASSERT_NO_FATAL_FAILURE(StreamThenPullOut({"--reconnect"}));
     for (std::uint8_t byte = 2; byte <= 4; ++byte) Feed(byte);
     ASSERT_TRUE(WaitForError("waiting up to 30 s"));
     PlugIn();
@@ -124,22 +118,14 @@ TEST_F(LcdctlLinkTest, AStreamThatDropsCountsEveryFrameItDidNotSend) {
 }
 
 TEST_F(LcdctlLinkTest, APortThatStaysAwayEndsTheWaitAtItsDeadlineOrAtCtrlC) {
-    PlugIn();
-    Start({"stream", "--threshold", "128", "--reconnect=1"});
-    Feed(1);
-    ASSERT_TRUE(m_module->WaitForFrames(1, 10s));
-    m_module.reset();
+    ASSERT_NO_FATAL_FAILURE(StreamThenPullOut({"--reconnect=1"}));
     Feed(2);
     EXPECT_EQ(Finish(), 1);
     EXPECT_NE(m_errors.find("lcdctl: the link did not come back within 1 s"), std::string::npos)
         << m_errors;
 
     m_errors.clear();
-    PlugIn();
-    Start({"stream", "--threshold", "128", "--reconnect=600"});
-    Feed(1);
-    ASSERT_TRUE(m_module->WaitForFrames(1, 10s));
-    m_module.reset();
+    ASSERT_NO_FATAL_FAILURE(StreamThenPullOut({"--reconnect=600"}));
     Feed(2);
     ASSERT_TRUE(WaitForError("waiting up to 600 s"));
     ::kill(static_cast<pid_t>(m_lcdctl.processId()), SIGINT);

@@ -25,17 +25,9 @@ using testing_support::With;
 using Frame = std::vector<std::uint8_t>;
 
 using testing_support::FrameBit;
+using testing_support::GrayFrameFor;
 using testing_support::kFrameBytes;
 constexpr int kSide = testing_support::kScreenSide;
-
-// A gray frame that --threshold 128 turns into frame bytes all equal to `byte`.
-std::string GrayFrameFor(std::uint8_t byte) {
-    const Frame frame(kFrameBytes, byte);
-    std::string gray(kSide * kSide, '\0');
-    for (int i = 0; i < kSide * kSide; ++i)
-        gray[i] = FrameBit(frame, i % kSide, i / kSide) ? '\xFF' : '\0';
-    return gray;
-}
 
 std::uint64_t HashOfFrameOf(std::uint8_t byte) {
     return sim::FrameHash(Frame(kFrameBytes, byte));

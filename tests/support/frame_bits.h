@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
 
 // The module's frame layout, written once for every test: one bit a pixel, rows of
@@ -39,6 +40,17 @@ std::vector<std::uint8_t> PackFrame(IsSet is_set, int width = kScreenSide,
             if (is_set(x, y))
                 SetFrameBit(frame, x, y, width);
     return frame;
+}
+
+// Raw 8-bit grays, one byte a pixel, that a threshold of 128 turns into a frame whose bytes
+// all equal `byte`.
+inline std::string GrayFrameFor(std::uint8_t byte) {
+    const std::vector<std::uint8_t> frame(kFrameBytes, byte);
+    std::string gray(kScreenSide * kScreenSide, '\0');
+    for (int i = 0; i < kScreenSide * kScreenSide; ++i)
+        gray[static_cast<std::size_t>(i)] =
+            FrameBit(frame, i % kScreenSide, i / kScreenSide) ? '\xFF' : '\0';
+    return gray;
 }
 
 }  // namespace testing_support
