@@ -7,7 +7,6 @@
 
 #include <QFile>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include "desktop_session.h"
 #include "pictures/qt_image.h"
@@ -64,6 +63,10 @@ protected:
         delete s_folder;
     }
     void SetUp() override {
+        // On a developer's machine without a display the cases step aside; in CI that
+        // would count as passed, so there it fails.
+        if (!s_desktop->Problem().empty() && qEnvironmentVariableIsSet("CI"))
+            FAIL() << s_desktop->Problem();
         if (!s_desktop->Problem().empty())
             GTEST_SKIP() << s_desktop->Problem();
         ASSERT_FALSE(s_window.isEmpty()) << "the panel's window never appeared; it printed:\n"
@@ -75,9 +78,28 @@ protected:
     }
     void Click(QPoint at) { s_desktop->Click(s_window, at.x(), at.y()); }
     QString Scratch(const QString& name) { return s_folder->filePath(name); }
-    bool ModuleGot(const std::string& line) {
-        return std::ranges::count(s_module->ReceivedLines(), line);
+    std::size_t BrightnessLines() {
+        return std::ranges::count_if(s_module->ReceivedLines(), [](const std::string& line) {
+            return line.starts_with("set brightness to: ");
+        });
     }
+    // Clicks the next brightness item (each differs from the last, so each is sent) and
+    // waits for the module to hear it; how long that took.
+    std::chrono::milliseconds ClickNextBrightness() {
+        const std::size_t before = BrightnessLines();
+        const auto clicked = std::chrono::steady_clock::now();
+        Click(Brightness(m_next_brightness));
+        m_next_brightness = (m_next_brightness + 1) % 3;
+        EXPECT_TRUE(WaitUntil([&] { return BrightnessLines() > before; }, 10s));
+        return std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::steady_clock::now() - clicked);
+    }
+    std::size_t VisibleWindows() {
+        const auto found =
+            s_desktop->Run("xdotool", {"search", "--onlyvisible", "--name", "Velnor"});
+        return QString::fromStdString(found.output).split('\n', Qt::SkipEmptyParts).size();
+    }
+    int m_next_brightness = 0;
 
     inline static DesktopSession* s_desktop = nullptr;
     inline static QTemporaryDir* s_folder = nullptr;
@@ -96,8 +118,14 @@ TEST_F(PanelDesktopTest, WindowShowsTheDemoPictureAndItsPreview) {
     const int frames = s_module->FramesReceived();
     Click(kSendPicture);
     ASSERT_TRUE(s_module->WaitForFrames(frames + 1, 10s));
-    QThread::msleep(300);  // the window repaints once the action is over
-    const QImage shot = s_desktop->Screenshot(s_window, Scratch("window.png"));
+    // The window repaints once the action is over.
+    QImage shot;
+    WaitUntil(
+        [&] {
+            shot = s_desktop->Screenshot(s_window, Scratch("window.png"));
+            return shot.size() == QSize(830, 640) && shot.pixel(10, 630) == kMoneyGreen;
+        },
+        5s);
     ASSERT_EQ(shot.size(), QSize(830, 640));
     EXPECT_EQ(shot.pixel(10, 630), kMoneyGreen);
 
@@ -132,10 +160,10 @@ TEST_F(PanelDesktopTest, HugePictureIsRefusedOnceAndThePanelCarriesOn) {
     QImage huge(20000, 20000, QImage::Format_Mono);
     huge.fill(1);
     s_desktop->OfferPicture(huge, Scratch("huge.png"));
-    QThread::msleep(3500);  // three ticks: one refusal, no repeats
-    const auto windows = s_desktop->Run("xdotool", {"search", "--onlyvisible", "--name", "Velnor"});
-    EXPECT_EQ(QString::fromStdString(windows.output).split('\n', Qt::SkipEmptyParts).size(), 2)
+    EXPECT_TRUE(WaitUntil([&] { return VisibleWindows() == 2; }, 5s))
         << "the window and one message box";
+    EXPECT_FALSE(WaitUntil([&] { return VisibleWindows() > 2; }, 2500ms))
+        << "the next ticks refuse it again";
     EXPECT_TRUE(s_desktop->ClipboardTargets().contains("image/png")) << "left to its owner";
     s_desktop->Key("Return");  // close the box; the panel goes on
     Click(kSendPicture);
@@ -154,15 +182,15 @@ TEST_F(PanelDesktopTest, FrozenClipboardOwnerIsAskedOnceAndTheWindowStaysRespons
         ~Resume() { ::kill(pid, SIGCONT); }
     } resume{owner};
     Click(kClipboardMonitor);
-    QThread::msleep(7000);  // the first tick's request and the toolkit's five-second wait
-    for (int item = 0; item < 3; ++item) {
-        const auto clicked = std::chrono::steady_clock::now();
-        Click(Brightness(item));
-        EXPECT_TRUE(WaitUntil(
-            [&] { return ModuleGot("set brightness to: " + std::to_string(item)); }, 10s));
-        EXPECT_LT(std::chrono::steady_clock::now() - clicked, 1500ms) << "item " << item;
-        QThread::msleep(700);
+    // Clicks go through until a tick asks the owner; the click that waits out the toolkit's
+    // five-second wait ends this part.
+    const auto enabled = std::chrono::steady_clock::now();
+    while (ClickNextBrightness() < 2s && std::chrono::steady_clock::now() - enabled < 8s) {
     }
+    // Over the next three ticks every click gets through at once.
+    const auto recovered = std::chrono::steady_clock::now();
+    while (std::chrono::steady_clock::now() - recovered < 3500ms)
+        ASSERT_LT(ClickNextBrightness(), 1500ms);
 }
 
 // Under the sanitizers too: a leak report would turn the exit status into a failure.
