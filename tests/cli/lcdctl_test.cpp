@@ -1,4 +1,6 @@
-// lcdctl as a user runs it, against the simulated module on a pseudo-terminal.
+// lcdctl as a user runs it, against the simulated module on a pseudo-terminal; for
+// --reconnect, an adapter pulled out and plugged in again (a new pseudo-terminal behind the
+// same link).
 #include <signal.h>
 
 #include <gtest/gtest.h>
@@ -23,6 +25,7 @@ namespace {
 using namespace std::chrono_literals;
 using testing_support::With;
 using Frame = std::vector<std::uint8_t>;
+using Hashes = std::vector<std::uint64_t>;
 
 using testing_support::FrameBit;
 using testing_support::GrayFrameFor;
@@ -55,44 +58,71 @@ bool PayloadIsUnderway(const std::vector<sim::TranscriptEntry>& transcript) {
     });
 }
 
-// Writes all of `bytes` to the program; false once it no longer takes them.
-bool Feed(QProcess& lcdctl, const std::string& bytes) {
-    lcdctl.write(bytes.data(), static_cast<qint64>(bytes.size()));
-    while (lcdctl.bytesToWrite() > 0 && lcdctl.waitForBytesWritten(10000)) {
-    }
-    return lcdctl.bytesToWrite() == 0;
-}
-
-// Ends the input and waits for the end: the exit status, -1 if it never came.
-int Finish(QProcess& lcdctl) {
-    lcdctl.closeWriteChannel();
-    const bool ended = lcdctl.waitForFinished(20000) && lcdctl.exitStatus() == QProcess::NormalExit;
-    return ended ? lcdctl.exitCode() : -1;
-}
-
-std::string Errors(QProcess& lcdctl) {
-    return lcdctl.readAllStandardError().toStdString();
-}
-
 class LcdctlTest : public ::testing::Test {
 protected:
     void StartModule(sim::ModuleOptions options) {
         m_module = std::make_unique<sim::PtyModule>(options);
         m_module->Start();
+        m_port = options.link_path.empty() ? m_module->SlavePath() : options.link_path;
     }
-    std::unique_ptr<QProcess> Run(QStringList args, bool with_port = true) {
+    // An unpaced module behind the link, as a USB adapter plugged in.
+    void PlugIn(long hang_up_after_bytes = -1) {
+        sim::ModuleOptions options;
+        options.pace = false;
+        options.link_path = m_link;
+        options.hang_up_after_bytes = hang_up_after_bytes;
+        StartModule(options);
+    }
+    // lcdctl with `args`, after "-p PORT" unless with_port is false.
+    void Run(QStringList args, bool with_port = true) {
         if (with_port)
-            args = QStringList{"-p", QString::fromStdString(m_module->SlavePath())} + args;
-        auto lcdctl = std::make_unique<QProcess>();
-        lcdctl->start(LCDCTL_PATH, args);
-        EXPECT_TRUE(lcdctl->waitForStarted());
-        return lcdctl;
+            args = QStringList{"-p", QString::fromStdString(m_port)} + args;
+        m_errors.clear();
+        m_lcdctl.start(LCDCTL_PATH, args);
+        ASSERT_TRUE(m_lcdctl.waitForStarted());
+    }
+    // Writes all of `bytes` to lcdctl; false once it no longer takes them.
+    bool Feed(const std::string& bytes) {
+        m_lcdctl.write(bytes.data(), static_cast<qint64>(bytes.size()));
+        while (m_lcdctl.bytesToWrite() > 0 && m_lcdctl.waitForBytesWritten(10000)) {
+        }
+        return m_lcdctl.bytesToWrite() == 0;
+    }
+    // Ends the input and waits for the end: the exit status, -1 if it never came.
+    int Finish() {
+        m_lcdctl.closeWriteChannel();
+        const bool ended =
+            m_lcdctl.waitForFinished(20000) && m_lcdctl.exitStatus() == QProcess::NormalExit;
+        m_errors += m_lcdctl.readAllStandardError().toStdString();
+        return ended ? m_lcdctl.exitCode() : -1;
+    }
+    bool Said(const std::string& text) const { return m_errors.find(text) != std::string::npos; }
+    // Reads standard error until it holds `text`; false after ten seconds without it.
+    bool WaitForError(const std::string& text) {
+        for (int i = 0; i < 100 && !Said(text); ++i) {
+            m_lcdctl.waitForReadyRead(100);
+            m_errors += m_lcdctl.readAllStandardError().toStdString();
+        }
+        return Said(text);
+    }
+    // A stream that has sent its first frame, then loses its port.
+    void StreamThenPullOut(const QStringList& options) {
+        PlugIn();
+        Run(QStringList{"stream", "--threshold", "128"} + options);
+        Feed(GrayFrameFor(1));
+        ASSERT_TRUE(m_module->WaitForFrames(1, 10s));
+        m_module.reset();
     }
     std::string Scratch(const std::string& name) {
         return m_folder.filePath(name.c_str()).toStdString();
     }
+
     QTemporaryDir m_folder;
+    const std::string m_link = Scratch("usb-module");
     std::unique_ptr<sim::PtyModule> m_module;
+    std::string m_port;
+    QProcess m_lcdctl;
+    std::string m_errors;
 };
 
 // The frame the panel's 刷图片 makes of the demo picture, by the panel's own steps.
@@ -110,9 +140,9 @@ Frame PanelFrameOfTheDemoPicture() {
 TEST_F(LcdctlTest, SendOfTheDemoPictureOneToOneIsThePanelsFrameAndThePreviewShowsIt) {
     StartModule(With([](auto& o) { o.pace = false; }));
     const QString preview = QString::fromStdString(Scratch("preview.png"));
-    auto lcdctl = Run({"send", DEMO_PICTURE, "--fit", "none", "--preview", preview});
-    ASSERT_EQ(Finish(*lcdctl), 0);
-    EXPECT_NE(Errors(*lcdctl).find("平均灰度："), std::string::npos);
+    Run({"send", DEMO_PICTURE, "--fit", "none", "--preview", preview});
+    ASSERT_EQ(Finish(), 0);
+    EXPECT_TRUE(Said("平均灰度："));
     const Frame expected = PanelFrameOfTheDemoPicture();
     EXPECT_EQ(m_module->LastFrame(), expected);
     const QImage png(preview);
@@ -123,9 +153,9 @@ TEST_F(LcdctlTest, SendOfTheDemoPictureOneToOneIsThePanelsFrameAndThePreviewShow
                 << x << "," << y;
 
     // The negotiation left the module at 921600: the next call needs one hello.
-    auto again = Run({"pattern", "stripes"});
-    ASSERT_EQ(Finish(*again), 0);
-    EXPECT_EQ(Errors(*again).find("baudrate 2400"), std::string::npos);
+    Run({"pattern", "stripes"});
+    ASSERT_EQ(Finish(), 0);
+    EXPECT_FALSE(Said("baudrate 2400"));
     EXPECT_EQ(m_module->LastFrame(), Frame(kFrameBytes, 15));
 }
 
@@ -163,9 +193,8 @@ TEST_F(LcdctlTest, FitsAndInversionShapeTheFrame) {
     for (const auto& c : cases) {
         const std::string name = (c.file + " " + c.fit.join(' ')).toStdString();
         const QString preview = QString::fromStdString(Scratch("fit.png"));
-        auto lcdctl = Run(
-            QStringList{"send", c.file, "--threshold", "128", "--preview", preview} + c.fit, false);
-        ASSERT_EQ(Finish(*lcdctl), 0) << Errors(*lcdctl);
+        Run(QStringList{"send", c.file, "--threshold", "128", "--preview", preview} + c.fit, false);
+        ASSERT_EQ(Finish(), 0) << m_errors;
         const QImage png(preview);
         ASSERT_EQ(png.size(), QSize(kSide, kSide)) << name;
         int wrong = 0;  // the scaler blurs the edges: a few pixels either way
@@ -181,30 +210,27 @@ TEST_F(LcdctlTest, EveryFrameArrivesInOrderWithoutDropping) {
     // Paced, the line is still busy when the next frames come: they wait instead of replacing
     // one another.
     StartModule(With([](auto& o) { o.start_baud = 921600; }));  // 313 ms a frame
-    auto lcdctl = Run({"stream", "--no-drop", "--threshold", "128"});
-    std::vector<std::uint64_t> expected;
-    for (std::uint8_t byte : {0x01, 0x80, 0x55, 0xAA}) {
-        ASSERT_TRUE(Feed(*lcdctl, GrayFrameFor(byte)));
-        expected.push_back(HashOfFrameOf(byte));
-    }
-    ASSERT_EQ(Finish(*lcdctl), 0);
-    EXPECT_EQ(m_module->FrameHashes(), expected);
-    EXPECT_NE(Errors(*lcdctl).find("4 sent, 0 dropped"), std::string::npos);
+    Run({"stream", "--no-drop", "--threshold", "128"});
+    for (std::uint8_t byte : {0x01, 0x80, 0x55, 0xAA}) ASSERT_TRUE(Feed(GrayFrameFor(byte)));
+    ASSERT_EQ(Finish(), 0);
+    EXPECT_EQ(m_module->FrameHashes(), (Hashes{HashOfFrameOf(0x01), HashOfFrameOf(0x80),
+                                               HashOfFrameOf(0x55), HashOfFrameOf(0xAA)}));
+    EXPECT_TRUE(Said("4 sent, 0 dropped")) << m_errors;
 }
 
 TEST_F(LcdctlTest, FramesThatComeWhileTheLineIsBusyReplaceTheOneWaiting) {
     StartModule(With([](auto& o) { o.start_baud = 921600; }));  // paced: 313 ms a frame
-    auto lcdctl = Run({"stream", "--threshold", "128"});
-    for (int byte = 1; byte <= 10; ++byte) ASSERT_TRUE(Feed(*lcdctl, GrayFrameFor(byte)));
-    ASSERT_EQ(Finish(*lcdctl), 0);
-    const std::vector<std::uint64_t> hashes = m_module->FrameHashes();
+    Run({"stream", "--threshold", "128"});
+    for (int byte = 1; byte <= 10; ++byte) ASSERT_TRUE(Feed(GrayFrameFor(byte)));
+    ASSERT_EQ(Finish(), 0);
+    const Hashes hashes = m_module->FrameHashes();
     ASSERT_GE(hashes.size(), 2u);
     EXPECT_LE(hashes.size(), 4u);
     EXPECT_EQ(hashes.front(), HashOfFrameOf(1));
     EXPECT_EQ(hashes.back(), HashOfFrameOf(10));  // the newest, never a stale one
-    const std::string summary =
-        std::to_string(hashes.size()) + " sent, " + std::to_string(10 - hashes.size()) + " dropped";
-    EXPECT_NE(Errors(*lcdctl).find(summary), std::string::npos);
+    EXPECT_TRUE(Said(std::to_string(hashes.size()) + " sent, " +
+                     std::to_string(10 - hashes.size()) + " dropped"))
+        << m_errors;
 }
 
 TEST_F(LcdctlTest, FailuresEndWithTheirStatusAndOneLineSayingWhy) {
@@ -236,33 +262,39 @@ TEST_F(LcdctlTest, FailuresEndWithTheirStatusAndOneLineSayingWhy) {
         {{"connect", "--bogus"}, "", 2, "unknown option --bogus"},
     };
     for (const auto& c : cases) {
-        auto lcdctl = Run(c.args);
-        Feed(*lcdctl, c.input);
-        EXPECT_EQ(Finish(*lcdctl), c.status) << c.message;
-        EXPECT_NE(Errors(*lcdctl).find("lcdctl: " + c.message), std::string::npos) << c.message;
+        Run(c.args);
+        Feed(c.input);
+        EXPECT_EQ(Finish(), c.status) << c.message;
+        EXPECT_TRUE(Said("lcdctl: " + c.message)) << m_errors;
     }
-    EXPECT_EQ(m_module->FrameHashes(), std::vector<std::uint64_t>{HashOfFrameOf(7)});
+    EXPECT_EQ(m_module->FrameHashes(), Hashes{HashOfFrameOf(7)});
 
-    // A module that never answers, and a port that cannot exist: a path in a fresh folder,
-    // so that no adapter on this machine is ever talked to. One line, naming the port.
+    // A module that never answers: one line, naming the port.
     StartModule(With([](auto& o) { o.silent = true; }));
-    for (const std::string& port : {m_module->SlavePath(), Scratch("no_such_port")}) {
-        auto lcdctl = Run({"-q", "-p", QString::fromStdString(port), "connect"}, false);
-        EXPECT_EQ(Finish(*lcdctl), 1) << port;
-        const std::string errors = Errors(*lcdctl);
-        EXPECT_TRUE(errors.starts_with("lcdctl: no link to the module on " + port) &&
-                    errors.find('\n') == errors.size() - 1)
-            << errors;
-    }
+    Run({"-q", "connect"});
+    EXPECT_EQ(Finish(), 1);
+    EXPECT_TRUE(m_errors.starts_with("lcdctl: no link to the module on " + m_port) &&
+                m_errors.find('\n') == m_errors.size() - 1)
+        << m_errors;
+}
+
+// A port in a fresh folder, so that no adapter on this machine is ever talked to: named with
+// its reason after one probe.
+TEST_F(LcdctlTest, APortThatCannotBeOpenedIsNamedWithItsReasonAtOnce) {
+    m_port = m_link;
+    Run({"connect"});
+    EXPECT_EQ(Finish(), 1);
+    EXPECT_EQ(m_errors, "baudrate 921600...\nlcdctl: no link to the module on " + m_link +
+                            ": cannot open " + m_link + ": No such file or directory\n");
 }
 
 TEST_F(LcdctlTest, CtrlCFinishesTheFrameOnTheLineFirst) {
     StartModule(With([](auto& o) { o.start_baud = 921600; }));  // paced: 313 ms a frame
-    auto lcdctl = Run({"pattern", "lines"});
+    Run({"pattern", "lines"});
     ASSERT_TRUE(WaitFor([&] { return PayloadIsUnderway(m_module->Transcript()); }, 5s));
-    ::kill(static_cast<pid_t>(lcdctl->processId()), SIGINT);
-    EXPECT_EQ(Finish(*lcdctl), 130);
-    EXPECT_EQ(m_module->FrameHashes(), std::vector<std::uint64_t>{HashOfFrameOf(0xFE)});
+    ::kill(static_cast<pid_t>(m_lcdctl.processId()), SIGINT);
+    EXPECT_EQ(Finish(), 130);
+    EXPECT_EQ(m_module->FrameHashes(), Hashes{HashOfFrameOf(0xFE)});
 }
 
 TEST_F(LcdctlTest, ModuleVanishingMidStreamEndsTheStreamAtOnce) {
@@ -272,12 +304,71 @@ TEST_F(LcdctlTest, ModuleVanishingMidStreamEndsTheStreamAtOnce) {
         o.hang_up_after_bytes = 38 + 20 + 28800 + 20 + 5000;
     }));
     const auto start = std::chrono::steady_clock::now();
-    auto lcdctl = Run({"stream"});
-    for (int i = 0; i < 40 && Feed(*lcdctl, GrayFrameFor(static_cast<std::uint8_t>(i))); ++i) {
+    Run({"stream"});
+    for (int i = 0; i < 40 && Feed(GrayFrameFor(static_cast<std::uint8_t>(i))); ++i) {
     }
-    EXPECT_EQ(Finish(*lcdctl), 1);
+    EXPECT_EQ(Finish(), 1);
     EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
-    EXPECT_NE(Errors(*lcdctl).find("lcdctl: the module's port is gone"), std::string::npos);
+    EXPECT_TRUE(Said("lcdctl: the module's port is gone")) << m_errors;
+}
+
+TEST_F(LcdctlTest, AStreamWaitsForThePortAndGoesOnWithEveryFrameInOrder) {
+    ASSERT_NO_FATAL_FAILURE(StreamThenPullOut({"--no-drop", "--reconnect=20"}));
+    Feed(GrayFrameFor(2));
+    ASSERT_TRUE(WaitForError("the module's port is gone; waiting up to 20 s for it to come back"));
+    Feed(GrayFrameFor(3));
+    PlugIn();
+    Feed(GrayFrameFor(4));
+    ASSERT_EQ(Finish(), 0) << m_errors;
+    EXPECT_EQ(m_module->FrameHashes(),
+              (Hashes{HashOfFrameOf(2), HashOfFrameOf(3), HashOfFrameOf(4)}));
+    EXPECT_TRUE(Said("4 sent, 0 dropped") && Said("1 reconnected")) << m_errors;
+    // The new module is found from its power-up speed.
+    EXPECT_NE(m_errors.find("baudrate 2400...", m_errors.find("waiting up to")), std::string::npos);
+}
+
+// With drops allowed, what was not sent counts as dropped, and the newest frame still comes.
+TEST_F(LcdctlTest, AStreamThatDropsCountsEveryFrameItDidNotSend) {
+    ASSERT_NO_FATAL_FAILURE(StreamThenPullOut({"--reconnect"}));
+    for (std::uint8_t byte = 2; byte <= 4; ++byte) Feed(GrayFrameFor(byte));
+    ASSERT_TRUE(WaitForError("waiting up to 30 s"));
+    PlugIn();
+    ASSERT_EQ(Finish(), 0) << m_errors;
+    const int received = m_module->FramesReceived();
+    ASSERT_GE(received, 1);
+    EXPECT_EQ(m_module->LastFrame(), Frame(kFrameBytes, 4));
+    EXPECT_TRUE(
+        Said(std::to_string(1 + received) + " sent, " + std::to_string(3 - received) + " dropped"))
+        << m_errors;
+}
+
+TEST_F(LcdctlTest, APortThatStaysAwayEndsTheWaitAtItsDeadlineOrAtCtrlC) {
+    ASSERT_NO_FATAL_FAILURE(StreamThenPullOut({"--reconnect=1"}));
+    Feed(GrayFrameFor(2));
+    EXPECT_EQ(Finish(), 1);
+    EXPECT_TRUE(Said("lcdctl: the link did not come back within 1 s")) << m_errors;
+
+    ASSERT_NO_FATAL_FAILURE(StreamThenPullOut({"--reconnect=600"}));
+    Feed(GrayFrameFor(2));
+    ASSERT_TRUE(WaitForError("waiting up to 600 s"));
+    ::kill(static_cast<pid_t>(m_lcdctl.processId()), SIGINT);
+    EXPECT_EQ(Finish(), 130);
+}
+
+// A single picture that the lost link cut off in the middle goes again, whole, to the
+// module that comes back.
+TEST_F(LcdctlTest, SendWithReconnectSendsThePictureAgainOnceThePortIsBack) {
+    const std::string picture = Scratch("stripes.pgm");
+    std::ofstream(picture, std::ios::binary) << "P5\n480 480\n255\n" + GrayFrameFor(15);
+    PlugIn(5000);  // gone in the middle of the payload
+    Run({"send", QString::fromStdString(picture), "--fit", "none", "--threshold", "128",
+         "--reconnect=20"});
+    ASSERT_TRUE(WaitForError("waiting up to 20 s"));
+    EXPECT_EQ(m_module->FramesReceived(), 0);
+    m_module.reset();
+    PlugIn();
+    ASSERT_EQ(Finish(), 0) << m_errors;
+    EXPECT_EQ(m_module->LastFrame(), Frame(kFrameBytes, 15));
 }
 
 }  // namespace
