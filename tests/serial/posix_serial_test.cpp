@@ -1,12 +1,14 @@
+// The POSIX backend on real devices: pseudo-terminals, files, and why a port does not open.
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdio>
+#include <filesystem>
 #include <fstream>
 
 #include "serial/port_scan.h"
@@ -23,10 +25,19 @@ using testing_support::ReadAtDevice;
 using testing_support::RecordingLog;
 using testing_support::WriteFromDevice;
 using Clock = std::chrono::steady_clock;
+namespace fs = std::filesystem;
 
 class PosixSerialTest : public ::testing::Test {
 protected:
+    void SetUp() override { fs::create_directories(m_folder); }
+    void TearDown() override { fs::remove_all(m_folder); }
     const std::string& Port() const { return m_pty.SlavePath(); }
+    // Opens `path`, which must fail, and gives the reason.
+    serial::OpenFailure FailureOpening(const std::string& path) {
+        serial::OpenFailure why;
+        EXPECT_EQ(m_platform->OpenExclusive(path, &why), nullptr) << path;
+        return why;
+    }
     bool Exclusive(int fd) {
         int exclusive = -1;
         EXPECT_EQ(::ioctl(fd, TIOCGEXCL, &exclusive), 0);
@@ -37,6 +48,8 @@ protected:
     RecordingLog m_log;
     serial::SerialLink m_link{*m_platform, m_log};
     sim::PseudoTerminal m_pty{9600};
+    const fs::path m_folder =
+        fs::temp_directory_path() / ("posix_serial_test_" + std::to_string(::getpid()));
 };
 
 TEST_F(PosixSerialTest, EverySpeedIsSetExactlyAndEveryByteValuePassesBothWays) {
@@ -62,7 +75,10 @@ TEST_F(PosixSerialTest, PortIsOursAloneAndOtherHoldersAreLeftAlone) {
     const int bystander = ::open(Port().c_str(), O_RDWR | O_NOCTTY);
     ASSERT_GE(bystander, 0);
     ASSERT_TRUE(m_link.OpenPort(Port(), 9600));
-    EXPECT_EQ(m_platform->OpenExclusive(Port()), nullptr);  // not even from this process
+    const serial::OpenFailure busy = FailureOpening(Port());  // not even from this process
+    EXPECT_EQ(std::tuple(busy.code, busy.reason, busy.remedy),
+              std::tuple(EBUSY, "Device or resource busy",
+                         "another program holds the port (fuser -v " + Port() + " names it)"));
     EXPECT_TRUE(Exclusive(bystander));
     m_link.ClosePort();  // our flag goes with us, or it would lock out the next open
     EXPECT_FALSE(Exclusive(bystander));
@@ -111,16 +127,73 @@ TEST_F(PosixSerialTest, VanishedDeviceIsReportedAndReadsStillEnd) {
     EXPECT_EQ(m_log.Lines(), std::vector<std::string>{"错误：串口已断开。"});
 }
 
+// Each says why, in the system's words; a file is left as it was.
 TEST_F(PosixSerialTest, WhatIsNoTerminalNeverOpensAsAPortAndIsLeftUntouched) {
-    char path[] = "/tmp/not_a_port_XXXXXX";
-    const int fd = ::mkstemp(path);
-    ASSERT_EQ(::write(fd, "keep", 4), 4);
-    ::close(fd);
-    for (const char* name : {static_cast<const char*>(path), "/dev/null", "/tmp", "/dev/no_such"})
-        EXPECT_FALSE(m_link.OpenPort(name, 9600)) << name;
-    std::ifstream in(path, std::ios::binary);
+    const std::string file = (m_folder / "notes.txt").string();
+    const std::string gone = (m_folder / "ttyUSB7").string();
+    std::ofstream(file) << "keep";
+    const std::tuple<std::string, int, std::string> cases[] = {
+        {file, ENOTTY, "not a serial port"},
+        {gone, ENOENT, "No such file or directory"},
+        {"/dev/null", ENOTTY, "not a serial port"},
+        {"/tmp", EISDIR, "Is a directory"}};
+    for (const auto& [path, code, reason] : cases) {
+        const serial::OpenFailure why = FailureOpening(path);
+        EXPECT_EQ(why.code, code) << path;
+        EXPECT_EQ(serial::DescribeOpenFailure(path, why), "cannot open " + path + ": " + reason);
+        EXPECT_FALSE(m_link.OpenPort(path, 9600)) << path;
+    }
+    std::ifstream in(file, std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "keep");
-    std::remove(path);
+}
+
+// A user outside the port's group: root is not refused, so the open runs in a child that has
+// given up root first.
+TEST_F(PosixSerialTest, APortWithoutPermissionNamesTheDialoutGroup) {
+    const std::string port = (m_folder / "ttyS9").string();
+    std::ofstream(port) << "";
+    fs::permissions(port, fs::perms::owner_read | fs::perms::owner_write);
+    fs::permissions(m_folder, fs::perms::all);
+    int pipe_ends[2];
+    ASSERT_EQ(::pipe(pipe_ends), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::close(pipe_ends[0]);
+        const bool root = ::geteuid() == 0;
+        if (root ? ::setgid(65534) != 0 || ::setuid(65534) != 0 : ::chmod(port.c_str(), 0) != 0)
+            ::_exit(2);
+        serial::OpenFailure why;
+        const bool opened = m_platform->OpenExclusive(port, &why) != nullptr;
+        const std::string text = serial::DescribeOpenFailure(port, why);
+        const bool told =
+            ::write(pipe_ends[1], text.data(), text.size()) == static_cast<ssize_t>(text.size());
+        ::_exit(opened ? 4 : told && why.code == EACCES ? 0 : 5);
+    }
+    ::close(pipe_ends[1]);
+    std::string text;
+    char chunk[512];
+    for (ssize_t n; (n = ::read(pipe_ends[0], chunk, sizeof chunk)) > 0;) text.append(chunk, n);
+    ::close(pipe_ends[0]);
+    int status = -1;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(text, "cannot open " + port +
+                        ": Permission denied; join the dialout group (sudo usermod -aG dialout "
+                        "$USER), then log in again");
+}
+
+TEST_F(PosixSerialTest, TheLinkKeepsTheReasonOnlyWhileTheDeviceDidNotOpen) {
+    const std::string gone = (m_folder / "gone").string();
+    ASSERT_FALSE(m_link.OpenPort(gone, 9600));
+    ASSERT_TRUE(m_link.LastOpenFailure().has_value());
+    EXPECT_EQ(m_link.LastOpenFailure()->code, ENOENT);
+    EXPECT_FALSE(m_link.OpenPort(Port(), 0));  // opened, but refused the speed
+    EXPECT_FALSE(m_link.LastOpenFailure().has_value());
+    ASSERT_FALSE(m_link.OpenPort(gone, 9600));
+    EXPECT_TRUE(m_link.OpenPort(Port(), 9600));
+    EXPECT_FALSE(m_link.LastOpenFailure().has_value());
+    EXPECT_TRUE(m_log.entries.empty());  // the caller decides what to log
 }
 
 TEST(PosixPortNamesTest, NamesMapToDevicePathsAndEveryFamilyIsScanned) {
