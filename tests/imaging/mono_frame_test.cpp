@@ -2,8 +2,8 @@
 
 #include "imaging/frame_actions.h"
 #include "imaging/mono_frame.h"
-#include "support/frame_bits.h"
 #include "support/recording_log.h"
+#include "support/test_pictures.h"
 
 namespace {
 
@@ -15,19 +15,11 @@ using Frame = std::vector<std::uint8_t>;
 using testing_support::kFrameBytes;
 constexpr int kSide = 480;
 
-void SetPixel(Bitmap& picture, int x, int y, std::uint8_t red, std::uint8_t green,
-              std::uint8_t blue) {
-    picture.Row(y)[3 * x] = blue;
-    picture.Row(y)[3 * x + 1] = green;
-    picture.Row(y)[3 * x + 2] = red;
+Bitmap Uniform(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
+    return testing_support::PlainPicture(kSide, kSide, red, green, blue);
 }
-
-Bitmap Uniform(std::uint8_t red, std::uint8_t green, std::uint8_t blue, int w = kSide,
-               int h = kSide) {
-    Bitmap picture(w, h, PixelFormat::Bgr24);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) SetPixel(picture, x, y, red, green, blue);
-    return picture;
+void Whiten(Bitmap& picture, int x, int y) {
+    std::fill_n(picture.Row(y) + 3 * x, 3, 255);
 }
 
 Frame BinarizeToFrame(const Bitmap& picture, int threshold, RecordingLog& log) {
@@ -38,8 +30,7 @@ Frame BinarizeToFrame(const Bitmap& picture, int threshold, RecordingLog& log) {
 
 TEST(BinarizeTest, ThresholdsAndTheLoggedMean) {
     Bitmap half_white = Uniform(0, 0, 0);
-    for (int y = 0; y < kSide / 2; ++y)
-        for (int x = 0; x < kSide; ++x) SetPixel(half_white, x, y, 255, 255, 255);
+    for (int y = 0; y < kSide / 2; ++y) std::fill_n(half_white.Row(y), 3 * kSide, 255);
     const struct {
         const char* name;
         Bitmap picture;
@@ -86,15 +77,15 @@ Bitmap Working(const Bitmap& source) {
 }
 
 TEST(WorkingPictureTest, CroppedOrExtendedWithWhiteFromTheTopLeftNeverScaled) {
-    Bitmap big = Uniform(0, 0, 0, 600, 500);
-    SetPixel(big, 479, 479, 255, 255, 255);  // inside the kept corner
-    SetPixel(big, 480, 0, 255, 255, 255);    // cut off
+    Bitmap big = testing_support::PlainPicture(600, 500, 0, 0, 0);
+    Whiten(big, 479, 479);  // inside the kept corner
+    Whiten(big, 480, 0);    // cut off
     const Bitmap cropped = Working(big);
     ASSERT_EQ(std::tuple(cropped.Width(), cropped.Height()), std::tuple(kSide, kSide));
     EXPECT_EQ(cropped.Row(479)[3 * 479 + 2], 255);
     EXPECT_EQ(cropped.Row(0)[3 * 479 + 2], 0);
 
-    const Bitmap extended = Working(Uniform(0, 0, 0, 100, 50));
+    const Bitmap extended = Working(testing_support::PlainPicture(100, 50, 0, 0, 0));
     ASSERT_EQ(std::tuple(extended.Width(), extended.Height()), std::tuple(kSide, kSide));
     EXPECT_EQ(std::tuple(extended.Row(49)[3 * 99], extended.Row(49)[3 * 100], extended.Row(50)[0],
                          extended.Row(479)[3 * 479 + 1]),

@@ -44,13 +44,7 @@ TEST(ScreenScalerTest, ShapesTakeTheirPartOfThePicture) {
     const Bitmap small = imaging::ComposeScreenPicture(PlainPicture(100, 50, 0, 0, 255), false);
     EXPECT_EQ(Rgb(small, 99, 49), kBlue);
     EXPECT_TRUE(Rgb(small, 100, 0) == kWhite && Rgb(small, 0, 50) == kWhite);
-    // lcdctl's crop takes the centre; pad puts the whole picture between white bars.
-    const Bitmap centre = RedBand(300, 100, 100, 200);
-    EXPECT_EQ(Rgb(imaging::FitToScreen(centre, Fit::Crop), 5, 240), kRed);
-    const Bitmap padded = imaging::FitToScreen(centre, Fit::Pad);
-    EXPECT_TRUE(Rgb(padded, 240, 159) == kWhite && Rgb(padded, 240, 161) == kRed &&
-                Rgb(padded, 5, 240) == kBlue && Rgb(padded, 240, 321) == kWhite);
-    EXPECT_EQ(Rgb(imaging::FitToScreen(centre, Fit::Stretch), 100, 240), kBlue);
+    // lcdctl's fits of colour pictures: tests/cli/lcdctl_test.cpp, pixel by pixel.
 }
 
 TEST(ScreenScalerTest, FiltersAverageWhenShrinkingAndInterpolateWhenGrowing) {
