@@ -4,7 +4,6 @@
 //   window_probe center ID        screen x and y of the control's centre
 //   window_probe log              Memo1's text, as UTF-8
 //   window_probe box SECONDS      waits for a message box, prints its text, closes it
-//   window_probe checked ID       1 when the check box is checked, else 0
 //   window_probe visible ID       1 when the control is shown, else 0
 //   window_probe put-dib          copies a 320 x 200 picture to the clipboard as a bottom-up
 //                                 CF_DIB: white in the top 50 rows and the left 40 columns,
@@ -94,8 +93,7 @@ int Fail(const char* what) {
 int main(int argc, char** argv) {
     if (argc < 2) {
         return Fail(
-            "usage: window_probe center ID | log | box SECONDS | checked ID | visible ID | put-dib "
-            "| close");
+            "usage: window_probe center ID | log | box SECONDS | visible ID | put-dib | close");
     }
     if (std::string(argv[1]) == "put-dib") {
         return PutDib() ? 0 : Fail("cannot put a bitmap on the clipboard");
@@ -116,11 +114,6 @@ int main(int argc, char** argv) {
         }
         std::printf("%ld %ld\n", (bounds.left + bounds.right) / 2,
                     (bounds.top + bounds.bottom) / 2);
-        return 0;
-    }
-    if (command == "checked" && argc == 3) {
-        const auto state = SendMessageW(GetDlgItem(panel, std::atoi(argv[2])), BM_GETCHECK, 0, 0);
-        std::printf("%d\n", state == BST_CHECKED ? 1 : 0);
         return 0;
     }
     if (command == "box" && argc == 3) {
