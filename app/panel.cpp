@@ -1,5 +1,7 @@
 #include "app/panel.h"
 
+#include <algorithm>
+
 #include "imaging/screen_scaler.h"
 #include "serial/port_scan.h"
 
@@ -23,16 +25,43 @@ void Panel::FormShow() {
 }
 
 void Panel::ComboBox1Enter() {
-    const std::vector<std::string> names = serial::ScanPorts(m_platform);
+    ShowPortList(serial::ScanPorts(m_platform));
+}
+
+// The scanned ports, then the operator's own name where the scan did not find it. The
+// highest scanned port is selected, unless the operator's name is the one they chose.
+void Panel::ShowPortList(std::vector<std::string> scanned) {
+    m_scanned_ports = std::move(scanned);
+    std::vector<std::string> names = m_scanned_ports;
+    if (!m_named_port.empty() && std::ranges::find(names, m_named_port) == names.end()) {
+        names.push_back(m_named_port);
+    }
     m_view.SetPortList(names);
-    if (!names.empty()) {
-        m_view.SelectPort(static_cast<int>(names.size()) - 1);
+    m_listed_ports = names;
+    if (m_named_port_chosen) {
+        m_view.SelectPort(static_cast<int>(std::ranges::find(names, m_named_port) - names.begin()));
+        m_view.EnableOpenButton();
+    } else if (!m_scanned_ports.empty()) {
+        m_view.SelectPort(static_cast<int>(m_scanned_ports.size()) - 1);
         m_view.EnableOpenButton();
     }
 }
 
 void Panel::ComboBox1Click() {
-    if (m_view.SelectedPort() >= 0) {
+    const int picked = m_view.SelectedPort();
+    if (picked >= 0) {
+        m_named_port_chosen = !m_named_port.empty() &&
+                              static_cast<std::size_t>(picked) < m_listed_ports.size() &&
+                              m_listed_ports[static_cast<std::size_t>(picked)] == m_named_port;
+        m_view.EnableOpenButton();
+    }
+}
+
+// A typed name can be opened at once; an empty field enables nothing.
+void Panel::ComboBox1Change(const std::string& text) {
+    m_named_port = text;
+    m_named_port_chosen = !text.empty();
+    if (m_named_port_chosen) {
         m_view.EnableOpenButton();
     }
 }
@@ -118,6 +147,9 @@ void Panel::Timer1Timer() {
 }
 
 void Panel::ApplyPortArgument(const std::string& name) {
+    m_named_port = name;
+    m_named_port_chosen = !name.empty();
+    ShowPortList(m_scanned_ports);
     m_view.SetPortText(name);
     m_view.EnableOpenButton();
     m_view.FocusOpenButton();

@@ -49,6 +49,8 @@ public:
     void FormShow();
     void ComboBox1Enter();
     void ComboBox1Click();
+    // The operator typed into the port selector: a name of their own.
+    void ComboBox1Change(const std::string& text);
     void Button2Click();
     void RadioGroup3Click() { SendChoice(Choice::LcdModel, protocol::kLcdModelPrefix); }
     void RadioGroup1Click() { SendChoice(Choice::Brightness, protocol::kBrightnessPrefix); }
@@ -64,6 +66,8 @@ public:
 
     // Puts a port name into the port selector as if typed, ready for the open button.
     void ApplyPortArgument(const std::string& name);
+    // What the port selector shows before any port is listed.
+    std::string PortPlaceholder() const { return m_platform.PortNamePrefix(); }
 
     // Beyond the layout: pictures from files, a choice of binarization, saved previews and
     // logs. A dropped or opened file is sent on when auto-send is on; a file that cannot
@@ -87,6 +91,7 @@ public:
     serial::SerialLink& Link() { return m_link; }
 
 private:
+    void ShowPortList(std::vector<std::string> scanned);
     void SendChoice(Choice group, const char* prefix);
     void SendFill(std::uint8_t fill);
     void CopySourcePicture(imaging::Bitmap& target) const;
@@ -106,6 +111,14 @@ private:
     protocol::LinkNegotiator m_negotiator;
     protocol::ModuleCommands m_commands;
     imaging::FrameActions m_frames;
+
+    // The last scan, and a name the operator typed or started with. That name stays in the
+    // list after each scan, and stays selected until the operator picks another entry, so
+    // that a rescan never swaps it for a port nobody chose.
+    std::vector<std::string> m_scanned_ports;
+    std::vector<std::string> m_listed_ports;
+    std::string m_named_port;
+    bool m_named_port_chosen = false;
 
     std::unique_ptr<imaging::TGraphic> m_image1;
     imaging::Bitmap m_image2;

@@ -79,6 +79,10 @@ public:
 
     // The port names the scan tries, in the order they are listed.
     virtual std::vector<std::string> PortCandidates() const = 0;
+
+    // What every port name here starts with, shown in an empty port field; empty where
+    // port names have no common start.
+    virtual std::string PortNamePrefix() const { return {}; }
 };
 
 // The backend of the platform this program was built for.

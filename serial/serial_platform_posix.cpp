@@ -231,7 +231,8 @@ public:
 
     std::vector<std::string> PortCandidates() const override {
         std::vector<std::string> names;
-        for (const char* family : {"ttyS", "ttyAMA", "ttyACM", "ttyUSB"}) {
+        // ttyCH343USB: the CH343 maker's own driver, in place of the kernel's ttyACM/ttyUSB.
+        for (const char* family : {"ttyS", "ttyAMA", "ttyACM", "ttyUSB", "ttyCH343USB"}) {
             for (int n = 0; n <= 99; ++n) {
                 names.push_back(family + std::to_string(n));
             }

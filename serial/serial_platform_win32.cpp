@@ -130,6 +130,8 @@ public:
 
     std::string DevicePath(const std::string& name) const override { return "\\\\.\\" + name; }
 
+    std::string PortNamePrefix() const override { return "COM"; }
+
     std::vector<std::string> PortCandidates() const override {
         std::vector<std::string> names;
         for (int n = 0; n <= 99; ++n) {

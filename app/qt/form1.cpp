@@ -1,11 +1,13 @@
 #include "app/qt/form1.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
 #include <QFocusEvent>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -14,6 +16,8 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTimer>
+
+#include <algorithm>
 
 #include "app/qt/picture_box.h"
 #include "app/qt/radio_group.h"
@@ -91,7 +95,7 @@ void TForm1::CreatePortGroup() {
         look::MakeGroupBox(this, "GroupBox2", QStringLiteral("   串口设置   "), {22, 8, 361, 97});
     Label1 = look::MakeLabel(GroupBox2, "Label1", QStringLiteral("端口"), {9, 27, 39, 13});
     ComboBox1 = look::MakeComboBox(GroupBox2, "ComboBox1", {50, 23, 65, 21});
-    ComboBox1->setEditText(QStringLiteral("COM"));
+    ComboBox1->setEditText(QString::fromStdString(m_panel.PortPlaceholder()));
     Label2 = look::MakeLabel(GroupBox2, "Label2", QStringLiteral("波特率"), {124, 27, 60, 13});
     ComboBox2 = look::MakeComboBox(GroupBox2, "ComboBox2", {181, 23, 89, 21});
     for (const std::int32_t speed : protocol::kModuleSpeeds) {
@@ -183,6 +187,10 @@ void TForm1::Forward(void (panel::Panel::*handler)()) {
 void TForm1::WireEvents() {
     ComboBox1->installEventFilter(this);
     On(ComboBox1, &QComboBox::activated, &panel::Panel::ComboBox1Click);
+    connect(ComboBox1->lineEdit(), &QLineEdit::textEdited, this, [this](const QString& text) {
+        m_panel.Run([this, name = text.toStdString()] { m_panel.ComboBox1Change(name); });
+    });
+    connect(ComboBox1, &QComboBox::currentTextChanged, ComboBox1, &QWidget::setToolTip);
     On(Button2, &QPushButton::clicked, &panel::Panel::Button2Click);
     On(RadioGroup3, &TRadioGroup::Clicked, &panel::Panel::RadioGroup3Click);
     On(RadioGroup1, &TRadioGroup::Clicked, &panel::Panel::RadioGroup1Click);
@@ -218,11 +226,17 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 
 // --- what the panel sees of the controls ---------------------------------------------------
 
+// A long name (a pty, a /dev/serial/by-id link) does not fit the field: the drop-down
+// widens to show it whole, and the field's tooltip names it.
 void TForm1::SetPortList(const std::vector<std::string>& names) {
     ComboBox1->clear();
+    int widest = 0;
     for (const std::string& name : names) {
         ComboBox1->addItem(QString::fromStdString(name));
+        widest = std::max(widest,
+                          ComboBox1->fontMetrics().horizontalAdvance(QString::fromStdString(name)));
     }
+    ComboBox1->view()->setMinimumWidth(widest + 24);
 }
 
 void TForm1::SelectPort(int index) {

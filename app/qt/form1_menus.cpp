@@ -4,6 +4,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QImageReader>
 #include <QMenu>
 #include <QMimeData>
@@ -113,11 +114,14 @@ void TForm1::dropEvent(QDropEvent* event) {
     m_panel.Run([this, &path] { m_panel.OpenPictureFile(path); });
 }
 
-// A desktop that tells unfocused programs nothing of the clipboard (Wayland) still tells
-// the one the operator comes back to: look the moment the window is activated.
+// Wayland tells unfocused programs nothing of the clipboard, but tells the one the
+// operator comes back to: there, look the moment the window is activated. Elsewhere the
+// timer alone looks, so that a picture never goes out in the middle of the click that
+// activated the window.
 void TForm1::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
-    if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() &&
+        QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
         Forward(&panel::Panel::Timer1Timer);
     }
 }

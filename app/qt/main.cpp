@@ -1,13 +1,25 @@
 #include <QApplication>
 #include <QIcon>
 
+#include <cstdio>
 #include <exception>
+#include <optional>
+#include <string>
 
+#include "app/qt/display_probe.h"
 #include "app/qt/message_boxes.h"
 #include "app/qt/panel_main.h"
 
 // Whatever escapes the start-up or the loop is shown, and the program still ends with 0.
 int main(int argc, char** argv) {
+    // Neither the usage nor a missing display needs the toolkit, which aborts without one.
+    if (AsksForHelp(argc, argv)) {
+        ShowUsage(argc, argv);
+    }
+    if (const std::optional<std::string> problem = DisplayProblem(argc, argv)) {
+        std::fprintf(stderr, "%s\n", problem->c_str());
+        return 1;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationDisplayName(QStringLiteral("Velnor串口液晶屏模块V1.0"));
     // The desktop matches the window to its entry and icon by these, Wayland included.

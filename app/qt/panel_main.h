@@ -6,6 +6,11 @@ class QApplication;
 class ModalMessageBoxes;
 class TForm1;
 
+// Whether the command line asks only for the usage: -h, -?, --help or --help-all.
+bool AsksForHelp(int argc, char** argv);
+// Prints the usage and ends the program with 0; needs no window system.
+[[noreturn]] void ShowUsage(int argc, char** argv);
+
 // Start-up after the application object: the picture types, the window, the event loop.
 // `on_shown` runs once the window is shown (for instruments; the panel needs none).
 int RunPanel(QApplication& app, ModalMessageBoxes& boxes,

@@ -2,6 +2,10 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 #include "app/win32/control_ids.h"
 #include "app/win32/wide_text.h"
 #include "protocol/commands.h"
@@ -29,6 +33,26 @@ RECT At(POINT origin, int left, int top, int width, int height) {
 
 RECT At(int left, int top, int width, int height) {
     return At({0, 0}, left, top, width, height);
+}
+
+// The drop-down's width that shows every name whole, and never narrower than the field.
+int DroppedWidthFor(HWND combo, const std::vector<std::string>& names) {
+    RECT field{};
+    GetWindowRect(combo, &field);
+    int widest = field.right - field.left;
+    const HDC dc = GetDC(combo);
+    const HGDIOBJ previous =
+        SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(combo, WM_GETFONT, 0, 0)));
+    for (const std::string& name : names) {
+        const std::wstring text = Widen(name);
+        SIZE size{};
+        GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+        widest = std::max(widest, static_cast<int>(size.cx) + 2 * GetSystemMetrics(SM_CXEDGE) +
+                                      GetSystemMetrics(SM_CXVSCROLL));
+    }
+    SelectObject(dc, previous);
+    ReleaseDC(combo, dc);
+    return widest;
 }
 
 // 8 point at 96 dpi: 11 pixels, as the layout is in pixels.
@@ -144,7 +168,7 @@ void TForm1::CreatePortGroup() {
     Create(L"STATIC", L"端口", SS_LEFT, ids::Label1, At(group, 9, 27, 39, 13));
     Create(L"COMBOBOX", L"", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL,
            ids::ComboBox1, At(group, 50, 23, 65, kDropDownListHeight));
-    SetWindowTextW(Control(ids::ComboBox1), L"COM");
+    SetWindowTextW(Control(ids::ComboBox1), Widen(m_panel->PortPlaceholder()).c_str());
     Create(L"STATIC", L"波特率", SS_LEFT, ids::Label2, At(group, 124, 27, 60, 13));
     const HWND speeds =
         Create(L"COMBOBOX", L"", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL,
@@ -242,6 +266,8 @@ void TForm1::OnCommand(int id, int code) {
             Forward(&panel::Panel::ComboBox1Enter);
         } else if (code == CBN_SELCHANGE) {
             Forward(&panel::Panel::ComboBox1Click);
+        } else if (code == CBN_EDITCHANGE) {
+            m_panel->Run([this] { m_panel->ComboBox1Change(PortText()); });
         }
         return;
     }
@@ -374,6 +400,8 @@ void TForm1::SetPortList(const std::vector<std::string>& names) {
     for (const std::string& name : names) {
         SendMessageW(ports, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(name).c_str()));
     }
+    // A long name does not fit the field: the drop-down widens to show it whole.
+    SendMessageW(ports, CB_SETDROPPEDWIDTH, static_cast<WPARAM>(DroppedWidthFor(ports, names)), 0);
 }
 
 void TForm1::SelectPort(int index) {

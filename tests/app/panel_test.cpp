@@ -116,6 +116,33 @@ TEST_F(PanelTest, ScanSelectsTheHighestPortAndLeavesTheConnectedOneOut) {
     EXPECT_TRUE(m_view.port_text == "ttyACM3" && m_view.open_focused);
 }
 
+// A name the operator typed or started with stays listed and chosen through rescans, so a
+// scan never swaps in a port nobody chose; picking a scanned entry hands the choice back.
+TEST_F(PanelTest, NamedPortOutlivesARescanAndTypingANameEnablesOpen) {
+    Show();  // nothing to list
+    m_panel.ComboBox1Change("");
+    EXPECT_FALSE(m_view.open_enabled);
+    m_panel.ComboBox1Change("COM123");
+    EXPECT_TRUE(m_view.open_enabled);
+
+    StartModule();
+    const std::string scanned = m_module->SlavePath();
+    m_panel.ApplyPortArgument("/dev/pts/77");
+    EXPECT_EQ(m_view.ports, (std::vector<std::string>{"/dev/pts/77"}));
+    m_panel.ComboBox1Enter();
+    EXPECT_EQ(m_view.ports, (std::vector<std::string>{scanned, "/dev/pts/77"}));
+    EXPECT_EQ(m_view.port_text, "/dev/pts/77");
+    m_view.SelectPort(0);
+    m_panel.ComboBox1Click();
+    m_panel.ComboBox1Enter();
+    EXPECT_EQ(m_view.port_text, scanned);
+    EXPECT_EQ(m_view.ports.size(), 2u);
+    m_view.SelectPort(1);
+    m_panel.ComboBox1Click();
+    m_panel.ComboBox1Enter();
+    EXPECT_EQ(m_view.port_text, "/dev/pts/77");
+}
+
 TEST_F(PanelTest, OpenButtonAsksForASpeedAndShowsABadOne) {
     StartModule();
     Show();

@@ -74,6 +74,7 @@ protected:
 TEST_F(WindowTest, EachKindOfControlReachesThePanel) {
     StartModule();
     EXPECT_FALSE(Control<QPushButton>("Button2")->isEnabled());
+    EXPECT_EQ(Control<QComboBox>("ComboBox1")->currentText(), "");  // "COM" means nothing here
     Show();  // the scan fills the port list and enables the open button
     auto* ports = Control<QComboBox>("ComboBox1");
     EXPECT_EQ(ports->currentText().toStdString(), m_module->SlavePath());
@@ -100,19 +101,33 @@ TEST_F(WindowTest, EachKindOfControlReachesThePanel) {
     EXPECT_EQ(ports->currentText().toStdString(), other.SlavePath());
 }
 
+TEST_F(WindowTest, TypedPortNameEnablesOpen) {
+    Show();  // nothing to list
+    auto* ports = Control<QComboBox>("ComboBox1");
+    QTest::keyClicks(ports, "/tmp/lcd");
+    EXPECT_TRUE(Control<QPushButton>("Button2")->isEnabled());
+    EXPECT_EQ(ports->currentText(), "/tmp/lcd");
+}
+
 // No port is open: a picture that auto-send passes on shows as the closed port's error.
-TEST_F(WindowTest, ClipboardIsLookedAtOnActivationAndEverySecondAndAutoSendIsItsBox) {
+// Only the timer looks: a picture taken on activation would go out before the click that
+// activated the window.
+TEST_F(WindowTest, ClipboardIsLookedAtEverySecondNotOnActivationAndAutoSendIsItsBox) {
     auto* timer = m_form.findChild<QTimer*>("Timer1");
     ASSERT_NE(timer, nullptr);
     EXPECT_TRUE(timer->isActive() && timer->interval() == 1000);
-    timer->stop();  // the first picture is for the window's activation alone
-    Control<QCheckBox>("CheckBox1")->setChecked(false);
+    timer->stop();
     m_clipboard.Offer(testing_support::RandomPicture(48, 48, 5));
     Show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&m_form));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(m_clipboard.emptied, 0);
+
+    Control<QCheckBox>("CheckBox1")->setChecked(false);
+    timer->start();
     EXPECT_TRUE(QTest::qWaitFor([&] { return m_clipboard.emptied == 1; }, 3000));
     EXPECT_FALSE(Memo().contains("串口未打开")) << Memo().toStdString();
 
-    timer->start();
     Control<QCheckBox>("CheckBox1")->setChecked(true);
     m_clipboard.Offer(testing_support::RandomPicture(48, 48, 6));
     EXPECT_TRUE(QTest::qWaitFor([&] { return m_clipboard.emptied == 2; }, 3000));
