@@ -2,7 +2,6 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -154,33 +153,20 @@ TEST_F(PosixSerialTest, APortWithoutPermissionNamesTheDialoutGroup) {
     std::ofstream(port) << "";
     fs::permissions(port, fs::perms::owner_read | fs::perms::owner_write);
     fs::permissions(m_folder, fs::perms::all);
-    int pipe_ends[2];
-    ASSERT_EQ(::pipe(pipe_ends), 0);
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        ::close(pipe_ends[0]);
-        const bool root = ::geteuid() == 0;
-        if (root ? ::setgid(65534) != 0 || ::setuid(65534) != 0 : ::chmod(port.c_str(), 0) != 0)
-            ::_exit(2);
-        serial::OpenFailure why;
-        const bool opened = m_platform->OpenExclusive(port, &why) != nullptr;
-        const std::string text = serial::DescribeOpenFailure(port, why);
-        const bool told =
-            ::write(pipe_ends[1], text.data(), text.size()) == static_cast<ssize_t>(text.size());
-        ::_exit(opened ? 4 : told && why.code == EACCES ? 0 : 5);
-    }
-    ::close(pipe_ends[1]);
-    std::string text;
-    char chunk[512];
-    for (ssize_t n; (n = ::read(pipe_ends[0], chunk, sizeof chunk)) > 0;) text.append(chunk, n);
-    ::close(pipe_ends[0]);
-    int status = -1;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-    EXPECT_EQ(text, "cannot open " + port +
-                        ": Permission denied; join the dialout group (sudo usermod -aG dialout "
-                        "$USER), then log in again");
+    EXPECT_EXIT(
+        {
+            if (::geteuid() == 0 ? ::setgid(65534) != 0 || ::setuid(65534) != 0
+                                 : ::chmod(port.c_str(), 0) != 0)
+                std::exit(2);
+            serial::OpenFailure why;
+            const bool opened = m_platform->OpenExclusive(port, &why) != nullptr;
+            std::fputs(serial::DescribeOpenFailure(port, why).c_str(), stderr);
+            std::exit(opened || why.code != EACCES ? 1 : 0);
+        },
+        ::testing::ExitedWithCode(0),
+        "^cannot open " + port +
+            R"(: Permission denied; join the dialout group \(sudo usermod -aG dialout \$USER\), )"
+            "then log in again$");
 }
 
 TEST_F(PosixSerialTest, TheLinkKeepsTheReasonOnlyWhileTheDeviceDidNotOpen) {
