@@ -100,7 +100,7 @@ private:
     void SetSourceBitmap(imaging::Bitmap picture);
     void LoadPicture(const std::filesystem::path& path, bool send);
     void LoadStartPicture();
-    std::filesystem::path DemoPicturePath() const;
+    std::vector<std::filesystem::path> DemoPictureFolders() const;
 
     PanelView& m_view;
     serial::SerialPlatform& m_platform;

@@ -1,9 +1,11 @@
 // The panel's additions beyond its layout: pictures from files (dropped, opened or named
 // at start), and saving the preview and the log.
+#include <algorithm>
 #include <fstream>
 #include <stdexcept>
 
 #include "app/panel.h"
+#include "imaging/jpeg_error.h"
 #include "imaging/picture_file.h"
 #include "imaging/picture_registry.h"
 #include "imaging/screen_scaler.h"
@@ -15,6 +17,18 @@ namespace {
 
 [[noreturn]] void CannotWrite(const std::filesystem::path& path) {
     throw std::runtime_error("Cannot write \"" + imaging::PathText(path) + "\"");
+}
+
+// "/a, /b or /c", the working folder by its full name.
+std::string FolderList(const std::vector<std::filesystem::path>& folders) {
+    std::string list;
+    for (std::size_t i = 0; i < folders.size(); ++i) {
+        std::error_code error;
+        const std::filesystem::path shown =
+            folders[i] == "." ? std::filesystem::current_path(error) : folders[i];
+        list += (i == 0 ? "" : i + 1 == folders.size() ? " or " : ", ") + imaging::PathText(shown);
+    }
+    return list;
 }
 
 }  // namespace
@@ -49,25 +63,32 @@ void Panel::LoadStartPicture() {
         LoadPicture(m_start.file, false);
         return;
     }
-    SetSourcePicture(imaging::LoadPictureFromFile(DemoPicturePath()));
+    const std::vector<std::filesystem::path> folders = DemoPictureFolders();
+    std::error_code error;
+    const auto found = std::ranges::find_if(folders, [&](const std::filesystem::path& folder) {
+        return std::filesystem::exists(folder / kDemoPicture, error);
+    });
+    if (found == folders.end()) {
+        throw imaging::EPictureFile(kDemoPicture,
+                                    "No such file or directory in " + FolderList(folders));
+    }
+    const std::filesystem::path demo = *found == "." ? kDemoPicture : *found / kDemoPicture;
+    try {
+        SetSourcePicture(imaging::LoadPictureFromFile(demo));
+    } catch (const imaging::EJPEG& broken) {
+        throw imaging::EPictureFile(demo, broken.what());  // which file, beside libjpeg's code
+    }
 }
 
 // The working folder's demo picture wins; else the copy beside the program (a portable
 // folder started from elsewhere), else an installed panel's own copy.
-std::filesystem::path Panel::DemoPicturePath() const {
-    const std::filesystem::path here = kDemoPicture;
-    std::error_code error;
-    if (m_start.program_folder.empty() || std::filesystem::exists(here, error)) {
-        return here;
+std::vector<std::filesystem::path> Panel::DemoPictureFolders() const {
+    std::vector<std::filesystem::path> folders = {"."};
+    if (!m_start.program_folder.empty()) {
+        folders.push_back(m_start.program_folder);
+        folders.push_back(m_start.program_folder / ".." / "share" / "lcdpanel");
     }
-    for (const std::filesystem::path& candidate :
-         {m_start.program_folder / kDemoPicture,
-          m_start.program_folder / ".." / "share" / "lcdpanel" / kDemoPicture}) {
-        if (std::filesystem::exists(candidate, error)) {
-            return candidate;
-        }
-    }
-    return here;
+    return folders;
 }
 
 void Panel::SavePreview(const std::filesystem::path& path) {

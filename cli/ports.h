@@ -7,8 +7,8 @@
 
 namespace cli {
 
-// A port that comes and goes with a USB adapter (ttyUSB*, ttyACM*); built-in ports may
-// belong to other devices. No port counts on platforms whose names do not tell.
+// A port that comes and goes with a USB adapter (ttyUSB*, ttyACM*, ttyCH343USB*); built-in
+// ports may belong to other devices. No port counts on platforms whose names do not tell.
 bool IsUsbSerialName(const std::string& name);
 
 // What the system knows of a port, where it knows it.

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
 
 #include "app/panel.h"
@@ -24,6 +25,20 @@ Lines ModuleNotFoundLines() {
     lines.push_back("尝试与模块通信时失败，模块的波特率未知。");
     return lines;
 }
+
+// The native ports, of which each opens `opens_left` more times and is then gone.
+class VanishingPorts : public testing_support::ListedPortsPlatform {
+public:
+    std::unique_ptr<serial::SerialDevice> OpenExclusive(const std::string& path,
+                                                        serial::OpenFailure* why) override {
+        if (opens_left-- > 0)
+            return ListedPortsPlatform::OpenExclusive(path, why);
+        if (why)
+            *why = {ENOENT, "No such file or directory", {}};
+        return nullptr;
+    }
+    int opens_left = 0;
+};
 
 class PanelLinkTest : public ::testing::Test {
 protected:
@@ -63,6 +78,15 @@ TEST_F(PanelLinkTest, APortThatCannotBeOpenedIsNamedWithItsReasonAfterTheUsualLi
     Open(module.SlavePath());  // it opens: nothing is added
     EXPECT_EQ(m_view.log, ModuleNotFoundLines());
     EXPECT_FALSE(m_panel.Link().IsOpen());
+
+    // Opened for six probes, gone at the last: a port that opened is no unopenable port.
+    VanishingPorts vanishing;
+    vanishing.opens_left = 6;
+    testing_support::FakeView view;
+    panel::Panel panel(view, vanishing, m_clipboard);
+    panel.ApplyPortArgument(module.SlavePath());
+    panel.Run([&panel] { panel.Button2Click(); });
+    EXPECT_EQ(view.log, ModuleNotFoundLines());
 }
 
 // The link path plays the adapter's /dev/serial/by-id name: the same after a replug, while

@@ -256,13 +256,33 @@ private:
 
 TEST_F(PanelTest, DemoPictureProblemsAreShownAndEndOnlyTheirAction) {
     const InFolder here(Scratch(""));
-    Show();  // no demo picture here: named, and Image1 stays empty
+    Show();  // no demo picture here: the folders looked in are named, and Image1 stays empty
     EXPECT_EQ(m_view.errors,
-              std::vector<std::string>{
-                  "Cannot read picture \"demo480x480-4.jpg\": No such file or directory"});
+              std::vector<std::string>{"Cannot read picture \"demo480x480-4.jpg\": No such file or "
+                                       "directory in " +
+                                       fs::current_path().string()});
     EXPECT_EQ(m_view.source, nullptr);
     m_panel.Button4Click();  // an empty picture extends to white
     EXPECT_EQ(m_view.log, std::vector<std::string>{"平均灰度：100%"});
+    testing_support::FakeView installed;
+    panel::Panel elsewhere(installed, m_platform, m_clipboard, {{}, Scratch("bin")});
+    elsewhere.Run([&elsewhere] { elsewhere.FormShow(); });
+    EXPECT_EQ(
+        installed.errors,
+        std::vector<std::string>{"Cannot read picture \"demo480x480-4.jpg\": No such file or "
+                                 "directory in " +
+                                 fs::current_path().string() + ", " + Scratch("bin").string() +
+                                 " or " + (Scratch("bin") / ".." / "share" / "lcdpanel").string()});
+
+    // A demo picture that is no JPEG at all: the file is named beside libjpeg's code.
+    fs::copy_file(fs::path(JPEG_TEST_DATA_DIR) / "baseline_small.bmp", "demo480x480-4.jpg");
+    m_view.errors.clear();
+    Show();
+    ASSERT_EQ(m_view.errors.size(), 1u);
+    EXPECT_EQ(m_view.errors[0].rfind("Cannot read picture \"demo480x480-4.jpg\": JPEG error #", 0),
+              0u)
+        << m_view.errors[0];
+    fs::remove("demo480x480-4.jpg");
 
     // A demo picture whose pixels fail to decode: the send ends after the header's reply.
     fs::copy_file(fs::path(JPEG_TEST_DATA_DIR) / "bad_progression.jpg", "demo480x480-4.jpg");

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks the Debian package: lintian finds no error and nothing about the manual pages, the
 # exact file list, stripped programs, the command-line programs run from the unpacked tree,
-# the manual pages render without a warning, the desktop entry, the dependencies.
+# the manual pages render without a warning, the desktop entry and the picture types it
+# offers, the dependencies.
 #   check_package.sh BUILD_DIR   packs that build (its CPackConfig.cmake) first
 #   check_package.sh FILE.deb
 set -euo pipefail
@@ -71,6 +72,21 @@ for page in "${man_pages[@]}"; do
     [ -z "$warnings" ] || fail "groff warns about $page"$'\n'"$warnings"
     grep -q "^\.TH $(basename "$page" .1.gz | tr "[:lower:]" "[:upper:]") 1 " <(zcat "$root/$page") ||
         fail "$page has no .TH line for its program"
+done
+# Each picture type the desktop entry offers the panel opens: a sample of each, made by
+# ImageMagick, read by the packaged lcdctl through the same readers as the panel's.
+declare -A sample_format=([image/jpeg]=jpg [image/png]=png [image/bmp]=bmp [image/gif]=gif
+    [image/x-portable-bitmap]=pbm [image/x-portable-graymap]=pgm [image/x-portable-pixmap]=ppm)
+mime_types=$(sed -n 's/^MimeType=//p' "$root/usr/share/applications/lcdpanel.desktop" | tr ';' ' ')
+[ -n "$mime_types" ] || fail "the desktop entry offers no picture types"
+convert -size 64x48 gradient:white-black "$work/sample.png" || fail "ImageMagick made no sample"
+for type in $mime_types; do
+    format=${sample_format[$type]:-}
+    [ -n "$format" ] || fail "the desktop entry offers $type, which has no sample here"
+    convert "$work/sample.png" "$work/sample.$format" || fail "ImageMagick wrote no $format"
+    timeout 10 "$root/usr/bin/lcdctl" --quiet send "$work/sample.$format" --preview "$work/out.png" \
+        >/dev/null 2>"$work/read.log" ||
+        fail "the desktop entry offers $type, which lcdctl cannot read: $(cat "$work/read.log")"
 done
 depends=$(dpkg-deb --field "$deb" Depends)
 grep -q 'libqt6gui6' <<<"$depends" || fail "Depends has no Qt: $depends"
