@@ -5,6 +5,7 @@
 #include <random>
 
 #include "imaging/graphic.h"
+#include "imaging/jpeg_test_support.h"
 #include "pictures/picture_codec.h"
 #include "pictures/picture_files.h"
 #include "support/frame_bits.h"
@@ -16,6 +17,10 @@ namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
 using Rgb = std::array<int, 3>;
 
+Bytes Read(const char* name) {
+    return jpeg_test::ReadFileBytes(jpeg_test::TestFile(name));
+}
+
 Rgb RgbAt(const imaging::Bitmap& bitmap, int x, int y) {
     if (bitmap.Format() == imaging::PixelFormat::Indexed8) {
         const imaging::PaletteEntry& entry = bitmap.Palette().at(bitmap.Row(y)[x]);
@@ -23,35 +28,6 @@ Rgb RgbAt(const imaging::Bitmap& bitmap, int x, int y) {
     }
     const std::uint8_t* p = bitmap.Row(y) + 3 * x;
     return {p[2], p[1], p[0]};
-}
-
-void PutLe(Bytes& bytes, std::size_t at, std::uint32_t value, int size) {
-    for (int i = 0; i < size; ++i) bytes[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
-}
-
-// A 24-bit BMP, stored bottom row first as the format has it.
-Bytes Bmp(int width, int height, const std::vector<Rgb>& pixels) {
-    const int stride = (width * 3 + 3) / 4 * 4;
-    const std::size_t data_size = pixels.empty() ? 0 : std::size_t(stride) * height;
-    Bytes bmp(54 + data_size);
-    bmp[0] = 'B', bmp[1] = 'M';
-    PutLe(bmp, 2, static_cast<std::uint32_t>(bmp.size()), 4);
-    PutLe(bmp, 10, 54, 4);
-    PutLe(bmp, 14, 40, 4);
-    PutLe(bmp, 18, width, 4);
-    PutLe(bmp, 22, height, 4);
-    PutLe(bmp, 26, 1, 2);
-    PutLe(bmp, 28, 24, 2);
-    PutLe(bmp, 34, static_cast<std::uint32_t>(data_size), 4);
-    for (std::size_t i = 0; i < pixels.size(); ++i) {
-        const int x = static_cast<int>(i) % width;
-        const int y = static_cast<int>(i) / width;
-        std::uint8_t* p = bmp.data() + 54 + std::size_t(height - 1 - y) * stride + 3 * x;
-        p[0] = static_cast<std::uint8_t>(pixels[i][2]);
-        p[1] = static_cast<std::uint8_t>(pixels[i][1]);
-        p[2] = static_cast<std::uint8_t>(pixels[i][0]);
-    }
-    return bmp;
 }
 
 std::uint32_t Crc32(const std::uint8_t* data, std::size_t size) {
@@ -107,11 +83,14 @@ const Bytes kTwoFrameGif = {
 // clang-format on
 
 TEST(PictureFilesTest, OtherFormatsDecodeToTheirPixels) {
-    const std::vector<Rgb> colours = {{255, 0, 0},  {0, 255, 0},     {0, 0, 255},
-                                      {9, 99, 199}, {255, 255, 255}, {0, 0, 0}};
-    const imaging::Bitmap bmp = pictures::DecodePicture(Bmp(3, 2, colours));
-    ASSERT_TRUE(bmp.Width() == 3 && bmp.Height() == 2);
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(RgbAt(bmp, i % 3, i / 3), colours[i]) << i;
+    // djpeg's BMP of a JPEG (bottom-up, rows padded to four bytes) holds the pixels the core
+    // decoder makes of that JPEG (tests/imaging/jpeg_image_test.cpp checks it byte for byte).
+    const imaging::Bitmap bmp = pictures::DecodePicture(Read("baseline_small.bmp"));
+    const imaging::Bitmap jpeg = pictures::DecodePicture(Read("baseline_small.jpg"));
+    ASSERT_TRUE(bmp.Width() == 101 && bmp.Height() == 67);
+    ASSERT_TRUE(jpeg.Width() == 101 && jpeg.Height() == 67);
+    for (int i = 0; i < 101 * 67; ++i)
+        ASSERT_EQ(RgbAt(bmp, i % 101, i / 101), RgbAt(jpeg, i % 101, i / 101)) << i;
     const imaging::Bitmap gif = pictures::DecodePicture(kTwoFrameGif);
     ASSERT_TRUE(gif.Width() == 2 && gif.Height() == 1);
     EXPECT_EQ(RgbAt(gif, 0, 0), (Rgb{255, 0, 0}));
@@ -122,7 +101,7 @@ TEST(PictureFilesTest, AHugeOrBrokenPictureIsRefusedWithItsReason) {
     EXPECT_EQ(DecodeError(PngClaiming(30000, 20000)), "too large (30000 × 20000)");
     Bytes garbage(300, 0x5A);
     EXPECT_EQ(DecodeError(garbage), "not a picture");
-    Bytes cut = Bmp(3, 2, std::vector<Rgb>(6, Rgb{1, 2, 3}));
+    Bytes cut = Read("baseline_small.bmp");
     cut.resize(20);
     EXPECT_EQ(DecodeError(cut), "not a picture");
 }
@@ -132,7 +111,7 @@ TEST(PictureFilesTest, JpegIsKnownByItsContentAndDecodesAtTheCoveringScale) {
         fs::path path = "photo_in_a_png_name.png";
         ~Scratch() { fs::remove(path); }
     } named_png;
-    fs::copy_file(fs::path(JPEG_TEST_DATA_DIR) / "color_480.jpg", named_png.path,
+    fs::copy_file(jpeg_test::TestFile("color_480.jpg"), named_png.path,
                   fs::copy_options::overwrite_existing);
     // Only the core decoder scales while it decodes: a quarter still covers 120.
     const imaging::Bitmap quarter = pictures::LoadPictureFile(named_png.path, 120);
