@@ -7,28 +7,24 @@
 #include "cli/ports.h"
 #include "serial/port_scan.h"
 #include "sim/module_sim.h"
+#include "support/listed_ports.h"
 
 namespace {
 
-class RedirectedPorts : public serial::SerialPlatform {
+// The native platform's candidates and paths; only the plugged devices open.
+class RedirectedPorts : public testing_support::ListedPortsPlatform {
 public:
+    RedirectedPorts() : ListedPortsPlatform(serial::MakeNativeSerialPlatform()->PortCandidates()) {}
     std::unique_ptr<serial::SerialDevice> OpenExclusive(const std::string& path,
                                                         serial::OpenFailure* why) override {
         const auto redirected = m_devices.find(path);
-        return redirected == m_devices.end() ? nullptr
-                                             : m_native->OpenExclusive(redirected->second, why);
-    }
-    void SleepAboutOneMs() override { m_native->SleepAboutOneMs(); }
-    std::string DevicePath(const std::string& name) const override {
-        return m_native->DevicePath(name);
-    }
-    std::vector<std::string> PortCandidates() const override {
-        return m_native->PortCandidates();
+        return redirected == m_devices.end()
+                   ? nullptr
+                   : ListedPortsPlatform::OpenExclusive(redirected->second, why);
     }
     void Plug(const std::string& path, const std::string& device) { m_devices[path] = device; }
 
 private:
-    std::unique_ptr<serial::SerialPlatform> m_native = serial::MakeNativeSerialPlatform();
     std::map<std::string, std::string> m_devices;
 };
 
@@ -37,8 +33,7 @@ TEST(PortScanTest, VendorDriverPortsAreListedAfterTheKernelsAndCountAsUsb) {
     RedirectedPorts platform;
     platform.Plug("/dev/ttyCH343USB0", ch343.SlavePath());
     platform.Plug("/dev/ttyUSB1", ftdi.SlavePath());
-    EXPECT_EQ(serial::ScanPorts(platform),
-              (std::vector<std::string>{"ttyUSB1", "ttyCH343USB0"}));
+    EXPECT_EQ(serial::ScanPorts(platform), (std::vector<std::string>{"ttyUSB1", "ttyCH343USB0"}));
     EXPECT_TRUE(cli::IsUsbSerialName("ttyCH343USB0"));
     EXPECT_FALSE(cli::IsUsbSerialName("ttyS0"));
 }
