@@ -13,12 +13,21 @@ std::string_view TextOf(const std::uint8_t* buffer, std::size_t length) {
     return std::string_view(text, ::strnlen(text, length));
 }
 
+// Ten bit times a byte, rounded up to whole milliseconds.
+std::int64_t WireMilliseconds(std::size_t count, std::int32_t speed) {
+    return (static_cast<std::int64_t>(count) * 10'000 + speed - 1) /
+           std::max<std::int32_t>(speed, 1);
+}
+
 }  // namespace
 
 std::chrono::milliseconds WriteDeadline(std::size_t count, std::int32_t speed) {
-    const std::int64_t wire_ms =
-        (static_cast<std::int64_t>(count) * 10'000 + speed - 1) / std::max<std::int32_t>(speed, 1);
+    const std::int64_t wire_ms = WireMilliseconds(count, speed);
     return std::chrono::milliseconds(std::max(wire_ms * 3 / 2, wire_ms + 1000));
+}
+
+std::chrono::milliseconds ReadDeadline(std::size_t capacity, std::int32_t speed) {
+    return std::chrono::milliseconds(WireMilliseconds(capacity, speed) + 1000);
 }
 
 std::string DescribeOpenFailure(const std::string& path, const OpenFailure& failure) {
@@ -112,8 +121,10 @@ std::size_t SerialLink::ReadReply(std::uint8_t* buffer, std::size_t capacity,
     if (!m_hComPort || capacity == 0) {
         return 0;
     }
+    const auto deadline = m_platform.Now() + ReadDeadline(capacity, m_speed);
     std::size_t length = 0;
     int idle = 0;
+    bool cut_off = false;
     while (true) {
         WaitOnePoll();
         const std::size_t got = TakeWaitingBytes(buffer + length, capacity - 1 - length);
@@ -121,19 +132,29 @@ std::size_t SerialLink::ReadReply(std::uint8_t* buffer, std::size_t capacity,
             if (++idle > kIdleLimit) {
                 break;
             }
-            continue;
+        } else {
+            length += got;
+            buffer[length] = 0;
+            const std::string_view text = TextOf(buffer, length);
+            if (text.find(static_cast<char>(terminator)) != std::string_view::npos ||
+                length == capacity - 1) {
+                break;
+            }
+            idle = kIdleAfterChunk;
         }
-        length += got;
-        buffer[length] = 0;
-        const std::string_view text = TextOf(buffer, length);
-        if (text.find(static_cast<char>(terminator)) != std::string_view::npos ||
-            length == capacity - 1) {
+        if (StopRequested()) {
             break;
         }
-        idle = kIdleAfterChunk;
+        if (m_platform.Now() >= deadline) {
+            cut_off = length > 0;
+            break;
+        }
     }
     if (length > 0) {
         m_log.LogReply(TextOf(buffer, length));
+    }
+    if (cut_off) {
+        m_log.LogLine(kReplyTimedOut);
     }
     return length;
 }

@@ -14,10 +14,16 @@ namespace serial {
 
 inline constexpr char kWriteTimedOut[] = "错误：串口写入超时。";
 inline constexpr char kPortDisconnected[] = "错误：串口已断开。";
+inline constexpr char kReplyTimedOut[] = "错误：模块的回复超时，已截断。";
 
 // How long a write of `count` bytes at `speed` may take: the larger of 1.5 times its wire
 // time (ten bit times a byte) and its wire time plus one second.
 std::chrono::milliseconds WriteDeadline(std::size_t count, std::int32_t speed);
+
+// How long a read into `capacity` bytes at `speed` may take in all: the wire time of a full
+// buffer plus one second, which a module that answers at all never needs. A module that
+// drips bytes is never quiet, and without it would hold the read until the buffer is full.
+std::chrono::milliseconds ReadDeadline(std::size_t capacity, std::int32_t speed);
 
 // The one serial port through which the panel talks to the module.
 class SerialLink {
@@ -50,7 +56,8 @@ public:
     WriteOutcome LastWriteOutcome() const { return m_last_write; }
 
     // Reads one reply into `buffer`: until the text holds `terminator`, the buffer holds
-    // capacity - 1 bytes, or the line stays quiet. A NUL follows what was stored; when
+    // capacity - 1 bytes, the line stays quiet, the read's deadline passes (a reply cut off
+    // by it is logged as such) or a stop is requested. A NUL follows what was stored; when
     // nothing arrived the buffer is left as it was. Bytes beyond the room stay queued. Logs the
     // text when anything arrived and returns the count stored. Only while a port is open.
     std::size_t ReadReply(std::uint8_t* buffer, std::size_t capacity, std::uint8_t terminator);
@@ -66,6 +73,11 @@ public:
     // sleeping out each poll. The time-outs, counted in quiet polls, stay the same.
     void SetWakeOnInput(bool wake) { m_wake_on_input = wake; }
 
+    // Asked after every poll: once it holds, a read ends at once with what it has. Writes
+    // are not cut short, so that a frame on the line is finished.
+    void SetStopRequested(std::function<bool()> stop) { m_stop = std::move(stop); }
+    bool StopRequested() const { return m_stop && m_stop(); }
+
 private:
     // Takes what one poll finds waiting; the count appended, 0 when the poll was empty.
     std::size_t TakeWaitingBytes(std::uint8_t* buffer, std::size_t room);
@@ -80,6 +92,7 @@ private:
     std::optional<OpenFailure> m_open_failure;
     bool m_wake_on_input = false;
     WriteProgress m_progress;
+    std::function<bool()> m_stop;
 };
 
 }  // namespace serial

@@ -60,7 +60,7 @@ public:
 };
 
 // The operating system's serial calls, behind one seam so the link can be tested with a
-// scripted device and a counted sleep.
+// scripted device, a counted sleep and a clock that follows it.
 class SerialPlatform {
 public:
     virtual ~SerialPlatform() = default;
@@ -79,6 +79,11 @@ public:
 
     // The port names the scan tries, in the order they are listed.
     virtual std::vector<std::string> PortCandidates() const = 0;
+
+    // The clock that reads are timed by.
+    virtual std::chrono::steady_clock::time_point Now() const {
+        return std::chrono::steady_clock::now();
+    }
 
     // What every port name here starts with, shown in an empty port field; empty where
     // port names have no common start.

@@ -20,7 +20,12 @@ struct ReadCase {
     std::vector<std::string> logged;  // replies logged
     int status_fails_from_poll = 0;
     bool read_fails = false;
+    int speed = 9600;
+    int drip_every = 0;  // polls between single bytes
+    int stop_at = 0;     // the poll from which a stop is requested; 0: none
 };
+
+const std::string kCut = serial::kReplyTimedOut;
 
 const ReadCase kReadCases[] = {
     {"SilenceEndsAfter101EmptyPolls", {}, 512, 0, 101, {}},
@@ -41,6 +46,10 @@ const ReadCase kReadCases[] = {
     {"FailedStatusQueriesAreEmptyPolls", {{1, "OK\n"}}, 512, 0, 101, {}, 1},
     {"DeviceVanishingMidReplyEndsTheRead", {{1, "abc"}}, 512, 3, 12, {"abc"}, 2},
     {"FailedReadIsAnEmptyPoll", {{1, "OK\n"}}, 512, 0, 101, {}, 0, true},
+    // The deadline: a full buffer's wire time (313 ms, 2134 ms) plus one second.
+    {"DripIsCutOff", {}, 28800, 145, 1313, {std::string(145, '.'), kCut}, 0, false, 921600, 9},
+    {"DeadlineAt2400", {}, 512, 348, 3134, {std::string(348, '.'), kCut}, 0, false, 2400, 9},
+    {"StopEndsAReplyAtOnce", {{1, "abc"}}, 512, 3, 5, {"abc"}, 0, false, 9600, 0, 5},
 };
 
 void PrintTo(const ReadCase& c, std::ostream* out) {
@@ -54,8 +63,11 @@ TEST_P(ReadReplyTest, EndsAtTheRightPollWithTheRightText) {
     ScriptedPlatform platform;
     RecordingLog log;
     serial::SerialLink link(platform, log);
-    ASSERT_TRUE(link.OpenPort("/dev/ttyS0", 9600));
+    ASSERT_TRUE(link.OpenPort("/dev/ttyS0", c.speed));
+    link.SetStopRequested([&] { return c.stop_at && platform.line.polls >= c.stop_at; });
     platform.line.chunks_at_poll = c.chunks_at_poll;
+    for (int poll = c.drip_every; poll > 0 && poll < 4000; poll += c.drip_every)
+        platform.line.chunks_at_poll[poll] = ".";
     platform.line.status_fails_from_poll = c.status_fails_from_poll;
     platform.line.read_fails = c.read_fails;
     std::vector<std::uint8_t> buffer(c.capacity, 0xAA);

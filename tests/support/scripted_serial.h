@@ -12,7 +12,7 @@
 namespace testing_support {
 
 // A device whose input arrives in chunks at chosen polls. The poll number is the count of
-// sleeps the platform has seen, so reads are timed in polls, not on a clock.
+// sleeps the platform has seen, so reads are timed in polls: its clock says 1 ms a poll.
 struct ScriptedLine {
     std::map<int, std::string> chunks_at_poll;  // poll number (1-based) -> bytes arriving
     std::string queued_at_open;                 // left over from an earlier exchange
@@ -79,6 +79,9 @@ public:
         auto chunk = line.chunks_at_poll.find(++line.polls);
         if (chunk != line.chunks_at_poll.end())
             line.input.insert(line.input.end(), chunk->second.begin(), chunk->second.end());
+    }
+    std::chrono::steady_clock::time_point Now() const override {
+        return std::chrono::steady_clock::time_point(std::chrono::milliseconds(line.polls));
     }
     std::string DevicePath(const std::string& name) const override { return "/dev/" + name; }
     std::vector<std::string> PortCandidates() const override { return candidates; }
