@@ -16,6 +16,9 @@ int OpenLink(const Options& options, ConsoleLog& log, ModuleSession& session) {
         return kNoLink;
     }
     if (!session.Connect(port.name, options.baud)) {
+        if (Interrupted()) {
+            return kInterrupted;  // Ctrl-C ended the negotiation
+        }
         std::string problem = "no link to the module on " + port.name;
         if (session.Unopenable()) {
             problem +=

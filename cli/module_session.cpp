@@ -24,6 +24,7 @@ void PauseBefore(Clock::time_point deadline, std::chrono::milliseconds pause) {
 ModuleSession::ModuleSession(serial::SerialPlatform& platform, serial::LogSink& log)
     : m_log(log), m_link(platform, log), m_negotiator(m_link, log), m_commands(m_link, log) {
     m_link.SetWakeOnInput(true);
+    m_link.SetStopRequested(Interrupted);
 }
 
 bool ModuleSession::Connect(const std::string& port, std::int32_t baud) {

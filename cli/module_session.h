@@ -11,13 +11,15 @@
 
 namespace cli {
 
-// The link to the module as lcdctl holds it, replies waited for on the port itself.
+// The link to the module as lcdctl holds it, replies waited for on the port itself; Ctrl-C
+// ends a wait for a reply at once, and the negotiation with it.
 class ModuleSession {
 public:
     ModuleSession(serial::SerialPlatform& platform, serial::LogSink& log);
 
     // Brings the link up on `port` at `baud`. A module that an earlier call left at `baud`
-    // answers the first hello; any other goes through the panel's three stages.
+    // answers the first hello; any other goes through the panel's three stages. False on
+    // Ctrl-C too.
     bool Connect(const std::string& port, std::int32_t baud);
 
     // After a lost link: waits until the port Connect used opens again (an adapter that was

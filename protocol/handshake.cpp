@@ -23,20 +23,37 @@ bool HoldsAcceptanceMark(const std::uint8_t* buffer) {
 
 bool LinkNegotiator::HandshakeAt(const std::string& path, std::int32_t speed,
                                  std::int32_t request) {
-    m_log.LogLine("baudrate " + std::to_string(speed) + "...");
-    if (m_link.OpenPort(path, speed)) {
-        std::uint8_t buffer[kHandshakeBufferSize] = {};
-        const int length = std::snprintf(reinterpret_cast<char*>(buffer), sizeof buffer, "%s%d\n",
-                                         kHelloPrefix, HelloValue(speed, request));
-        if (m_link.SendBytes(buffer, static_cast<std::size_t>(length))) {
-            std::memset(buffer, 0, sizeof buffer);
-            if (m_link.ReadReply(buffer, sizeof buffer, '\n') > 0 && HoldsAcceptanceMark(buffer)) {
-                return true;
-            }
-        }
+    if (!m_link.StopRequested() && ExchangeHello(path, speed, request)) {
+        return true;
     }
     m_link.ClosePort();
     return false;
+}
+
+bool LinkNegotiator::ExchangeHello(const std::string& path, std::int32_t speed,
+                                   std::int32_t request) {
+    m_log.LogLine("baudrate " + std::to_string(speed) + "...");
+    if (!m_link.OpenPort(path, speed)) {
+        return false;
+    }
+    std::uint8_t buffer[kHandshakeBufferSize] = {};
+    const int length = std::snprintf(reinterpret_cast<char*>(buffer), sizeof buffer, "%s%d\n",
+                                     kHelloPrefix, HelloValue(speed, request));
+    if (!m_link.SendBytes(buffer, static_cast<std::size_t>(length))) {
+        return false;
+    }
+    std::memset(buffer, 0, sizeof buffer);
+    return m_link.ReadReply(buffer, sizeof buffer, '\n') > 0 && HoldsAcceptanceMark(buffer);
+}
+
+std::optional<NegotiationOutcome> LinkNegotiator::EndedEarly() const {
+    if (m_link.StopRequested()) {
+        return NegotiationOutcome::Stopped;
+    }
+    if (WriteFailed()) {
+        return NegotiationOutcome::LinkLost;
+    }
+    return std::nullopt;
 }
 
 NegotiationOutcome LinkNegotiator::Negotiate(const std::string& port_name,
@@ -51,8 +68,8 @@ NegotiationOutcome LinkNegotiator::Negotiate(const std::string& port_name,
             break;
         }
         never_opened = never_opened && m_link.LastOpenFailure().has_value();
-        if (WriteFailed()) {
-            return NegotiationOutcome::LinkLost;
+        if (const std::optional<NegotiationOutcome> ended = EndedEarly()) {
+            return *ended;
         }
     }
     if (!found) {
@@ -64,15 +81,15 @@ NegotiationOutcome LinkNegotiator::Negotiate(const std::string& port_name,
     }
     const std::int32_t chosen = StrToInt(chosen_text);
     if (!HandshakeAt(path, *found, chosen)) {
-        if (WriteFailed()) {
-            return NegotiationOutcome::LinkLost;
+        if (const std::optional<NegotiationOutcome> ended = EndedEarly()) {
+            return *ended;
         }
         m_log.LogLine("设置新波特率失败。");
         return NegotiationOutcome::ChangeRefused;
     }
     if (!HandshakeAt(path, chosen, chosen)) {
-        if (WriteFailed()) {
-            return NegotiationOutcome::LinkLost;
+        if (const std::optional<NegotiationOutcome> ended = EndedEarly()) {
+            return *ended;
         }
         m_log.LogLine("错误：设置新波特率后，未能正确初始化。");
         return NegotiationOutcome::NotFollowed;

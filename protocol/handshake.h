@@ -25,6 +25,7 @@ enum class NegotiationOutcome {
     NotFollowed,     // the module took the change but did not answer at it; closed
     Connected,       // the port stays open at the chosen speed
     LinkLost,        // a hello could not be written (logged by the link); closed
+    Stopped,         // the link's stop was requested; no further probe, closed
 };
 
 // Finds the module's speed, moves it to the operator's choice and confirms the link.
@@ -34,7 +35,8 @@ public:
 
     // Opens `path` at `speed` and exchanges one hello asking the module to move to
     // `request` (0, or the speed itself, asks it to stay). True: the module answered and
-    // the port stays open at `speed`. False: the port is closed.
+    // the port stays open at `speed`. False: the port is closed; once the link's stop is
+    // requested, at once, without a probe.
     bool HandshakeAt(const std::string& path, std::int32_t speed, std::int32_t request);
 
     // The open button's three stages on the port named `port_name`: probe every listed
@@ -51,6 +53,11 @@ public:
     const std::optional<serial::OpenFailure>& PortUnopenable() const { return m_unopenable; }
 
 private:
+    // Logs the speed, opens the port at it and exchanges the hello; true on acceptance.
+    bool ExchangeHello(const std::string& path, std::int32_t speed, std::int32_t request);
+    // After a failed stage: Stopped once a stop is requested, LinkLost after a failed write.
+    std::optional<NegotiationOutcome> EndedEarly() const;
+
     serial::SerialLink& m_link;
     serial::LogSink& m_log;
     std::optional<serial::OpenFailure> m_unopenable;

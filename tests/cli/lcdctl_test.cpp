@@ -288,13 +288,20 @@ TEST_F(LcdctlTest, APortThatCannotBeOpenedIsNamedWithItsReasonAtOnce) {
                             ": cannot open " + m_link + ": No such file or directory\n");
 }
 
-TEST_F(LcdctlTest, CtrlCFinishesTheFrameOnTheLineFirst) {
+TEST_F(LcdctlTest, CtrlCFinishesTheFrameOnTheLineFirstAndEndsTheNegotiation) {
     StartModule(With([](auto& o) { o.start_baud = 921600; }));  // paced: 313 ms a frame
     Run({"pattern", "lines"});
     ASSERT_TRUE(WaitFor([&] { return PayloadIsUnderway(m_module->Transcript()); }, 5s));
     ::kill(static_cast<pid_t>(m_lcdctl.processId()), SIGINT);
     EXPECT_EQ(Finish(), 130);
     EXPECT_EQ(m_module->FrameHashes(), Hashes{HashOfFrameOf(0xFE)});
+
+    StartModule(With([](auto& o) { o.silent = true; }));  // six probes of 0.1 s to go
+    Run({"connect"});
+    ASSERT_TRUE(WaitForError("baudrate 2400..."));
+    ::kill(static_cast<pid_t>(m_lcdctl.processId()), SIGINT);
+    EXPECT_EQ(Finish(), 130);
+    EXPECT_FALSE(Said("baudrate 5000000...")) << m_errors;
 }
 
 TEST_F(LcdctlTest, ModuleVanishingMidStreamEndsTheStreamAtOnce) {

@@ -86,14 +86,33 @@ TEST_F(HandshakeTest, OutcomesOfModulesThatFailOrMislead) {
                                     "baudrate 3037974...", "baudrate 5000000...", kNotFound}));
 }
 
-TEST(HandshakeWriteTest, DeviceThatTakesNoBytesEndsTheNegotiationAtOnce) {
-    testing_support::ScriptedPlatform platform;
-    testing_support::RecordingLog log;
-    serial::SerialLink link(platform, log);
-    protocol::LinkNegotiator negotiator(link, log);
-    platform.line.write_outcome = serial::WriteOutcome::TimedOut;
-    EXPECT_EQ(negotiator.Negotiate("ttyS0", "921600"), NegotiationOutcome::LinkLost);
-    EXPECT_EQ(log.Texts(), (Lines{"baudrate 2400...", "错误：串口写入超时。"}));
+// A hello that cannot be written ends the negotiation, and so does a stop, in the stage it
+// reached: its read ends at once and no further hello is sent.
+TEST(HandshakeWriteTest, DeviceThatTakesNoBytesOrAStopEndsTheNegotiationAtOnce) {
+    const std::string probe = "baudrate 2400...", yes = "yes, current baudrate is: 2400\n";
+    const struct {
+        int answers;  // polls 1 to this many bring the mark
+        int stop;     // the poll from which a stop is requested; 0: the write fails
+        Lines logged;
+    } cases[] = {{0, 0, {probe, "错误：串口写入超时。"}},
+                 {0, 1, {probe}},
+                 {1, 1, {probe, yes}},
+                 {1, 2, {probe, yes, probe}},
+                 {2, 3, {probe, yes, probe, yes, "baudrate 921600..."}}};
+    for (const auto& c : cases) {
+        testing_support::ScriptedPlatform platform;
+        testing_support::RecordingLog log;
+        serial::SerialLink link(platform, log);
+        protocol::LinkNegotiator negotiator(link, log);
+        for (int poll = 1; poll <= c.answers; ++poll) platform.line.chunks_at_poll[poll] = yes;
+        if (c.stop == 0)
+            platform.line.write_outcome = serial::WriteOutcome::TimedOut;
+        link.SetStopRequested([&] { return c.stop && platform.line.polls >= c.stop; });
+        EXPECT_EQ(negotiator.Negotiate("ttyS0", "921600"),
+                  c.stop ? NegotiationOutcome::Stopped : NegotiationOutcome::LinkLost);
+        EXPECT_EQ(log.Texts(), c.logged);
+        EXPECT_FALSE(link.IsOpen());
+    }
 }
 
 class CommandsTest : public testing_support::ModuleFixture {
