@@ -1,7 +1,5 @@
 #include "cli/ports.h"
 
-#include <algorithm>
-
 #include "serial/port_scan.h"
 
 namespace cli {
@@ -27,8 +25,8 @@ PortChoice ChoosePort(serial::SerialPlatform& platform, const std::string& reque
     if (!requested.empty()) {
         return {requested, {}};
     }
-    std::vector<std::string> usb = serial::ScanPorts(platform);
-    std::erase_if(usb, [](const std::string& name) { return !IsUsbSerialName(name); });
+    // Only USB ports are looked at: even a check may disturb what sits on another port.
+    const std::vector<std::string> usb = serial::ScanPorts(platform, IsUsbSerialName);
     if (usb.size() == 1) {
         return {usb.front(), {}};
     }

@@ -32,7 +32,7 @@ struct PortChoice {
 };
 
 // The port named, or else the only USB serial port that can be opened now: nothing is
-// sent to a port the user did not mean.
+// sent to a port the user did not mean, and no other port is even looked at.
 PortChoice ChoosePort(serial::SerialPlatform& platform, const std::string& requested);
 
 }  // namespace cli

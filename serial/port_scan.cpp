@@ -2,10 +2,11 @@
 
 namespace serial {
 
-std::vector<std::string> ScanPorts(SerialPlatform& platform) {
+std::vector<std::string> ScanPorts(SerialPlatform& platform,
+                                   const std::function<bool(const std::string&)>& considered) {
     std::vector<std::string> found;
     for (const std::string& name : platform.PortCandidates()) {
-        if (platform.OpenExclusive(platform.DevicePath(name))) {
+        if ((!considered || considered(name)) && platform.PortIsFree(name)) {
             found.push_back(name);
         }
     }

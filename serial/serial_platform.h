@@ -77,8 +77,15 @@ public:
     // The device path for a port name as the operator types or picks it.
     virtual std::string DevicePath(const std::string& name) const = 0;
 
-    // The port names the scan tries, in the order they are listed.
+    // The port names the scan considers, in the order they are listed.
     virtual std::vector<std::string> PortCandidates() const = 0;
+
+    // Whether the port named could be opened now: it is there, we may read and write it,
+    // and nobody holds it, this program included. Here it is opened and closed at once,
+    // which is how Windows tells; a platform that can tell without opening overrides it.
+    virtual bool PortIsFree(const std::string& name) {
+        return OpenExclusive(DevicePath(name)) != nullptr;
+    }
 
     // The clock that reads are timed by.
     virtual std::chrono::steady_clock::time_point Now() const {

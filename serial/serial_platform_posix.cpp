@@ -11,6 +11,7 @@
 #include <ctime>
 #include <system_error>
 
+#include "serial/port_finder_linux.h"
 #include "serial/serial_platform.h"
 #include "serial/termios2_linux.h"
 
@@ -162,13 +163,15 @@ private:
 };
 
 // The system's words for `code`, and what a user of this system can do about it.
-OpenFailure FailureOf(int code, const std::string& path) {
+OpenFailure FailureOf(int code, const std::string& path, const LinuxFolders& folders) {
     OpenFailure failure{code, std::generic_category().message(code), {}};
     if (code == EACCES) {
         failure.remedy =
             "join the dialout group (sudo usermod -aG dialout $USER), then log in again";
     } else if (code == EBUSY) {
-        failure.remedy = "another program holds the port (fuser -v " + path + " names it)";
+        const std::string holders = HoldersOf(path, folders);
+        failure.remedy =
+            holders.empty() ? "which program holds it could not be found" : "held by " + holders;
     } else if (code == ENOTTY) {
         failure.reason = "not a serial port";
     }
@@ -204,13 +207,21 @@ int OpenExclusiveFd(const std::string& path, int& error) {
 
 class PosixSerialPlatform final : public SerialPlatform {
 public:
+    explicit PosixSerialPlatform(LinuxFolders folders) : m_folders(std::move(folders)) {}
+
     std::unique_ptr<SerialDevice> OpenExclusive(const std::string& path,
                                                 OpenFailure* why) override {
+        if (std::string refusal = TerminalRefusal(path, m_folders); !refusal.empty()) {
+            if (why != nullptr) {
+                *why = {EPERM, std::move(refusal), {}};
+            }
+            return nullptr;
+        }
         int error = 0;
         const int fd = OpenExclusiveFd(path, error);
         if (fd < 0) {
             if (why != nullptr) {
-                *why = FailureOf(error, path);
+                *why = FailureOf(error, path, m_folders);
             }
             return nullptr;
         }
@@ -226,25 +237,29 @@ public:
     }
 
     std::string DevicePath(const std::string& name) const override {
-        return name.find('/') != std::string::npos ? name : "/dev/" + name;
+        return name.find('/') != std::string::npos ? name : (m_folders.dev / name).string();
     }
 
-    std::vector<std::string> PortCandidates() const override {
-        std::vector<std::string> names;
-        // ttyCH343USB: the CH343 maker's own driver, in place of the kernel's ttyACM/ttyUSB.
-        for (const char* family : {"ttyS", "ttyAMA", "ttyACM", "ttyUSB", "ttyCH343USB"}) {
-            for (int n = 0; n <= 99; ++n) {
-                names.push_back(family + std::to_string(n));
-            }
-        }
-        return names;
+    // Opening a tty raises DTR and RTS, which resets boards on other ports: the candidates
+    // and their state are read from the system's tables instead.
+    std::vector<std::string> PortCandidates() const override { return PresentPorts(m_folders); }
+
+    bool PortIsFree(const std::string& name) override {
+        return DeviceIsFree(DevicePath(name), m_folders);
     }
+
+private:
+    LinuxFolders m_folders;
 };
 
 }  // namespace
 
+std::unique_ptr<SerialPlatform> MakeLinuxSerialPlatform(LinuxFolders folders) {
+    return std::make_unique<PosixSerialPlatform>(std::move(folders));
+}
+
 std::unique_ptr<SerialPlatform> MakeNativeSerialPlatform() {
-    return std::make_unique<PosixSerialPlatform>();
+    return MakeLinuxSerialPlatform({});
 }
 
 }  // namespace serial

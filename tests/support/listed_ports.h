@@ -22,6 +22,7 @@ public:
         return m_native->DevicePath(name);
     }
     std::vector<std::string> PortCandidates() const override { return ports; }
+    bool PortIsFree(const std::string& name) override { return m_native->PortIsFree(name); }
     std::vector<std::string> ports;
 
 private:
