@@ -111,6 +111,14 @@ OpenFailure FailureOf(DWORD code) {
     return failure;
 }
 
+// NUL, a file or a disk opens as well as a port does; only a port has a line to set.
+bool IsSerialPort(HANDLE handle) {
+    DCB settings;
+    ZeroMemory(&settings, sizeof(settings));
+    settings.DCBlength = sizeof(settings);
+    return GetFileType(handle) == FILE_TYPE_CHAR && GetCommState(handle, &settings) != 0;
+}
+
 class Win32SerialPlatform final : public SerialPlatform {
 public:
     std::unique_ptr<SerialDevice> OpenExclusive(const std::string& path,
@@ -120,6 +128,13 @@ public:
         if (handle == INVALID_HANDLE_VALUE) {
             if (why != nullptr) {
                 *why = FailureOf(GetLastError());
+            }
+            return nullptr;
+        }
+        if (!IsSerialPort(handle)) {
+            CloseHandle(handle);
+            if (why != nullptr) {
+                *why = {ERROR_INVALID_FUNCTION, "not a serial port", {}};
             }
             return nullptr;
         }
