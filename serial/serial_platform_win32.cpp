@@ -111,12 +111,13 @@ OpenFailure FailureOf(DWORD code) {
     return failure;
 }
 
-// NUL, a file or a disk opens as well as a port does; only a port has a line to set.
+// NUL, a file or a disk opens as well as a port does; only a port tells its properties.
+// (GetCommState would do on Windows, but Wine refuses it for a line whose speed is
+// outside the termios table.)
 bool IsSerialPort(HANDLE handle) {
-    DCB settings;
-    ZeroMemory(&settings, sizeof(settings));
-    settings.DCBlength = sizeof(settings);
-    return GetFileType(handle) == FILE_TYPE_CHAR && GetCommState(handle, &settings) != 0;
+    COMMPROP properties;
+    ZeroMemory(&properties, sizeof(properties));
+    return GetFileType(handle) == FILE_TYPE_CHAR && GetCommProperties(handle, &properties) != 0;
 }
 
 class Win32SerialPlatform final : public SerialPlatform {
