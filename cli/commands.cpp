@@ -5,6 +5,7 @@
 
 #include "cli/ports.h"
 #include "cli/terminal.h"
+#include "pictures/module_text.h"
 #include "serial/port_scan.h"
 
 namespace cli {
@@ -62,7 +63,9 @@ int AwaitLink(const Options& options, ConsoleLog& log, ModuleSession& session) {
 int RunPorts(const Options& options, ConsoleLog&, serial::SerialPlatform& platform) {
     const std::vector<std::string> ports = serial::ScanPorts(platform);
     for (const std::string& name : ports) {
-        const std::string line = options.long_listing ? DescribePort(name, DetailsOf(name)) : name;
+        // The USB strings come from the adapter itself.
+        const std::string line =
+            EscapeForDisplay(options.long_listing ? DescribePort(name, DetailsOf(name)) : name);
         std::printf("%s\n", line.c_str());
     }
     return ports.empty() ? kNoLink : kDone;
