@@ -60,6 +60,17 @@ int AwaitLink(const Options& options, ConsoleLog& log, ModuleSession& session) {
     return kNoLink;
 }
 
+int Finished(ConsoleLog& log, const protocol::ModuleCommands& commands) {
+    if (Interrupted()) {
+        return kInterrupted;  // a reply cut short by Ctrl-C says nothing of the module
+    }
+    if (commands.LastReplyMissing()) {
+        PrintError(log, "the module did not answer");
+        return kNoAnswer;
+    }
+    return kDone;
+}
+
 int RunPorts(const Options& options, ConsoleLog&, serial::SerialPlatform& platform) {
     const std::vector<std::string> ports = serial::ScanPorts(platform);
     for (const std::string& name : ports) {
@@ -103,7 +114,7 @@ int RunLinkCommand(const Options& options, ConsoleLog& log, serial::SerialPlatfo
     if (session.Link().LastWriteOutcome() != serial::WriteOutcome::Sent) {
         return LinkLost(log, session.Link());
     }
-    return Interrupted() ? kInterrupted : kDone;
+    return Finished(log, commands);
 }
 
 }  // namespace cli

@@ -58,8 +58,8 @@ constexpr char kUsage[] =
     "  -h, --help                this text\n"
     "\n"
     "The activity log goes to standard error. Exit status: 0 done, 1 no link or link lost,\n"
-    "2 usage error, 3 unreadable input or unwritable preview, 130 interrupted (after the\n"
-    "frame on the line).\n";
+    "2 usage error, 3 unreadable input or unwritable preview, 4 the module did not answer,\n"
+    "130 interrupted (after the frame on the line).\n";
 
 // One argument list as the parser walks it: options take their value from "--name=value"
 // or from the next argument.

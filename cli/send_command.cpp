@@ -88,7 +88,7 @@ int SendFrame(const Options& options, ConsoleLog& log, serial::SerialPlatform& p
             buffer, [&](std::span<std::uint8_t> out) { std::ranges::copy(frame, out.begin()); });
         log.EndStatus();
         if (sent) {
-            return Interrupted() ? kInterrupted : kDone;
+            return Finished(log, session.Commands());
         }
         if (attempt == kMaxReconnects) {
             return LinkLost(log, session.Link());

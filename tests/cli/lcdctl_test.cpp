@@ -105,12 +105,12 @@ protected:
         }
         return Said(text);
     }
-    // A stream that has sent its first frame, then loses its port.
+    // A stream that has sent its first frame and read its reply, then loses its port.
     void StreamThenPullOut(const QStringList& options) {
         PlugIn();
         Run(QStringList{"stream", "--threshold", "128"} + options);
         Feed(GrayFrameFor(1));
-        ASSERT_TRUE(m_module->WaitForFrames(1, 10s));
+        ASSERT_TRUE(WaitForError("ok, frame 28800 bytes"));
         m_module.reset();
     }
     std::string Scratch(const std::string& name) {
@@ -276,6 +276,28 @@ TEST_F(LcdctlTest, FailuresEndWithTheirStatusAndOneLineSayingWhy) {
     EXPECT_TRUE(m_errors.starts_with("lcdctl: no link to the module on " + m_port) &&
                 m_errors.find('\n') == m_errors.size() - 1)
         << m_errors;
+}
+
+// What the module says reaches the terminal escaped; a command or frame it leaves unanswered
+// is a failure of its own.
+TEST_F(LcdctlTest, RepliesAreShownEscapedAndAnUnansweredExchangeFails) {
+    const sim::ModuleOptions mute = With([](auto& o) { o.no_acknowledge = true; });
+    const sim::ModuleOptions escapes = With([](auto& o) { o.reply_prefix = "\x1b]52;c;aGk=\a"; });
+    const std::string no_answer = "lcdctl: the module did not answer", pgm = "P5\n480 480\n255\n";
+    const std::tuple<sim::ModuleOptions, QStringList, std::string, std::string> cases[] = {
+        {mute, {"color", "3"}, "", no_answer + "\n"},
+        {mute, {"pattern", "solid"}, "", no_answer + "\n"},
+        {mute, {"send", "-", "--threshold", "9"}, pgm + GrayFrameFor(1), no_answer + "\n"},
+        {mute, {"stream", "--no-drop"}, GrayFrameFor(1) + GrayFrameFor(2), no_answer + " 2 of 2"},
+        {escapes, {"color", "3"}, "", "\\x1b]52;c;aGk=\\x07ok, color 3\n"},
+    };
+    for (const auto& [module, args, input, said] : cases) {
+        StartModule(module);
+        Run(args);
+        Feed(input);
+        EXPECT_EQ(Finish(), module.no_acknowledge ? 4 : 0) << said;
+        EXPECT_TRUE(Said(said) && !Said("\x1b")) << m_errors;
+    }
 }
 
 // A port in a fresh folder, so that no adapter on this machine is ever talked to: named with
