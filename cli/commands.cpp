@@ -76,8 +76,9 @@ int RunPorts(const Options& options, ConsoleLog&, serial::SerialPlatform& platfo
     for (const std::string& name : ports) {
         // The USB strings come from the adapter itself.
         const std::string line =
-            EscapeForDisplay(options.long_listing ? DescribePort(name, DetailsOf(name)) : name);
-        std::printf("%s\n", line.c_str());
+            EscapeForDisplay(options.long_listing ? DescribePort(name, DetailsOf(name)) : name) +
+            "\n";
+        WriteOutput(line.data(), line.size());
     }
     return ports.empty() ? kNoLink : kDone;
 }

@@ -52,8 +52,7 @@ bool WritePreview(const std::vector<std::uint8_t>& frame, const std::string& tar
         }
     }
     const std::vector<std::uint8_t> png = pictures::EncodeFramePng(frame);
-    return !png.empty() && std::fwrite(png.data(), 1, png.size(), stdout) == png.size() &&
-           std::fflush(stdout) == 0;
+    return !png.empty() && WriteOutput(png.data(), png.size());
 }
 
 // A bar for a payload that takes more than a second on the line.

@@ -2,6 +2,7 @@
 // --reconnect, an adapter pulled out and plugged in again (a new pseudo-terminal behind the
 // same link).
 #include <signal.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -47,13 +48,15 @@ bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds timeou
     return true;
 }
 
-// The module has answered a frame's header: the host writes the payload from now on.
-bool PayloadIsUnderway(const std::vector<sim::TranscriptEntry>& transcript) {
+// The module has answered a frame's header after entry `from`: the host writes the payload
+// from now on.
+bool PayloadIsUnderway(const std::vector<sim::TranscriptEntry>& transcript, std::size_t from) {
     using Kind = sim::TranscriptEntry::Kind;
-    const auto header = std::ranges::find_if(transcript, [](const sim::TranscriptEntry& e) {
+    const auto entries = std::span(transcript).subspan(from);
+    const auto header = std::ranges::find_if(entries, [](const sim::TranscriptEntry& e) {
         return e.kind == Kind::Line && e.bytes.starts_with("pixels: ");
     });
-    return std::any_of(header, transcript.end(), [](const sim::TranscriptEntry& e) {
+    return std::any_of(header, entries.end(), [](const sim::TranscriptEntry& e) {
         return e.kind == Kind::Reply && e.timestamp != std::chrono::steady_clock::time_point{};
     });
 }
@@ -310,13 +313,35 @@ TEST_F(LcdctlTest, APortThatCannotBeOpenedIsNamedWithItsReasonAtOnce) {
                             ": cannot open " + m_link + ": No such file or directory\n");
 }
 
-TEST_F(LcdctlTest, CtrlCFinishesTheFrameOnTheLineFirst) {
+// Each run takes the port that the one before had to release.
+TEST_F(LcdctlTest, CtrlCAKillAndAHangUpFinishTheFrameOnTheLineFirst) {
     StartModule(With([](auto& o) { o.start_baud = 921600; }));  // paced: 313 ms a frame
-    Run({"pattern", "lines"});
-    ASSERT_TRUE(WaitFor([&] { return PayloadIsUnderway(m_module->Transcript()); }, 5s));
-    ::kill(static_cast<pid_t>(m_lcdctl.processId()), SIGINT);
-    EXPECT_EQ(Finish(), 130);
-    EXPECT_EQ(m_module->FrameHashes(), Hashes{HashOfFrameOf(0xFE)});
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        const std::size_t from = m_module->Transcript().size();
+        Run({"pattern", "lines"});
+        ASSERT_TRUE(WaitFor([&] { return PayloadIsUnderway(m_module->Transcript(), from); }, 5s));
+        ::kill(static_cast<pid_t>(m_lcdctl.processId()), signal);
+        EXPECT_EQ(Finish(), 130) << signal;
+    }
+    EXPECT_EQ(m_module->FrameHashes(), Hashes(3, HashOfFrameOf(0xFE)));
+}
+
+// As `lcdctl ... | head -c 0` once head is gone: the output ends, the run goes on.
+TEST_F(LcdctlTest, AReaderThatWentAwayEndsTheOutputButNotTheRun) {
+    StartModule(With([](auto& o) { o.pace = false; }));
+    int pipe_ends[2];
+    ASSERT_EQ(::pipe(pipe_ends), 0);
+    ::close(pipe_ends[0]);
+    for (const int stream : {STDERR_FILENO, STDOUT_FILENO}) {
+        m_lcdctl.setChildProcessModifier([&, stream] {
+            ::signal(SIGPIPE, SIG_DFL);  // as a shell leaves it
+            ::dup2(pipe_ends[1], stream);
+        });
+        Run({"send", DEMO_PICTURE, "--preview", "-"});
+        EXPECT_EQ(Finish(), 0) << stream;
+    }
+    ::close(pipe_ends[1]);
+    EXPECT_EQ(m_module->FramesReceived(), 2);
 }
 
 TEST_F(LcdctlTest, ModuleVanishingMidStreamEndsTheStreamAtOnce) {
