@@ -5,6 +5,7 @@
 
 #include "cli/ports.h"
 #include "cli/terminal.h"
+#include "pictures/module_text.h"
 #include "serial/port_scan.h"
 
 namespace cli {
@@ -62,11 +63,25 @@ int AwaitLink(const Options& options, ConsoleLog& log, ModuleSession& session) {
     return kNoLink;
 }
 
+int Finished(ConsoleLog& log, const protocol::ModuleCommands& commands) {
+    if (Interrupted()) {
+        return kInterrupted;  // a reply cut short by Ctrl-C says nothing of the module
+    }
+    if (commands.LastReplyMissing()) {
+        PrintError(log, "the module did not answer");
+        return kNoAnswer;
+    }
+    return kDone;
+}
+
 int RunPorts(const Options& options, ConsoleLog&, serial::SerialPlatform& platform) {
     const std::vector<std::string> ports = serial::ScanPorts(platform);
     for (const std::string& name : ports) {
-        const std::string line = options.long_listing ? DescribePort(name, DetailsOf(name)) : name;
-        std::printf("%s\n", line.c_str());
+        // The USB strings come from the adapter itself.
+        const std::string line =
+            EscapeForDisplay(options.long_listing ? DescribePort(name, DetailsOf(name)) : name) +
+            "\n";
+        WriteOutput(line.data(), line.size());
     }
     return ports.empty() ? kNoLink : kDone;
 }
@@ -103,7 +118,7 @@ int RunLinkCommand(const Options& options, ConsoleLog& log, serial::SerialPlatfo
     if (session.Link().LastWriteOutcome() != serial::WriteOutcome::Sent) {
         return LinkLost(log, session.Link());
     }
-    return Interrupted() ? kInterrupted : kDone;
+    return Finished(log, commands);
 }
 
 }  // namespace cli

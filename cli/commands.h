@@ -13,6 +13,7 @@ enum ExitStatus {
     kNoLink = 1,        // no module answered, or the link was lost
     kUsage = 2,         // the command line was not understood
     kBadInput = 3,      // a picture or a stream that cannot be read
+    kNoAnswer = 4,      // the link is up, but the module did not answer a command or a frame
     kInterrupted = 130  // Ctrl-C, after the frame on the line was finished
 };
 
@@ -26,6 +27,10 @@ int LinkLost(ConsoleLog& log, const serial::SerialLink& link);
 // The same, unless --reconnect asks to wait for the link to come back: kDone once it is up
 // again, else the status to exit with, its reason printed.
 int AwaitLink(const Options& options, ConsoleLog& log, ModuleSession& session);
+
+// After the last exchange went out whole: kInterrupted after Ctrl-C, kNoAnswer (said why)
+// when the module did not answer it, else kDone.
+int Finished(ConsoleLog& log, const protocol::ModuleCommands& commands);
 
 int RunPorts(const Options& options, ConsoleLog& log, serial::SerialPlatform& platform);
 int RunLinkCommand(const Options& options, ConsoleLog& log, serial::SerialPlatform& platform);

@@ -13,9 +13,10 @@ void ConsoleLog::LogLine(std::string_view text) {
     }
 }
 
-// A reply keeps its inner line feeds; the one that ends it is the line's own.
+// A reply keeps its inner line feeds; the one that ends it is the line's own. Its control
+// characters are shown escaped: they would act on the operator's terminal.
 void ConsoleLog::LogReply(std::string_view bytes) {
-    std::string text = DecodeModuleText(bytes);
+    std::string text = EscapeForDisplay(DecodeModuleText(bytes));
     if (!text.empty() && text.back() == '\n') {
         text.pop_back();
     }

@@ -58,8 +58,8 @@ constexpr char kUsage[] =
     "  -h, --help                this text\n"
     "\n"
     "The activity log goes to standard error. Exit status: 0 done, 1 no link or link lost,\n"
-    "2 usage error, 3 unreadable input or unwritable preview, 130 interrupted (after the\n"
-    "frame on the line).\n";
+    "2 usage error, 3 unreadable input or unwritable preview, 4 the module did not answer,\n"
+    "130 interrupted (after the frame on the line).\n";
 
 // One argument list as the parser walks it: options take their value from "--name=value"
 // or from the next argument.
@@ -164,8 +164,9 @@ private:
         } else if (name == "-q" || name == "--quiet") {
             o.quiet = true;
         } else if (name == "-p" || name == "--port") {
-            if (value(v))
-                o.port = v;
+            // An empty name would quietly mean "pick one", a port the user did not name.
+            if (value(v) && (o.port = v).empty())
+                Fail("--port takes the name of a port");
         } else if (name == "-b" || name == "--baud") {
             if (value(v) && !(ParseNumber(v, o.baud) &&
                               std::ranges::count(protocol::kModuleSpeeds, o.baud) == 1))
@@ -192,8 +193,9 @@ private:
             if (value(v) && !ParseSize(v, o.width, o.height))
                 Fail("--size takes WIDTHxHEIGHT, such as 480x480");
         } else if (name == "--fps") {
-            if (value(v) && !(ParseNumber(v, o.fps) && o.fps > 0 && o.fps <= 1000))
-                Fail("--fps takes a rate above 0, at most 1000");
+            // A slower rate's interval overflows the clock and lifts the cap instead.
+            if (value(v) && !(ParseNumber(v, o.fps) && o.fps >= 0.001 && o.fps <= 1000))
+                Fail("--fps takes a rate from 0.001 to 1000");
         } else if (name == "--no-drop") {
             o.no_drop = true;
         } else if (name == "--reconnect") {

@@ -52,8 +52,7 @@ bool WritePreview(const std::vector<std::uint8_t>& frame, const std::string& tar
         }
     }
     const std::vector<std::uint8_t> png = pictures::EncodeFramePng(frame);
-    return !png.empty() && std::fwrite(png.data(), 1, png.size(), stdout) == png.size() &&
-           std::fflush(stdout) == 0;
+    return !png.empty() && WriteOutput(png.data(), png.size());
 }
 
 // A bar for a payload that takes more than a second on the line.
@@ -88,7 +87,7 @@ int SendFrame(const Options& options, ConsoleLog& log, serial::SerialPlatform& p
             buffer, [&](std::span<std::uint8_t> out) { std::ranges::copy(frame, out.begin()); });
         log.EndStatus();
         if (sent) {
-            return Interrupted() ? kInterrupted : kDone;
+            return Finished(log, session.Commands());
         }
         if (attempt == kMaxReconnects) {
             return LinkLost(log, session.Link());

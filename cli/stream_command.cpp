@@ -190,6 +190,7 @@ int RunStream(const Options& options, ConsoleLog& log, serial::SerialPlatform& p
         std::chrono::duration<double>(options.fps > 0 ? 1 / options.fps : 0));
     int status = kDone;
     std::size_t partial = 0;
+    long unanswered = 0;  // frames sent that got no final reply
     {
         FrameReader reader(options, slot);
         Clock::time_point next_slot = Clock::now();
@@ -211,6 +212,7 @@ int RunStream(const Options& options, ConsoleLog& log, serial::SerialPlatform& p
                 continue;
             }
             meter.Sent();
+            unanswered += session.Commands().LastReplyMissing() && !Interrupted() ? 1 : 0;
             if (Clock::now() - shown > std::chrono::milliseconds(250)) {
                 log.Status(meter.Text(slot.Dropped()));
                 shown = Clock::now();
@@ -223,12 +225,19 @@ int RunStream(const Options& options, ConsoleLog& log, serial::SerialPlatform& p
         std::fprintf(stderr, "lcdctl: %s; %ld routine replies, not shown\n",
                      meter.Text(slot.Dropped()).c_str(), log.RoutineReplies());
     }
+    if (unanswered > 0) {
+        PrintError(log, "the module did not answer " + std::to_string(unanswered) + " of " +
+                            std::to_string(meter.Count()) + " frames");
+    }
     if (partial > 0) {
         PrintError(log, "the input ended inside a frame (" + std::to_string(partial) + " of " +
                             std::to_string(options.width * options.height) + " bytes); not sent");
         return kBadInput;
     }
-    return status == kDone && Interrupted() ? kInterrupted : status;
+    if (status != kDone || Interrupted()) {
+        return status == kDone ? kInterrupted : status;
+    }
+    return unanswered > 0 ? kNoAnswer : kDone;
 }
 
 }  // namespace cli

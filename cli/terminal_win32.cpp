@@ -12,8 +12,13 @@ namespace {
 
 volatile LONG g_interrupted = 0;
 
-BOOL WINAPI NoteInterrupt(DWORD) {
+BOOL WINAPI NoteInterrupt(DWORD event) {
     InterlockedExchange(&g_interrupted, 1);
+    if (event == CTRL_CLOSE_EVENT) {
+        // The system ends the process as soon as this returns, and after five seconds
+        // anyway: the time between lets the frame on the line finish and main return.
+        Sleep(4000);
+    }
     return TRUE;
 }
 

@@ -8,6 +8,7 @@
 namespace protocol {
 
 void ModuleCommands::SendCommand(const char* prefix, int value) {
+    m_reply_missing = false;
     if (!m_link.IsOpen()) {
         LogPortNotOpen();
         return;
@@ -19,7 +20,7 @@ void ModuleCommands::SendCommand(const char* prefix, int value) {
         return;
     }
     std::memset(buffer, 0, sizeof buffer);
-    m_link.ReadReply(buffer, sizeof buffer, '\n');
+    m_reply_missing = m_link.ReadReply(buffer, sizeof buffer, '\n') == 0;
 }
 
 bool ModuleCommands::ExchangeFrame(std::span<std::uint8_t> buffer,
@@ -28,6 +29,7 @@ bool ModuleCommands::ExchangeFrame(std::span<std::uint8_t> buffer,
         throw std::invalid_argument("frame buffer too small");
     }
     const std::span<std::uint8_t> frame = buffer.first(FrameBytes);
+    m_reply_missing = false;
     if (!m_link.IsOpen()) {
         LogPortNotOpen();
         return false;
@@ -46,7 +48,7 @@ bool ModuleCommands::ExchangeFrame(std::span<std::uint8_t> buffer,
         return false;
     }
     std::ranges::fill(frame, 0);
-    m_link.ReadReply(frame.data(), frame.size(), '\n');
+    m_reply_missing = m_link.ReadReply(frame.data(), frame.size(), '\n') == 0;
     return true;
 }
 

@@ -51,11 +51,17 @@ public:
     bool ExchangeFrame(std::span<std::uint8_t> buffer,
                        const std::function<void(std::span<std::uint8_t>)>& fill_frame);
 
+    // The last SendCommand or ExchangeFrame got its bytes out, but no reply came to them
+    // (for a frame: no final reply after its payload), so that a caller can tell a module
+    // that did the work from one that is not there to do it.
+    bool LastReplyMissing() const { return m_reply_missing; }
+
 private:
     void LogPortNotOpen() { m_log.LogLine(kPortNotOpen); }
 
     serial::SerialLink& m_link;
     serial::LogSink& m_log;
+    bool m_reply_missing = false;
 };
 
 }  // namespace protocol

@@ -42,6 +42,7 @@ const std::map<std::string, Flag>& Flags() {
         {"--silent", [](ModuleOptions& o) { o.silent = true; }},
         {"--refuse-speed-change", [](ModuleOptions& o) { o.refuse_speed_change = true; }},
         {"--mute-after-speed-change", [](ModuleOptions& o) { o.mute_after_speed_change = true; }},
+        {"--no-acknowledge", [](ModuleOptions& o) { o.no_acknowledge = true; }},
         {"--nul-before-line-feed", [](ModuleOptions& o) { o.nul_before_line_feed = true; }},
         {"--stall-after-header", [](ModuleOptions& o) { o.stall_after_header = true; }},
     };
@@ -209,6 +210,7 @@ std::string UsageText() {
            "  --silent                  never answer\n"
            "  --refuse-speed-change     answer a speed change without accepting it\n"
            "  --mute-after-speed-change change speed, then answer nothing more\n"
+           "  --no-acknowledge          take settings and frames without a reply\n"
            "  --nul-before-line-feed    end every reply in \\0\\n\n"
            "  --reply-prefix TEXT       put TEXT before every reply (\\0 \\n \\xHH allowed)\n"
            "  --split-chunks N          write each reply in N chunks\n"

@@ -28,11 +28,14 @@ struct ModuleOptions {
     bool silent = false;                   // never answers anything
     bool refuse_speed_change = false;      // a hello asking for a new speed gets no mark
     bool mute_after_speed_change = false;  // changes speed, then answers nothing more
-    bool nul_before_line_feed = false;     // every reply ends in "\0\n"
-    std::string reply_prefix;              // put before every reply, may contain '\0'
-    int split_chunks = 1;                  // >1: each reply written in this many chunks
-    int split_gap_ms = 0;                  // pause between chunks
-    long hang_up_after_bytes = -1;         // <0: never
+    // Does what a setting or a frame asks without saying so: only hellos, frame headers and
+    // errors are answered.
+    bool no_acknowledge = false;
+    bool nul_before_line_feed = false;  // every reply ends in "\0\n"
+    std::string reply_prefix;           // put before every reply, may contain '\0'
+    int split_chunks = 1;               // >1: each reply written in this many chunks
+    int split_gap_ms = 0;               // pause between chunks
+    long hang_up_after_bytes = -1;      // <0: never
     // Answers a frame header, then never reads the line again: the host's payload fills
     // the pseudo-terminal's buffer and its write blocks.
     bool stall_after_header = false;

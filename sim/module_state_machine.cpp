@@ -248,7 +248,9 @@ void ModuleStateMachine::HandleSetting(std::string_view argument, int max_value,
     if (shows_on_screen) {
         out.push_back({ModuleAction::Kind::Redraw, 0, {}, false});
     }
-    Reply(std::string("ok, ") + name + " " + std::to_string(*value), out);
+    if (!m_options.no_acknowledge) {
+        Reply(std::string("ok, ") + name + " " + std::to_string(*value), out);
+    }
 }
 
 // "x,y,width,height": a rectangle of whole bytes inside the screen, whose bytes follow
@@ -299,7 +301,9 @@ void ModuleStateMachine::FinishFrame(int host_baud, std::vector<ModuleAction>& o
     Record(TranscriptEntry::From::Host, TranscriptEntry::Kind::Payload, host_baud,
            "<frame payload " + std::to_string(size) + " bytes>", m_payload_started);
     out.push_back({ModuleAction::Kind::Redraw, 0, {}, true});
-    Reply("ok, frame " + std::to_string(size) + " bytes", out);
+    if (!m_options.no_acknowledge) {
+        Reply("ok, frame " + std::to_string(size) + " bytes", out);
+    }
 }
 
 void ModuleStateMachine::DropPartialLine() {

@@ -55,6 +55,8 @@ TEST(LcdctlOptionsTest, MistakesAreNamed) {
         {{"send", "a.png", "--threshold", "90", "--dither", "floyd"}, "do not go together"},
         {{"color", "1", "--invert"}, "picture options go with send and stream"},
         {{"connect", "--port"}, "option --port needs a value"},
+        {{"-p", "", "connect"}, "--port takes the name of a port"},
+        {{"stream", "--fps", "1e-10"}, "--fps takes a rate from 0.001 to 1000"},
         {{"stream", "--reconnect=0"}, "--reconnect takes a number of seconds from 1"},
         {{"connect", "--reconnect"}, "--reconnect goes with send and stream"},
     };

@@ -2,6 +2,7 @@
 // --reconnect, an adapter pulled out and plugged in again (a new pseudo-terminal behind the
 // same link).
 #include <signal.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -47,13 +48,15 @@ bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds timeou
     return true;
 }
 
-// The module has answered a frame's header: the host writes the payload from now on.
-bool PayloadIsUnderway(const std::vector<sim::TranscriptEntry>& transcript) {
+// The module has answered a frame's header after entry `from`: the host writes the payload
+// from now on.
+bool PayloadIsUnderway(const std::vector<sim::TranscriptEntry>& transcript, std::size_t from) {
     using Kind = sim::TranscriptEntry::Kind;
-    const auto header = std::ranges::find_if(transcript, [](const sim::TranscriptEntry& e) {
+    const auto entries = std::span(transcript).subspan(from);
+    const auto header = std::ranges::find_if(entries, [](const sim::TranscriptEntry& e) {
         return e.kind == Kind::Line && e.bytes.starts_with("pixels: ");
     });
-    return std::any_of(header, transcript.end(), [](const sim::TranscriptEntry& e) {
+    return std::any_of(header, entries.end(), [](const sim::TranscriptEntry& e) {
         return e.kind == Kind::Reply && e.timestamp != std::chrono::steady_clock::time_point{};
     });
 }
@@ -105,12 +108,12 @@ protected:
         }
         return Said(text);
     }
-    // A stream that has sent its first frame, then loses its port.
+    // A stream that has sent its first frame and read its reply, then loses its port.
     void StreamThenPullOut(const QStringList& options) {
         PlugIn();
         Run(QStringList{"stream", "--threshold", "128"} + options);
         Feed(GrayFrameFor(1));
-        ASSERT_TRUE(m_module->WaitForFrames(1, 10s));
+        ASSERT_TRUE(WaitForError("ok, frame 28800 bytes"));
         m_module.reset();
     }
     std::string Scratch(const std::string& name) {
@@ -278,6 +281,28 @@ TEST_F(LcdctlTest, FailuresEndWithTheirStatusAndOneLineSayingWhy) {
         << m_errors;
 }
 
+// What the module says reaches the terminal escaped; a command or frame it leaves unanswered
+// is a failure of its own.
+TEST_F(LcdctlTest, RepliesAreShownEscapedAndAnUnansweredExchangeFails) {
+    const sim::ModuleOptions mute = With([](auto& o) { o.no_acknowledge = true; });
+    const sim::ModuleOptions escapes = With([](auto& o) { o.reply_prefix = "\x1b]52;c;aGk=\a"; });
+    const std::string no_answer = "lcdctl: the module did not answer", pgm = "P5\n480 480\n255\n";
+    const std::tuple<sim::ModuleOptions, QStringList, std::string, std::string> cases[] = {
+        {mute, {"color", "3"}, "", no_answer + "\n"},
+        {mute, {"pattern", "solid"}, "", no_answer + "\n"},
+        {mute, {"send", "-", "--threshold", "9"}, pgm + GrayFrameFor(1), no_answer + "\n"},
+        {mute, {"stream", "--no-drop"}, GrayFrameFor(1) + GrayFrameFor(2), no_answer + " 2 of 2"},
+        {escapes, {"color", "3"}, "", "\\x1b]52;c;aGk=\\x07ok, color 3\n"},
+    };
+    for (const auto& [module, args, input, said] : cases) {
+        StartModule(module);
+        Run(args);
+        Feed(input);
+        EXPECT_EQ(Finish(), module.no_acknowledge ? 4 : 0) << said;
+        EXPECT_TRUE(Said(said) && !Said("\x1b")) << m_errors;
+    }
+}
+
 // A port in a fresh folder, so that no adapter on this machine is ever talked to: named with
 // its reason after one probe.
 TEST_F(LcdctlTest, APortThatCannotBeOpenedIsNamedWithItsReasonAtOnce) {
@@ -288,20 +313,44 @@ TEST_F(LcdctlTest, APortThatCannotBeOpenedIsNamedWithItsReasonAtOnce) {
                             ": cannot open " + m_link + ": No such file or directory\n");
 }
 
-TEST_F(LcdctlTest, CtrlCFinishesTheFrameOnTheLineFirstAndEndsTheNegotiation) {
-    StartModule(With([](auto& o) { o.start_baud = 921600; }));  // paced: 313 ms a frame
-    Run({"pattern", "lines"});
-    ASSERT_TRUE(WaitFor([&] { return PayloadIsUnderway(m_module->Transcript()); }, 5s));
-    ::kill(static_cast<pid_t>(m_lcdctl.processId()), SIGINT);
-    EXPECT_EQ(Finish(), 130);
-    EXPECT_EQ(m_module->FrameHashes(), Hashes{HashOfFrameOf(0xFE)});
-
+TEST_F(LcdctlTest, CtrlCEndsTheNegotiationBeforeItsNextProbe) {
     StartModule(With([](auto& o) { o.silent = true; }));  // six probes of 0.1 s to go
     Run({"connect"});
     ASSERT_TRUE(WaitForError("baudrate 2400..."));
     ::kill(static_cast<pid_t>(m_lcdctl.processId()), SIGINT);
     EXPECT_EQ(Finish(), 130);
     EXPECT_FALSE(Said("baudrate 5000000...")) << m_errors;
+}
+
+// Each run takes the port that the one before had to release.
+TEST_F(LcdctlTest, CtrlCAKillAndAHangUpFinishTheFrameOnTheLineFirst) {
+    StartModule(With([](auto& o) { o.start_baud = 921600; }));  // paced: 313 ms a frame
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        const std::size_t from = m_module->Transcript().size();
+        Run({"pattern", "lines"});
+        ASSERT_TRUE(WaitFor([&] { return PayloadIsUnderway(m_module->Transcript(), from); }, 5s));
+        ::kill(static_cast<pid_t>(m_lcdctl.processId()), signal);
+        EXPECT_EQ(Finish(), 130) << signal;
+    }
+    EXPECT_EQ(m_module->FrameHashes(), Hashes(3, HashOfFrameOf(0xFE)));
+}
+
+// As `lcdctl ... | head -c 0` once head is gone: the output ends, the run goes on.
+TEST_F(LcdctlTest, AReaderThatWentAwayEndsTheOutputButNotTheRun) {
+    StartModule(With([](auto& o) { o.pace = false; }));
+    int pipe_ends[2];
+    ASSERT_EQ(::pipe(pipe_ends), 0);
+    ::close(pipe_ends[0]);
+    for (const int stream : {STDERR_FILENO, STDOUT_FILENO}) {
+        m_lcdctl.setChildProcessModifier([&, stream] {
+            ::signal(SIGPIPE, SIG_DFL);  // as a shell leaves it
+            ::dup2(pipe_ends[1], stream);
+        });
+        Run({"send", DEMO_PICTURE, "--preview", "-"});
+        EXPECT_EQ(Finish(), 0) << stream;
+    }
+    ::close(pipe_ends[1]);
+    EXPECT_EQ(m_module->FramesReceived(), 2);
 }
 
 TEST_F(LcdctlTest, ModuleVanishingMidStreamEndsTheStreamAtOnce) {

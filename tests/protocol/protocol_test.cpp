@@ -155,6 +155,9 @@ TEST_F(CommandsTest, FrameExchangeSendsHeaderThenExactlyTheFrameAnsweredOrNot) {
         EXPECT_EQ(m_log.Texts(),
                   silent ? Lines() : (Lines{header_reply, "ok, frame 28800 bytes\n"}));
         EXPECT_EQ(header_reply.empty(), silent);
+        EXPECT_EQ(m_commands.LastReplyMissing(), silent);
+        m_commands.SendCommand(protocol::kColorPrefix, 1);
+        EXPECT_EQ(m_commands.LastReplyMissing(), silent);
     }
 }
 
