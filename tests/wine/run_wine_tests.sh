@@ -355,7 +355,7 @@ read -r x y < <(probe center 101)
 "$LINUX_BUILD/tests/wine/xdnd_drop" "$WINDOW" "$x" "$y" "$WORK/unreadable.png" || true
 box=$(probe box 10) || true # no box is a failure of its own below
 expect_that "an unreadable dropped file gives its message box" \
-    [ "$box" = "Cannot read picture \"Z:${WORK//\//\\}\\unreadable.png\": not a picture" ]
+    [ "$box" = "无法读取图片“Z:${WORK//\//\\}\\unreadable.png”：不是图片" ]
 expect_that "and Image1 keeps its picture" wait_until 10 image1_is "$WORK/image1_before.png"
 click 118 # the stripes first: the clipboard's picture made the same frame as the file's
 wait_until 20 screen_is stripes.png || true
