@@ -1,34 +1,41 @@
 // The panel's additions beyond its layout: pictures from files (dropped, opened or named
 // at start), and saving the preview and the log.
 #include <algorithm>
-#include <fstream>
 #include <stdexcept>
 
 #include "app/panel.h"
-#include "imaging/jpeg_error.h"
+#include "app/panel_texts.h"
+#include "files/saved_file.h"
 #include "imaging/picture_file.h"
 #include "imaging/picture_registry.h"
 #include "imaging/screen_scaler.h"
+#include "pictures/picture_codec.h"
 #include "pictures/picture_files.h"
 
 namespace panel {
 
 namespace {
 
-[[noreturn]] void CannotWrite(const std::filesystem::path& path) {
-    throw std::runtime_error("Cannot write \"" + imaging::PathText(path) + "\"");
-}
-
-// "/a, /b or /c", the working folder by its full name.
+// The folders, the working folder by its full name.
 std::string FolderList(const std::vector<std::filesystem::path>& folders) {
     std::string list;
-    for (std::size_t i = 0; i < folders.size(); ++i) {
+    for (const std::filesystem::path& folder : folders) {
         std::error_code error;
         const std::filesystem::path shown =
-            folders[i] == "." ? std::filesystem::current_path(error) : folders[i];
-        list += (i == 0 ? "" : i + 1 == folders.size() ? " or " : ", ") + imaging::PathText(shown);
+            folder == "." ? std::filesystem::current_path(error) : folder;
+        list +=
+            (list.empty() ? "" : std::string(texts::kFolderSeparator)) + imaging::PathText(shown);
     }
     return list;
+}
+
+// Saved whole or not at all; a failure in the window's words.
+void Save(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
+    try {
+        files::SaveFile(path, bytes);
+    } catch (const files::ESavedFile& error) {
+        throw std::runtime_error(texts::UnsavedFile(error));
+    }
 }
 
 }  // namespace
@@ -41,10 +48,8 @@ void Panel::LoadPicture(const std::filesystem::path& path, bool send) {
     imaging::Bitmap picture;
     try {
         picture = pictures::LoadPictureFile(path, scale ? protocol::kScreenWidth : 0);
-    } catch (const imaging::EPictureFile&) {
-        throw;  // names the file already
     } catch (const std::exception& error) {
-        throw imaging::EPictureFile(path, error.what());
+        throw std::runtime_error(texts::UnreadablePicture(path, error));
     }
     SetSourceBitmap(imaging::ComposeScreenPicture(picture, scale));
     if (send && m_view.IsChecked(Switch::AutoSend)) {
@@ -69,14 +74,14 @@ void Panel::LoadStartPicture() {
         return std::filesystem::exists(folder / kDemoPicture, error);
     });
     if (found == folders.end()) {
-        throw imaging::EPictureFile(kDemoPicture,
-                                    "No such file or directory in " + FolderList(folders));
+        throw std::runtime_error(
+            texts::Format(texts::kMissingDemoPicture, {kDemoPicture, FolderList(folders)}));
     }
     const std::filesystem::path demo = *found == "." ? kDemoPicture : *found / kDemoPicture;
     try {
         SetSourcePicture(imaging::LoadPictureFromFile(demo));
-    } catch (const imaging::EJPEG& broken) {
-        throw imaging::EPictureFile(demo, broken.what());  // which file, beside libjpeg's code
+    } catch (const std::exception& error) {  // which file, beside libjpeg's code
+        throw std::runtime_error(texts::UnreadablePicture(demo, error));
     }
 }
 
@@ -93,18 +98,18 @@ std::vector<std::filesystem::path> Panel::DemoPictureFolders() const {
 
 void Panel::SavePreview(const std::filesystem::path& path) {
     if (m_frame.empty()) {
-        throw std::runtime_error("There is no preview to save yet");
+        throw std::runtime_error(std::string(texts::kNoPreviewYet));
     }
-    pictures::SaveFramePng(m_frame, path);
+    const std::vector<std::uint8_t> png = pictures::EncodeFramePng(m_frame);
+    if (png.empty()) {
+        throw std::runtime_error(std::string(texts::kPreviewNotEncoded));
+    }
+    Save(path, png);
 }
 
 void Panel::SaveLog(const std::filesystem::path& path) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
     const std::string text = m_log.Text();
-    if (!file || !file.write(text.data(), static_cast<std::streamsize>(text.size())) ||
-        !file.flush()) {
-        CannotWrite(path);
-    }
+    Save(path, {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
 }
 
 void Panel::ChooseAndOpenPicture() {

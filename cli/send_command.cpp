@@ -1,8 +1,10 @@
 #include <cstdio>
+#include <optional>
 
 #include "cli/commands.h"
 #include "cli/screen_frames.h"
 #include "cli/terminal.h"
+#include "files/saved_file.h"
 #include "imaging/picture_file.h"
 #include "pictures/picture_codec.h"
 #include "pictures/picture_files.h"
@@ -29,7 +31,7 @@ std::vector<std::uint8_t> ReadStandardInput() {
         }
     }
     if (got > imaging::kMaxPictureFileBytes) {
-        throw imaging::EPictureFile("-", "larger than 64 MiB");
+        throw imaging::EPictureFile("-", imaging::PictureProblem::TooLarge);
     }
     bytes.resize(got);
     return bytes;
@@ -42,17 +44,24 @@ imaging::Bitmap ReadPicture(const Options& options) {
         options.picture.fit == Fit::None ? 0 : kSide);
 }
 
-bool WritePreview(const std::vector<std::uint8_t>& frame, const std::string& target) {
-    if (target != "-") {
-        try {
-            pictures::SaveFramePng(frame, target);
-            return true;
-        } catch (const std::runtime_error&) {
-            return false;
-        }
-    }
+// The preview PNG, to standard output for "-", else saved whole or not at all. Nothing when
+// it was written, else why not ("" when there is no reason to tell).
+std::optional<std::string> WritePreview(const std::vector<std::uint8_t>& frame,
+                                        const std::string& target) {
     const std::vector<std::uint8_t> png = pictures::EncodeFramePng(frame);
-    return !png.empty() && WriteOutput(png.data(), png.size());
+    if (png.empty()) {
+        return "";
+    }
+    if (target == "-") {
+        return WriteOutput(png.data(), png.size()) ? std::nullopt
+                                                   : std::optional<std::string>("");
+    }
+    try {
+        files::SaveFile(target, png);
+        return std::nullopt;
+    } catch (const files::ESavedFile& error) {
+        return error.Reason();
+    }
 }
 
 // A bar for a payload that takes more than a second on the line.
@@ -116,8 +125,10 @@ int RunSend(const Options& options, ConsoleLog& log, serial::SerialPlatform& pla
                             "': " + (file_error ? file_error->Reason() : error.what()));
         return kBadInput;
     }
-    if (!options.preview.empty() && !WritePreview(frame, options.preview)) {
-        PrintError(log, "cannot write preview '" + options.preview + "'");
+    if (const auto failure =
+            options.preview.empty() ? std::nullopt : WritePreview(frame, options.preview)) {
+        PrintError(log, "cannot write preview '" + options.preview + "'" +
+                            (failure->empty() ? "" : ": " + *failure));
         return kBadInput;
     }
     if (!options.preview.empty() && options.port.empty()) {

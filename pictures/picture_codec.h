@@ -11,8 +11,8 @@
 namespace pictures {
 
 // A picture in any format but JPEG that the platform reads (PNG, BMP, GIF's first frame,
-// PNM, ...), as 24 bits, or 8 with its palette. Raises imaging::EInvalidGraphic: "too
-// large (W × H)" before any pixel memory is taken, or "not a picture".
+// PNM, ...), as 24 bits, or 8 with its palette. Raises imaging::EPictureFile, without a path:
+// PictureTooLarge before any pixel memory is taken, or NotAPicture.
 imaging::Bitmap DecodeOtherPicture(std::span<const std::uint8_t> bytes);
 
 // A frame as a one-bit PNG of the screen's size, a set bit white; empty when it cannot be

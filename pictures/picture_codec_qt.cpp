@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "imaging/graphic.h"
+#include "imaging/picture_file.h"
 #include "pictures/qt_image.h"
 #include "protocol/commands.h"
 
@@ -23,14 +23,13 @@ QImage ReadImage(std::span<const std::uint8_t> bytes) {
     QImageReader reader(&buffer);
     const QSize size = reader.size();
     if (!WithinReadLimit(size)) {
-        throw imaging::EInvalidGraphic(QStringLiteral("too large (%1 × %2)")
-                                           .arg(size.width())
-                                           .arg(size.height())
-                                           .toStdString());
+        throw imaging::EPictureFile(
+            imaging::PictureProblem::PictureTooLarge,
+            QStringLiteral("%1 × %2").arg(size.width()).arg(size.height()).toStdString());
     }
     const QImage image = reader.read();
     if (image.isNull()) {
-        throw imaging::EInvalidGraphic("not a picture");
+        throw imaging::EPictureFile(imaging::PictureProblem::NotAPicture);
     }
     return image;
 }

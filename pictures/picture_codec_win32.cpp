@@ -7,7 +7,7 @@
 #include <string>
 #include <utility>
 
-#include "imaging/graphic.h"
+#include "imaging/picture_file.h"
 #include "pictures/com_scope_win32.h"
 #include "pictures/picture_codec.h"
 #include "protocol/commands.h"
@@ -32,7 +32,7 @@ ComPtr<IWICImagingFactory> MakeFactory() {
 
 void Check(HRESULT result) {
     if (FAILED(result)) {
-        throw imaging::EInvalidGraphic("not a picture");
+        throw imaging::EPictureFile(imaging::PictureProblem::NotAPicture);
     }
 }
 
@@ -79,12 +79,12 @@ std::optional<std::pair<UINT, UINT>> ClaimedSize(std::span<const std::uint8_t> b
 // before memory is taken.
 void CheckSize(UINT width, UINT height) {
     if (width == 0 || height == 0) {
-        throw imaging::EInvalidGraphic("not a picture");
+        throw imaging::EPictureFile(imaging::PictureProblem::NotAPicture);
     }
     if (static_cast<unsigned long long>(width) * height > kMaxPixels || width > INT32_MAX / 4 ||
         height > INT32_MAX / 4) {
-        throw imaging::EInvalidGraphic("too large (" + std::to_string(width) + " × " +
-                                       std::to_string(height) + ")");
+        throw imaging::EPictureFile(imaging::PictureProblem::PictureTooLarge,
+                                    std::to_string(width) + " × " + std::to_string(height));
     }
 }
 
@@ -151,7 +151,7 @@ bool WriteFrame(IWICImagingFactory& factory, IStream& stream, std::span<const st
 
 imaging::Bitmap DecodeOtherPicture(std::span<const std::uint8_t> bytes) {
     if (bytes.empty() || bytes.size() > MAXDWORD) {
-        throw imaging::EInvalidGraphic("not a picture");
+        throw imaging::EPictureFile(imaging::PictureProblem::NotAPicture);
     }
     if (const auto claimed = ClaimedSize(bytes)) {
         CheckSize(claimed->first, claimed->second);

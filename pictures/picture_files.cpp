@@ -1,8 +1,5 @@
 #include "pictures/picture_files.h"
 
-#include <fstream>
-#include <stdexcept>
-
 #include "imaging/jpeg_image.h"
 #include "imaging/picture_file.h"
 #include "pictures/picture_codec.h"
@@ -35,17 +32,6 @@ imaging::Bitmap DecodePicture(std::vector<std::uint8_t> bytes, int cover_side) {
 
 imaging::Bitmap LoadPictureFile(const std::filesystem::path& path, int cover_side) {
     return DecodePicture(imaging::ReadPictureFile(path), cover_side);
-}
-
-void SaveFramePng(std::span<const std::uint8_t> frame, const std::filesystem::path& path) {
-    const std::vector<std::uint8_t> png = EncodeFramePng(frame);
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    if (png.empty() || !file ||
-        !file.write(reinterpret_cast<const char*>(png.data()),
-                    static_cast<std::streamsize>(png.size())) ||
-        !file.flush()) {
-        throw std::runtime_error("Cannot write \"" + imaging::PathText(path) + "\"");
-    }
 }
 
 }  // namespace pictures

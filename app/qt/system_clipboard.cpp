@@ -7,10 +7,13 @@
 #include <QImageReader>
 #include <QMimeData>
 
-#include "imaging/graphic.h"
+#include "app/panel_texts.h"
+#include "imaging/picture_file.h"
 #include "pictures/qt_image.h"
 
 namespace {
+
+namespace texts = panel::texts;
 
 // The toolkit waits up to five seconds for the program that holds the clipboard; a
 // request that took this long went unanswered.
@@ -18,9 +21,9 @@ constexpr qint64 kUnansweredMs = 1000;
 
 // Why the offered picture could not be had, asking its owner once more only when it did
 // answer the first time.
-QString UnreadableReason(const QMimeData* data) {
+std::string UnreadableReason(const QMimeData* data) {
     if (data == nullptr) {
-        return QStringLiteral("no data");
+        return std::string(texts::kClipboardEmpty);
     }
     for (const QString& format : data->formats()) {
         if (!format.startsWith(QLatin1String("image/"))) {
@@ -28,19 +31,19 @@ QString UnreadableReason(const QMimeData* data) {
         }
         QByteArray bytes = data->data(format);
         if (bytes.isEmpty()) {
-            return QStringLiteral("no data");
+            return std::string(texts::kClipboardEmpty);
         }
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::ReadOnly);
         const QSize size = QImageReader(&buffer).size();
         if (!pictures::WithinReadLimit(size)) {
-            return QStringLiteral("too large (%1 × %2 pixels)")
-                .arg(size.width())
-                .arg(size.height());
+            return texts::PictureReason(
+                imaging::PictureProblem::PictureTooLarge,
+                QStringLiteral("%1 × %2").arg(size.width()).arg(size.height()).toStdString());
         }
-        return QStringLiteral("not a picture");
+        return texts::PictureReason(imaging::PictureProblem::NotAPicture);
     }
-    return QStringLiteral("no data");
+    return std::string(texts::kClipboardEmpty);
 }
 
 }  // namespace
@@ -79,11 +82,10 @@ imaging::Bitmap SystemClipboard::CopyBitmap() {
         return pictures::BitmapFromImage(image);
     }
     m_refused = true;
-    const QString reason = asked.elapsed() >= kUnansweredMs
-                               ? QStringLiteral("the program holding it does not answer")
-                               : UnreadableReason(clipboard->mimeData());
-    throw imaging::EInvalidGraphic(
-        QStringLiteral("The clipboard's picture cannot be read: %1").arg(reason).toStdString());
+    const std::string reason = asked.elapsed() >= kUnansweredMs
+                                   ? std::string(texts::kClipboardOwnerSilent)
+                                   : UnreadableReason(clipboard->mimeData());
+    throw imaging::EInvalidGraphic(texts::Format(texts::kUnreadableClipboard, {reason}));
 }
 
 void SystemClipboard::Empty() {

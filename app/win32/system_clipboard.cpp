@@ -5,12 +5,17 @@
 #include <string>
 #include <vector>
 
+#include "app/panel_texts.h"
 #include "imaging/graphic.h"
+#include "imaging/picture_file.h"
 #include "pictures/picture_files.h"
 
 namespace win32ui {
 
 namespace {
+
+namespace texts = panel::texts;
+using imaging::PictureProblem;
 
 // Another program may hold the clipboard open for a moment; it is asked again for this long.
 constexpr DWORD kOpenDeadlineMs = 500;
@@ -41,15 +46,15 @@ constexpr SIZE_T kMaxClipboardBytes = SIZE_T{256} << 20;
 // The bytes of a global memory block, checked against the size it claims.
 std::vector<std::uint8_t> GlobalBytes(HANDLE memory) {
     if (memory == nullptr) {
-        throw Unreadable{"no data"};
+        throw Unreadable{std::string(texts::kClipboardEmpty)};
     }
     const SIZE_T size = GlobalSize(memory);
     if (size > kMaxClipboardBytes) {
-        throw Unreadable{"too large (" + std::to_string(size >> 20) + " MiB)"};
+        throw Unreadable{texts::Format(texts::kClipboardTooLarge, {std::to_string(size >> 20)})};
     }
     const auto* bytes = static_cast<const std::uint8_t*>(GlobalLock(memory));
     if (bytes == nullptr || size == 0) {
-        throw Unreadable{"no data"};
+        throw Unreadable{std::string(texts::kClipboardEmpty)};
     }
     std::vector<std::uint8_t> copy(bytes, bytes + size);
     GlobalUnlock(memory);
@@ -61,7 +66,7 @@ std::vector<std::uint8_t> GlobalBytes(HANDLE memory) {
 std::vector<std::uint8_t> BmpFileOf(const std::vector<std::uint8_t>& dib) {
     BITMAPINFOHEADER header;
     if (dib.size() < sizeof(header)) {
-        throw Unreadable{"not a picture"};
+        throw Unreadable{texts::PictureReason(PictureProblem::NotAPicture)};
     }
     std::memcpy(&header, dib.data(), sizeof(header));
     std::size_t offset = header.biSize;
@@ -74,7 +79,7 @@ std::vector<std::uint8_t> BmpFileOf(const std::vector<std::uint8_t>& dib) {
     }
     offset += colours * sizeof(RGBQUAD);
     if (header.biSize < sizeof(header) || offset > dib.size()) {
-        throw Unreadable{"not a picture"};
+        throw Unreadable{texts::PictureReason(PictureProblem::NotAPicture)};
     }
     BITMAPFILEHEADER file = {};
     file.bfType = 0x4D42;  // "BM"
@@ -91,7 +96,7 @@ imaging::Bitmap BitmapOf(HBITMAP handle) {
     BITMAP info;
     if (handle == nullptr || GetObjectW(handle, sizeof(info), &info) == 0 || info.bmWidth <= 0 ||
         info.bmHeight <= 0) {
-        throw Unreadable{"no data"};
+        throw Unreadable{std::string(texts::kClipboardEmpty)};
     }
     imaging::Bitmap bitmap(info.bmWidth, info.bmHeight, imaging::PixelFormat::Bgr24);
     BITMAPINFO header = {};
@@ -106,7 +111,7 @@ imaging::Bitmap BitmapOf(HBITMAP handle) {
                                &header, DIB_RGB_COLORS);
     ReleaseDC(nullptr, screen);
     if (rows != info.bmHeight) {
-        throw Unreadable{"not a picture"};
+        throw Unreadable{texts::PictureReason(PictureProblem::NotAPicture)};
     }
     return bitmap;
 }
@@ -114,8 +119,10 @@ imaging::Bitmap BitmapOf(HBITMAP handle) {
 imaging::Bitmap Decode(std::vector<std::uint8_t> bytes) {
     try {
         return pictures::DecodePicture(std::move(bytes));
+    } catch (const imaging::EPictureFile& error) {
+        throw Unreadable{texts::PictureReason(error.Problem(), error.Detail())};
     } catch (const std::exception& error) {
-        throw Unreadable{error.what()};
+        throw Unreadable{error.what()};  // a JPEG's error code
     }
 }
 
@@ -146,7 +153,7 @@ bool SystemClipboard::Open() {
 // A picture that cannot be read is not asked for again until the clipboard changes;
 // asking every second would only repeat the error.
 imaging::Bitmap SystemClipboard::CopyBitmap() {
-    std::string reason = "the program holding it does not answer";
+    std::string reason(texts::kClipboardOwnerSilent);
     {
         ClipboardScope scope;
         if (Open()) {
@@ -166,7 +173,7 @@ imaging::Bitmap SystemClipboard::CopyBitmap() {
     }
     m_refused = true;
     m_refused_at = GetClipboardSequenceNumber();
-    throw imaging::EInvalidGraphic("The clipboard's picture cannot be read: " + reason);
+    throw imaging::EInvalidGraphic(texts::Format(texts::kUnreadableClipboard, {reason}));
 }
 
 void SystemClipboard::Empty() {

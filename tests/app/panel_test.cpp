@@ -258,8 +258,7 @@ TEST_F(PanelTest, DemoPictureProblemsAreShownAndEndOnlyTheirAction) {
     const InFolder here(Scratch(""));
     Show();  // no demo picture here: the folders looked in are named, and Image1 stays empty
     EXPECT_EQ(m_view.errors,
-              std::vector<std::string>{"Cannot read picture \"demo480x480-4.jpg\": No such file or "
-                                       "directory in " +
+              std::vector<std::string>{"找不到演示图片“demo480x480-4.jpg”，已查找：" +
                                        fs::current_path().string()});
     EXPECT_EQ(m_view.source, nullptr);
     m_panel.Button4Click();  // an empty picture extends to white
@@ -269,18 +268,16 @@ TEST_F(PanelTest, DemoPictureProblemsAreShownAndEndOnlyTheirAction) {
     elsewhere.Run([&elsewhere] { elsewhere.FormShow(); });
     EXPECT_EQ(
         installed.errors,
-        std::vector<std::string>{"Cannot read picture \"demo480x480-4.jpg\": No such file or "
-                                 "directory in " +
-                                 fs::current_path().string() + ", " + Scratch("bin").string() +
-                                 " or " + (Scratch("bin") / ".." / "share" / "lcdpanel").string()});
+        std::vector<std::string>{"找不到演示图片“demo480x480-4.jpg”，已查找：" +
+                                 fs::current_path().string() + "、" + Scratch("bin").string() +
+                                 "、" + (Scratch("bin") / ".." / "share" / "lcdpanel").string()});
 
     // A demo picture that is no JPEG at all: the file is named beside libjpeg's code.
     fs::copy_file(fs::path(JPEG_TEST_DATA_DIR) / "baseline_small.bmp", "demo480x480-4.jpg");
     m_view.errors.clear();
     Show();
     ASSERT_EQ(m_view.errors.size(), 1u);
-    EXPECT_EQ(m_view.errors[0].rfind("Cannot read picture \"demo480x480-4.jpg\": JPEG error #", 0),
-              0u)
+    EXPECT_EQ(m_view.errors[0].rfind("无法读取图片“demo480x480-4.jpg”：JPEG error #", 0), 0u)
         << m_view.errors[0];
     fs::remove("demo480x480-4.jpg");
 
@@ -380,8 +377,7 @@ TEST_F(PanelTest, UnreadableClipboardPictureIsReportedOnceAndChangesNothing) {
     const imaging::TGraphic* demo = m_view.source;
     m_clipboard.Offer(RandomPicture(10, 10, 1), false);
     for (int tick = 0; tick < 3; ++tick) m_panel.Run([this] { m_panel.Timer1Timer(); });
-    EXPECT_EQ(m_view.errors,
-              std::vector<std::string>{"The clipboard's picture cannot be read: not a picture"});
+    EXPECT_EQ(m_view.errors, std::vector<std::string>{"无法读取剪贴板中的图片：不是图片"});
     EXPECT_TRUE(m_view.source == demo && m_clipboard.emptied == 0);
 }
 
@@ -417,16 +413,16 @@ TEST_F(PanelTest, PictureNamedAtStartReplacesTheDemoPictureAndIsNotSent) {
     EXPECT_EQ(m_module->LastFrame(), ExpectedFrame(wide));  // scaled: the left square
 }
 
-TEST_F(PanelTest, FileThatCannotBeReadIsNamedAndChangesNothing) {
+TEST_F(PanelTest, FileThatCannotBeReadIsNamedWithItsReasonAndChangesNothing) {
     StartModule();
     Connect();
     std::ofstream(Scratch("notes.png")) << "not a picture";
     const imaging::TGraphic* demo = m_view.source;
     for (const char* name : {"notes.png", "missing.jpg"})
         m_panel.Run([&] { m_panel.OpenPictureFile(Scratch(name)); });
-    ASSERT_EQ(m_view.errors.size(), 2u);
-    EXPECT_NE(m_view.errors[0].find("notes.png\": not a picture"), std::string::npos);
-    EXPECT_NE(m_view.errors[1].find("missing.jpg\": No such file"), std::string::npos);
+    const std::string named = "无法读取图片“" + Scratch("").string();
+    EXPECT_EQ(m_view.errors, (std::vector<std::string>{named + "notes.png”：不是图片",
+                                                       named + "missing.jpg”：文件不存在"}));
     EXPECT_EQ(m_view.source, demo);
     EXPECT_EQ(m_module->FramesReceived(), 0);
 }
@@ -456,7 +452,7 @@ TEST_F(PanelTest, BinarizationChoiceReachesTheFrameAndThresholdStaysAsItWas) {
 
 TEST_F(PanelTest, SavedPreviewIsTheFrameAndSavedLogIsItsText) {
     m_panel.Button3Click();  // no port: the log holds the error, no preview yet
-    EXPECT_THROW(m_panel.SavePreview(Scratch("none.png")), std::runtime_error);
+    m_panel.Run([this] { m_panel.SavePreview(Scratch("none.png")); });  // refused: see below
     m_view.Check(Switch::AutoSend, false);
     Take(RandomPicture(480, 480, 23));
     m_panel.Button4Click();
@@ -476,7 +472,14 @@ TEST_F(PanelTest, SavedPreviewIsTheFrameAndSavedLogIsItsText) {
     EXPECT_EQ(m_view.log.at(0), "错误：串口未打开。");
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(text), {}),
               m_view.log[0] + "\n" + m_view.log.at(1));
-    EXPECT_THROW(m_panel.SaveLog(Scratch("no/such/folder/log.txt")), std::runtime_error);
+    // Refused, or failing, with the reason in the window's words.
+    m_panel.Run([this] { m_panel.SavePreview(Scratch("")); });
+    m_panel.Run([this] { m_panel.SaveLog(Scratch("no/such/folder/log.txt")); });
+    EXPECT_EQ(m_view.errors,
+              (std::vector<std::string>{"还没有可保存的预览。",
+                                        "无法保存“" + Scratch("").string() + "”：不是普通文件",
+                                        "无法保存“" + Scratch("no/such/folder/log.txt").string() +
+                                            "”：No such file or directory"}));
 }
 
 TEST(ActivityLogTest, RepliesKeepInnerLineFeedsAndOldestLinesGoPastTheLimits) {

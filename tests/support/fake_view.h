@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/clipboard.h"
+#include "app/panel_texts.h"
 #include "app/panel_view.h"
 
 namespace testing_support {
@@ -84,7 +85,9 @@ public:
     imaging::Bitmap CopyBitmap() override {
         if (unreadable) {
             refused = true;
-            throw std::runtime_error("The clipboard's picture cannot be read: not a picture");
+            throw std::runtime_error(panel::texts::Format(
+                panel::texts::kUnreadableClipboard,
+                {panel::texts::PictureReason(imaging::PictureProblem::NotAPicture)}));
         }
         return *picture;
     }

@@ -69,7 +69,7 @@ phase "libjpeg-turbo for Windows"
 phase "MinGW-w64 build into $MINGW_BUILD"
 WINDOWS_TARGETS=(lcdctl lcdpanel window_probe line_settings_win32_test module_text_test
     picture_files_test jpeg_image_test serial_link_test str_to_int_test mono_frame_test
-    screen_scaler_test dither_test)
+    screen_scaler_test dither_test saved_file_test)
 cmake -S "$ROOT" -B "$MINGW_BUILD" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" \
     -DCMAKE_BUILD_TYPE=Release -DPANEL_BUILD_BENCH=OFF \
     -DPANEL_WINDOWS_JPEG_DIR="$ROOT/build-deps/libjpeg-turbo-mingw" >"$WORK/configure.log" ||
@@ -206,13 +206,14 @@ AT_SPEED=("baudrate 921600..." "${MARK}921600" "$OK_921600")
 phase "no port at all"
 unmap_ports
 check_ports
-# The code page, WIC, the DCB, and libjpeg-turbo built for Windows with its file reading.
+# The code page, WIC, the DCB, libjpeg-turbo built for Windows with its file reading, and
+# ReplaceFileW.
 # The shared core's own tests too, for what MinGW compiles differently (a 32-bit long, a
 # 16-bit wchar_t, its C runtime).
 for program in serial/line_settings_win32_test pictures/module_text_test \
     pictures/picture_files_test imaging/jpeg_image_test serial/serial_link_test \
     protocol/str_to_int_test imaging/mono_frame_test imaging/screen_scaler_test \
-    imaging/dither_test; do
+    imaging/dither_test files/saved_file_test; do
     gtest "${program#*/}" "$(exe "tests/$program.exe")"
 done
 # A port that cannot open stops at the first probe and says why, in Wine's words.
@@ -354,7 +355,7 @@ read -r x y < <(probe center 101)
 "$LINUX_BUILD/tests/wine/xdnd_drop" "$WINDOW" "$x" "$y" "$WORK/unreadable.png" || true
 box=$(probe box 10) || true # no box is a failure of its own below
 expect_that "an unreadable dropped file gives its message box" \
-    [ "$box" = "Cannot read picture \"Z:${WORK//\//\\}\\unreadable.png\": not a picture" ]
+    [ "$box" = "无法读取图片“Z:${WORK//\//\\}\\unreadable.png”：不是图片" ]
 expect_that "and Image1 keeps its picture" wait_until 10 image1_is "$WORK/image1_before.png"
 click 118 # the stripes first: the clipboard's picture made the same frame as the file's
 wait_until 20 screen_is stripes.png || true
