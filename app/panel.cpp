@@ -98,10 +98,10 @@ void Panel::CopySourcePicture(imaging::Bitmap& target) const {
     }
 }
 
-// The frame becomes the preview, and the frame a saved preview holds.
+// The frame becomes the preview, at half its size, and the frame a saved preview holds.
 void Panel::ShowFrame(std::span<const std::uint8_t> frame) {
     m_frame.assign(frame.begin(), frame.end());
-    m_image2 = imaging::PreviewOf(frame);
+    m_image2 = imaging::HalfScalePreviewOf(frame);
     m_view.ShowPreview(&m_image2);
 }
 
@@ -117,11 +117,11 @@ void Panel::Button4Click() {
                             [this](std::span<const std::uint8_t> frame) { ShowFrame(frame); });
 }
 
-// A pattern is shown in the preview, then becomes the source picture too.
+// A pattern is shown in the preview, then becomes the source picture too, at full size.
 void Panel::SendFill(std::uint8_t fill) {
     m_frames.SendFill(fill, [this](std::span<const std::uint8_t> frame) {
         ShowFrame(frame);
-        SetSourceBitmap(m_image2);
+        SetSourceBitmap(imaging::PreviewOf(frame));
     });
 }
 

@@ -56,9 +56,9 @@ public:
     virtual void ShowThresholdSlider(bool shown) = 0;
     virtual int ThresholdSliderPosition() const = 0;
 
-    // The source picture (Image1, 1:1 from the top-left) and the preview (Image2,
-    // stretched). The panel owns both pictures and keeps them alive while shown; nullptr
-    // shows nothing.
+    // The source picture (Image1) and the preview (Image2, the frame at half size), each
+    // shown 1:1 from the top-left. The panel owns both pictures and keeps them alive while
+    // shown; nullptr shows nothing.
     virtual void ShowSourcePicture(imaging::TGraphic* picture) = 0;
     virtual void ShowPreview(const imaging::Bitmap* preview) = 0;
 

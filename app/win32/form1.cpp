@@ -134,9 +134,9 @@ HWND TForm1::Create(const wchar_t* type, const wchar_t* text, DWORD style, int i
 // settings, the log, brightness, colour, the display group, the model and the preview
 // button. Group boxes only draw their frame around the controls that follow them.
 void TForm1::CreateControls() {
-    m_image1 = std::make_unique<PictureControl>(m_window, ids::Image1, At(23, 156, 480, 480), false,
+    m_image1 = std::make_unique<PictureControl>(m_window, ids::Image1, At(23, 156, 480, 480),
                                                 m_background);
-    m_image2 = std::make_unique<PictureControl>(m_window, ids::Image2, At(562, 161, 240, 240), true,
+    m_image2 = std::make_unique<PictureControl>(m_window, ids::Image2, At(562, 161, 240, 240),
                                                 m_background);
     for (PictureControl* picture : {m_image1.get(), m_image2.get()}) {
         picture->OnPaintError = [this](const std::string& message) { ShowException(message); };

@@ -194,12 +194,11 @@ TEST_F(PanelTest, EachPatternReachesTheModuleAndBothPictures) {
         const Frame pattern(kFrameBytes, fill);
         EXPECT_EQ(m_module->LastFrame(), pattern);
         EXPECT_EQ(m_panel.LastFrame(), pattern);
-        for (const Bitmap* shown : {&Source(), m_view.preview}) {
-            ASSERT_EQ(std::tuple(shown->Width(), shown->Format()),
-                      std::tuple(480, imaging::PixelFormat::Indexed8));
-            for (int x = 0; x < 8; ++x)  // the fill's bits, leftmost pixel first
-                EXPECT_EQ(shown->Row(479)[472 + x], FrameBit(pattern, 472 + x, 479) ? 255 : 0) << x;
-        }
+        // Image1 takes the pattern at full size; the preview is at half.
+        ASSERT_EQ(std::tuple(Source().Width(), Source().Format(), m_view.preview->Width()),
+                  std::tuple(480, imaging::PixelFormat::Indexed8, 240));
+        for (int x = 0; x < 8; ++x)  // the fill's bits, leftmost pixel first
+            EXPECT_EQ(Source().Row(479)[472 + x], FrameBit(pattern, 472 + x, 479) ? 255 : 0) << x;
     }
     // Sent back as a picture with the automatic threshold, a pattern comes back unchanged.
     m_panel.Button5Click();
