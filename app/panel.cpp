@@ -66,14 +66,17 @@ void Panel::ComboBox1Change(const std::string& text) {
     }
 }
 
+// The selector's text is the chosen speed, whether typed or picked, so that every window
+// treats an edit alike: only an empty text is no choice, and one that is no number fails at
+// its conversion.
 void Panel::Button2Click() {
-    const std::optional<std::string> speed = m_view.ChosenSpeedText();
-    if (!speed) {
+    const std::string speed = m_view.SpeedText();
+    if (speed.empty()) {
         m_view.ShowMessage("请选择波特率！");
         return;
     }
     const std::string port = m_view.PortText();
-    if (m_negotiator.Negotiate(port, *speed) == protocol::NegotiationOutcome::ModuleNotFound &&
+    if (m_negotiator.Negotiate(port, speed) == protocol::NegotiationOutcome::ModuleNotFound &&
         m_negotiator.PortUnopenable()) {
         m_log.LogLine(serial::DescribeOpenFailure(m_platform.DevicePath(port),
                                                   *m_negotiator.PortUnopenable()));

@@ -46,8 +46,8 @@ public:
     virtual void EnableOpenButton() = 0;
     virtual void FocusOpenButton() = 0;
 
-    // The speed selector's (ComboBox2) text, or nothing while no item is chosen.
-    virtual std::optional<std::string> ChosenSpeedText() const = 0;
+    // The speed selector's (ComboBox2) text, typed or picked from its list.
+    virtual std::string SpeedText() const = 0;
 
     virtual bool IsChecked(Switch box) const = 0;
     // The radio group's chosen item, -1 while none is.

@@ -263,10 +263,7 @@ void TForm1::FocusOpenButton() {
     Button2->setFocus();
 }
 
-std::optional<std::string> TForm1::ChosenSpeedText() const {
-    if (ComboBox2->currentIndex() < 0) {
-        return std::nullopt;
-    }
+std::string TForm1::SpeedText() const {
     return ComboBox2->currentText().toStdString();
 }
 

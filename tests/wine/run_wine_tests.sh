@@ -323,6 +323,12 @@ diff -u "$(expected "baudrate 2400..." "${MARK}2400" "baudrate 2400..." "${MARK}
     "baudrate 921600..." "${MARK}921600" "$OK_921600")" "$WORK/panel_negotiation.out" \
     >"$WORK/panel_negotiation.diff" && result=ok
 verdict "$result" "打开 negotiates 2400 up to 921600, logged in Memo1" "$WORK/panel_negotiation.diff"
+expect_that "Tab moves from 端口 to 打开, then 波特率 and the log" \
+    [ "$(probe next-tab 105) $(probe next-tab 108) $(probe next-tab 107)" = "108 107 122" ]
+click 107 # ComboBox2, 波特率: a speed typed in, one the list does not hold
+xdotool key End BackSpace BackSpace BackSpace BackSpace BackSpace BackSpace && xdotool type 57600
+click 108
+expect_that "a typed speed is the one negotiated" wait_until 30 log_has "初始化成功，双方的当前波特率：57600"
 
 click 117 # Button1, 刷图片
 expect_that "刷图片 sends the demo picture's frame, as on Linux" wait_until 20 screen_is demo.png
