@@ -66,14 +66,17 @@ void Panel::ComboBox1Change(const std::string& text) {
     }
 }
 
+// The selector's text is the chosen speed, whether typed or picked, so that every window
+// treats an edit alike: only an empty text is no choice, and one that is no number fails at
+// its conversion.
 void Panel::Button2Click() {
-    const std::optional<std::string> speed = m_view.ChosenSpeedText();
-    if (!speed) {
+    const std::string speed = m_view.SpeedText();
+    if (speed.empty()) {
         m_view.ShowMessage("请选择波特率！");
         return;
     }
     const std::string port = m_view.PortText();
-    if (m_negotiator.Negotiate(port, *speed) == protocol::NegotiationOutcome::ModuleNotFound &&
+    if (m_negotiator.Negotiate(port, speed) == protocol::NegotiationOutcome::ModuleNotFound &&
         m_negotiator.PortUnopenable()) {
         m_log.LogLine(serial::DescribeOpenFailure(m_platform.DevicePath(port),
                                                   *m_negotiator.PortUnopenable()));
@@ -98,10 +101,10 @@ void Panel::CopySourcePicture(imaging::Bitmap& target) const {
     }
 }
 
-// The frame becomes the preview, and the frame a saved preview holds.
+// The frame becomes the preview, at half its size, and the frame a saved preview holds.
 void Panel::ShowFrame(std::span<const std::uint8_t> frame) {
     m_frame.assign(frame.begin(), frame.end());
-    m_image2 = imaging::PreviewOf(frame);
+    m_image2 = imaging::HalfScalePreviewOf(frame);
     m_view.ShowPreview(&m_image2);
 }
 
@@ -117,11 +120,11 @@ void Panel::Button4Click() {
                             [this](std::span<const std::uint8_t> frame) { ShowFrame(frame); });
 }
 
-// A pattern is shown in the preview, then becomes the source picture too.
+// A pattern is shown in the preview, then becomes the source picture too, at full size.
 void Panel::SendFill(std::uint8_t fill) {
     m_frames.SendFill(fill, [this](std::span<const std::uint8_t> frame) {
         ShowFrame(frame);
-        SetSourceBitmap(m_image2);
+        SetSourceBitmap(imaging::PreviewOf(frame));
     });
 }
 

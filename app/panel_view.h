@@ -46,8 +46,8 @@ public:
     virtual void EnableOpenButton() = 0;
     virtual void FocusOpenButton() = 0;
 
-    // The speed selector's (ComboBox2) text, or nothing while no item is chosen.
-    virtual std::optional<std::string> ChosenSpeedText() const = 0;
+    // The speed selector's (ComboBox2) text, typed or picked from its list.
+    virtual std::string SpeedText() const = 0;
 
     virtual bool IsChecked(Switch box) const = 0;
     // The radio group's chosen item, -1 while none is.
@@ -56,9 +56,9 @@ public:
     virtual void ShowThresholdSlider(bool shown) = 0;
     virtual int ThresholdSliderPosition() const = 0;
 
-    // The source picture (Image1, 1:1 from the top-left) and the preview (Image2,
-    // stretched). The panel owns both pictures and keeps them alive while shown; nullptr
-    // shows nothing.
+    // The source picture (Image1) and the preview (Image2, the frame at half size), each
+    // shown 1:1 from the top-left. The panel owns both pictures and keeps them alive while
+    // shown; nullptr shows nothing.
     virtual void ShowSourcePicture(imaging::TGraphic* picture) = 0;
     virtual void ShowPreview(const imaging::Bitmap* preview) = 0;
 

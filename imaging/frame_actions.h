@@ -29,6 +29,11 @@ Bitmap PrepareWorkingPicture(const SourceCopier& copy_source);
 // A black-and-white 8-bit picture of a frame, the size of the screen.
 Bitmap PreviewOf(std::span<const std::uint8_t> frame);
 
+// A frame at half the screen's size, 8-bit gray: each pixel is the mean of its 2 x 2 block,
+// (255 k + 2) / 4 for k light pixels, so that a line one pixel wide, light or dark, stays
+// in sight as a gray line.
+Bitmap HalfScalePreviewOf(std::span<const std::uint8_t> frame);
+
 // The window's frame-producing actions: each owns one frame buffer for its length.
 class FrameActions {
 public:

@@ -4,8 +4,10 @@
 #include <QImageReader>
 
 #include <cstring>
+#include <optional>
 
 #include "imaging/picture_file.h"
+#include "pictures/claimed_size.h"
 #include "pictures/qt_image.h"
 #include "protocol/commands.h"
 
@@ -13,19 +15,23 @@ namespace pictures {
 
 namespace {
 
-// What the system's readers make of the bytes; the reader's own size check comes first, so
-// that a small file claiming a huge picture is refused before memory is taken.
+// What the system's readers make of the bytes. The size the header claims is checked
+// first, then the size the reader finds (for the formats only a plugin knows), so that a
+// small file claiming a huge picture is refused before memory is taken. A GIF's reader
+// reports its first frame's size but takes its screen's memory.
 QImage ReadImage(std::span<const std::uint8_t> bytes) {
+    if (const std::optional<PictureSize> claimed = ClaimedSize(bytes)) {
+        CheckPictureSize(*claimed);
+    }
     QByteArray data = QByteArray::fromRawData(reinterpret_cast<const char*>(bytes.data()),
                                               static_cast<qsizetype>(bytes.size()));
     QBuffer buffer(&data);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
     const QSize size = reader.size();
-    if (!WithinReadLimit(size)) {
-        throw imaging::EPictureFile(
-            imaging::PictureProblem::PictureTooLarge,
-            QStringLiteral("%1 × %2").arg(size.width()).arg(size.height()).toStdString());
+    if (size.isValid()) {
+        CheckPictureSize(
+            {static_cast<std::uint32_t>(size.width()), static_cast<std::uint32_t>(size.height())});
     }
     const QImage image = reader.read();
     if (image.isNull()) {

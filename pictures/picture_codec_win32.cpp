@@ -3,11 +3,9 @@
 #include <wincodec.h>
 
 #include <cstring>
-#include <optional>
-#include <string>
-#include <utility>
 
 #include "imaging/picture_file.h"
+#include "pictures/claimed_size.h"
 #include "pictures/com_scope_win32.h"
 #include "pictures/picture_codec.h"
 #include "protocol/commands.h"
@@ -17,9 +15,6 @@ namespace pictures {
 namespace {
 
 using win32::ComPtr;
-
-// The same ceiling as the Linux readers: 256 MiB of 32-bit pixels.
-constexpr unsigned long long kMaxPixels = (256ull << 20) / 4;
 
 ComPtr<IWICImagingFactory> MakeFactory() {
     ComPtr<IWICImagingFactory> factory;
@@ -43,49 +38,6 @@ ComPtr<IWICBitmapFrameDecode> FirstFrame(IWICImagingFactory& factory, IWICStream
     ComPtr<IWICBitmapFrameDecode> frame;
     Check(decoder->GetFrame(0, frame.Out()));
     return frame;
-}
-
-std::uint32_t BigEndian32(const std::uint8_t* p) {
-    return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3];
-}
-
-std::uint32_t LittleEndian(const std::uint8_t* p, int size) {
-    std::uint32_t value = 0;
-    for (int i = size - 1; i >= 0; --i) value = value << 8 | p[i];
-    return value;
-}
-
-// The size that a PNG, BMP or GIF header claims, read before any decoder sees the bytes:
-// some decoders take the whole picture's memory before they report its size.
-std::optional<std::pair<UINT, UINT>> ClaimedSize(std::span<const std::uint8_t> bytes) {
-    constexpr std::uint8_t kPng[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    if (bytes.size() >= 24 && std::memcmp(bytes.data(), kPng, 8) == 0) {
-        return std::pair{BigEndian32(&bytes[16]), BigEndian32(&bytes[20])};
-    }
-    if (bytes.size() >= 26 && bytes[0] == 'B' && bytes[1] == 'M' &&
-        LittleEndian(&bytes[14], 4) >= 40) {
-        const auto height = static_cast<std::int32_t>(LittleEndian(&bytes[22], 4));
-        return std::pair{
-            LittleEndian(&bytes[18], 4),
-            static_cast<UINT>(height < 0 ? -static_cast<std::int64_t>(height) : height)};
-    }
-    if (bytes.size() >= 10 && std::memcmp(bytes.data(), "GIF8", 4) == 0) {
-        return std::pair{LittleEndian(&bytes[6], 2), LittleEndian(&bytes[8], 2)};
-    }
-    return std::nullopt;
-}
-
-// The size comes from the header, so a small file claiming a huge picture is refused
-// before memory is taken.
-void CheckSize(UINT width, UINT height) {
-    if (width == 0 || height == 0) {
-        throw imaging::EPictureFile(imaging::PictureProblem::NotAPicture);
-    }
-    if (static_cast<unsigned long long>(width) * height > kMaxPixels || width > INT32_MAX / 4 ||
-        height > INT32_MAX / 4) {
-        throw imaging::EPictureFile(imaging::PictureProblem::PictureTooLarge,
-                                    std::to_string(width) + " × " + std::to_string(height));
-    }
 }
 
 // Every decoder's format converts to 32-bit BGRA; the alpha byte is dropped row by row.
@@ -153,9 +105,9 @@ imaging::Bitmap DecodeOtherPicture(std::span<const std::uint8_t> bytes) {
     if (bytes.empty() || bytes.size() > MAXDWORD) {
         throw imaging::EPictureFile(imaging::PictureProblem::NotAPicture);
     }
-    if (const auto claimed = ClaimedSize(bytes)) {
-        CheckSize(claimed->first, claimed->second);
-    }
+    // The header's size is checked before any decoder sees the bytes, and what cannot be
+    // sized that way is refused as no picture; every format the package says it opens can.
+    CheckPictureSize(ClaimedSize(bytes).value_or(PictureSize{}));
     win32::ComScope com;
     const ComPtr<IWICImagingFactory> factory = MakeFactory();
     ComPtr<IWICStream> stream;
@@ -166,7 +118,7 @@ imaging::Bitmap DecodeOtherPicture(std::span<const std::uint8_t> bytes) {
     UINT width = 0;
     UINT height = 0;
     Check(frame->GetSize(&width, &height));
-    CheckSize(width, height);
+    CheckPictureSize({width, height});
     return ConvertToBgr24(*factory.Get(), *frame.Get(), width, height);
 }
 

@@ -77,10 +77,10 @@ void TForm1::ApplyWindowLook() {
 }
 
 void TForm1::CreatePictures() {
-    Image1 = new PictureBox(this, false);
+    Image1 = new PictureBox(this);
     Image1->setObjectName("Image1");
     Image1->setGeometry(23, 156, 480, 480);
-    Image2 = new PictureBox(this, true);
+    Image2 = new PictureBox(this);
     Image2->setObjectName("Image2");
     Image2->setGeometry(562, 161, 240, 240);
     for (PictureBox* box : {Image1, Image2}) {
@@ -263,10 +263,7 @@ void TForm1::FocusOpenButton() {
     Button2->setFocus();
 }
 
-std::optional<std::string> TForm1::ChosenSpeedText() const {
-    if (ComboBox2->currentIndex() < 0) {
-        return std::nullopt;
-    }
+std::string TForm1::SpeedText() const {
     return ComboBox2->currentText().toStdString();
 }
 

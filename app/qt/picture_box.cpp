@@ -46,10 +46,5 @@ void PictureBox::paintEvent(QPaintEvent*) {
     }
     const QImage view = pictures::ImageView(*pixels);
     QPainter painter(this);
-    if (m_stretch) {
-        painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-        painter.drawImage(rect(), view);
-    } else {
-        painter.drawImage(QPoint(0, 0), view);
-    }
+    painter.drawImage(QPoint(0, 0), view);
 }

@@ -7,13 +7,12 @@
 
 #include "imaging/graphic.h"
 
-// A picture control: paints a picture it does not own, from the top-left at 1:1 or
-// stretched to fill.
+// A picture control: paints a picture it does not own, from the top-left at 1:1.
 class PictureBox : public QWidget {
     Q_OBJECT
 
 public:
-    PictureBox(QWidget* parent, bool stretch) : QWidget(parent), m_stretch(stretch) {}
+    explicit PictureBox(QWidget* parent) : QWidget(parent) {}
 
     void Show(imaging::TGraphic* picture);
     void Show(const imaging::Bitmap* picture);
@@ -27,7 +26,6 @@ protected:
 private:
     const imaging::Bitmap* PixelsToPaint();
 
-    bool m_stretch;
     imaging::TGraphic* m_graphic = nullptr;
     const imaging::Bitmap* m_bitmap = nullptr;
 };

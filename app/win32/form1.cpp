@@ -134,9 +134,9 @@ HWND TForm1::Create(const wchar_t* type, const wchar_t* text, DWORD style, int i
 // settings, the log, brightness, colour, the display group, the model and the preview
 // button. Group boxes only draw their frame around the controls that follow them.
 void TForm1::CreateControls() {
-    m_image1 = std::make_unique<PictureControl>(m_window, ids::Image1, At(23, 156, 480, 480), false,
+    m_image1 = std::make_unique<PictureControl>(m_window, ids::Image1, At(23, 156, 480, 480),
                                                 m_background);
-    m_image2 = std::make_unique<PictureControl>(m_window, ids::Image2, At(562, 161, 240, 240), true,
+    m_image2 = std::make_unique<PictureControl>(m_window, ids::Image2, At(562, 161, 240, 240),
                                                 m_background);
     for (PictureControl* picture : {m_image1.get(), m_image2.get()}) {
         picture->OnPaintError = [this](const std::string& message) { ShowException(message); };
@@ -169,6 +169,9 @@ void TForm1::CreatePortGroup() {
     Create(L"COMBOBOX", L"", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL,
            ids::ComboBox1, At(group, 50, 23, 65, kDropDownListHeight));
     SetWindowTextW(Control(ids::ComboBox1), Widen(m_panel->PortPlaceholder()).c_str());
+    // The open button follows the port in the tab order, before the speed.
+    Create(L"BUTTON", L"打开", WS_TABSTOP | BS_PUSHBUTTON | WS_DISABLED, ids::Button2,
+           At(group, 288, 21, 57, 25));
     Create(L"STATIC", L"波特率", SS_LEFT, ids::Label2, At(group, 124, 27, 60, 13));
     const HWND speeds =
         Create(L"COMBOBOX", L"", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL,
@@ -178,8 +181,6 @@ void TForm1::CreatePortGroup() {
                      reinterpret_cast<LPARAM>(std::to_wstring(speed).c_str()));
     }
     SendMessageW(speeds, CB_SETCURSEL, 3, 0);
-    Create(L"BUTTON", L"打开", WS_TABSTOP | BS_PUSHBUTTON | WS_DISABLED, ids::Button2,
-           At(group, 288, 21, 57, 25));
     Create(L"STATIC", L"2400bps为模块一上电的默认波特率", SS_LEFT, ids::Label3,
            At(group, 16, 48, 217, 13));
 }
@@ -428,12 +429,8 @@ void TForm1::FocusOpenButton() {
     SetFocus(Control(ids::Button2));
 }
 
-std::optional<std::string> TForm1::ChosenSpeedText() const {
-    const HWND speeds = Control(ids::ComboBox2);
-    if (SendMessageW(speeds, CB_GETCURSEL, 0, 0) == CB_ERR) {
-        return std::nullopt;
-    }
-    return Narrow(TextOf(speeds));
+std::string TForm1::SpeedText() const {
+    return Narrow(TextOf(Control(ids::ComboBox2)));
 }
 
 bool TForm1::IsChecked(panel::Switch box) const {

@@ -36,7 +36,7 @@ public:
     void SetPortText(const std::string& text) override;
     void EnableOpenButton() override;
     void FocusOpenButton() override;
-    std::optional<std::string> ChosenSpeedText() const override;
+    std::string SpeedText() const override;
     bool IsChecked(panel::Switch box) const override;
     int ChosenItem(panel::Choice group) const override;
     void ShowThresholdSlider(bool shown) override;

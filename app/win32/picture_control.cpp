@@ -48,8 +48,8 @@ std::unique_ptr<DibHeader> DibHeaderFor(const imaging::Bitmap& bitmap) {
 
 }  // namespace
 
-PictureControl::PictureControl(HWND parent, int id, RECT bounds, bool stretch, HBRUSH background)
-    : m_stretch(stretch), m_background(background) {
+PictureControl::PictureControl(HWND parent, int id, RECT bounds, HBRUSH background)
+    : m_background(background) {
     const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE));
     RegisterPictureClass(instance);
     m_window =
@@ -99,12 +99,9 @@ void PictureControl::Paint() {
     const imaging::Bitmap* pixels = PixelsToPaint();
     if (pixels != nullptr && !pixels->IsEmpty()) {
         const std::unique_ptr<DibHeader> dib = DibHeaderFor(*pixels);
-        const int width = m_stretch ? client.right : pixels->Width();
-        const int height = m_stretch ? client.bottom : pixels->Height();
-        SetStretchBltMode(dc, COLORONCOLOR);
-        StretchDIBits(dc, 0, 0, width, height, 0, 0, pixels->Width(), pixels->Height(),
-                      pixels->Bits(), reinterpret_cast<const BITMAPINFO*>(dib.get()),
-                      DIB_RGB_COLORS, SRCCOPY);
+        StretchDIBits(dc, 0, 0, pixels->Width(), pixels->Height(), 0, 0, pixels->Width(),
+                      pixels->Height(), pixels->Bits(),
+                      reinterpret_cast<const BITMAPINFO*>(dib.get()), DIB_RGB_COLORS, SRCCOPY);
     }
     EndPaint(m_window, &paint);
 }

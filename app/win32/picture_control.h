@@ -10,10 +10,10 @@
 namespace win32ui {
 
 // A picture control (Image1, Image2): a child window that paints a picture it does not own,
-// from the top-left at 1:1 or stretched to fill, with StretchDIBits.
+// from the top-left at 1:1.
 class PictureControl {
 public:
-    PictureControl(HWND parent, int id, RECT bounds, bool stretch, HBRUSH background);
+    PictureControl(HWND parent, int id, RECT bounds, HBRUSH background);
     PictureControl(const PictureControl&) = delete;
     PictureControl& operator=(const PictureControl&) = delete;
 
@@ -29,7 +29,6 @@ private:
     void Paint();
 
     HWND m_window = nullptr;
-    bool m_stretch;
     HBRUSH m_background;
     imaging::TGraphic* m_graphic = nullptr;
     const imaging::Bitmap* m_bitmap = nullptr;

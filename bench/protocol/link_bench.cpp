@@ -149,7 +149,7 @@ void MeasureTurnaround(benchmark::State& state, Action action) {
 
 // The panel renders every frame into its preview before the payload goes out.
 void ShowPreview(std::span<const std::uint8_t> frame) {
-    benchmark::DoNotOptimize(imaging::PreviewOf(frame));
+    benchmark::DoNotOptimize(imaging::HalfScalePreviewOf(frame));
 }
 
 void BM_TurnaroundPattern(benchmark::State& state) {

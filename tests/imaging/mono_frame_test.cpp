@@ -72,6 +72,19 @@ TEST(RenderMonoTest, StripesRenderAsFourBlackThenFourWhiteAndFramesRoundTrip) {
     EXPECT_EQ(BinarizeToFrame(again, 128, log), frame);
 }
 
+// Light lines one pixel wide on a dark ground, and two blocks of their own.
+TEST(HalfScalePreviewTest, EachPixelIsItsBlocksMeanSoAThinLineStaysInSight) {
+    Frame frame(kFrameBytes, 0x01);
+    for (const auto& [x, y] :
+         {std::pair(0, 0), std::pair(1, 0), std::pair(0, 1), std::pair(476, 478)})
+        testing_support::SetFrameBit(frame, x, y);
+    const Bitmap preview = imaging::HalfScalePreviewOf(frame);
+    ASSERT_EQ(std::tuple(preview.Width(), preview.Height()), std::tuple(240, 240));
+    for (int x = 2; x < 240; ++x) EXPECT_EQ(preview.Row(120)[x], x % 4 == 3 ? 128 : 0) << x;
+    EXPECT_EQ(std::tuple(preview.Row(0)[0], preview.Row(0)[1], preview.Row(239)[238]),
+              std::tuple(191, 0, 64));
+}
+
 Bitmap Working(const Bitmap& source) {
     return imaging::PrepareWorkingPicture([&](Bitmap& target) { target = source; });
 }

@@ -30,38 +30,40 @@ Rgb RgbAt(const imaging::Bitmap& bitmap, int x, int y) {
     return {p[2], p[1], p[0]};
 }
 
-std::uint32_t Crc32(const std::uint8_t* data, std::size_t size) {
-    std::uint32_t crc = 0xFFFFFFFF;
-    for (std::size_t i = 0; i < size; ++i) {
-        crc ^= data[i];
-        for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320 & (0 - (crc & 1)));
-    }
-    return ~crc;
+Bytes operator+(Bytes bytes, const Bytes& more) {
+    bytes.insert(bytes.end(), more.begin(), more.end());
+    return bytes;
+}
+Bytes operator""_b(const char* text, std::size_t size) {
+    return {text, text + size};
+}
+// `value` in `size` bytes, little-endian unless `big`.
+Bytes Num(std::uint32_t value, int size, bool big = false) {
+    Bytes out(size);
+    for (int i = 0; i < size; ++i) out[big ? size - 1 - i : i] = std::uint8_t(value >> 8 * i);
+    return out;
 }
 
-void PutChunk(Bytes& png, const char* type, const Bytes& data) {
-    for (int shift = 24; shift >= 0; shift -= 8) png.push_back(std::uint8_t(data.size() >> shift));
-    const std::size_t start = png.size();
-    png.insert(png.end(), type, type + 4);
-    png.insert(png.end(), data.begin(), data.end());
-    const std::uint32_t crc = Crc32(png.data() + start, png.size() - start);
-    for (int shift = 24; shift >= 0; shift -= 8) png.push_back(std::uint8_t(crc >> shift));
+// Headers claiming a size; the pixels they lead to are not there.
+Bytes Png(std::uint32_t w, std::uint32_t h) {
+    return "\x89PNG\r\n\x1A\n\0\0\0\x0DIHDR"_b + Num(w, 4, true) + Num(h, 4, true) + Bytes(5);
 }
-
-// A PNG whose header claims the size; its pixel data is a stub.
-Bytes PngClaiming(std::uint32_t width, std::uint32_t height) {
-    Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    Bytes header(13);
-    for (int i = 0; i < 4; ++i) {
-        header[i] = std::uint8_t(width >> (24 - 8 * i));
-        header[4 + i] = std::uint8_t(height >> (24 - 8 * i));
-    }
-    header[8] = 8;  // bits per channel
-    header[9] = 2;  // RGB
-    PutChunk(png, "IHDR", header);
-    PutChunk(png, "IDAT", {0x78, 0x9C, 0x03, 0x00, 0x00, 0x00, 0x00, 0x01});
-    PutChunk(png, "IEND", {});
-    return png;
+Bytes Icon(int type, const Bytes& picture) {  // of one picture; 1: an icon, 2: a cursor
+    return Num(type << 16, 4) + Num(1, 2) + Bytes(8) + Num(picture.size(), 4) + Num(22, 4) +
+           picture;
+}
+// A screen over a red and blue palette, an extension, a 2 x 1 frame (red, blue) and a
+// second frame (blue, red where it is 2 x 1).
+Bytes Gif(int sw, int sh, int fw, int fh) {
+    return "GIF89a"_b + Num(sw, 2) + Num(sh, 2) + "\x80\0\0\xFF\0\0\0\0\xFF\x21\xF9\4\0\0\0\0\0"_b +
+           "\x2C\0\0\0\0\2\0\1\0\0\2\2\x44\x0A\0\x2C\0\0\0\0"_b + Num(fw, 2) + Num(fh, 2) +
+           "\0\2\2\x0C\x0A\0\x3B"_b;
+}
+// A TIFF-like file whose first directory holds a 16-bit width and a 32-bit height.
+Bytes Directory(const Bytes& magic, bool big, int w_tag, int h_tag, int w, int h) {
+    return magic + Num(8, 4, big) + Num(2, 2, big) + Num(w_tag, 2, big) + Num(3, 2, big) +
+           Num(1, 4, big) + Num(w, 2, big) + Bytes(2) + Num(h_tag, 2, big) + Num(4, 2, big) +
+           Num(1, 4, big) + Num(h, 4, big);
 }
 
 std::string DecodeError(const Bytes& bytes) {
@@ -73,15 +75,6 @@ std::string DecodeError(const Bytes& bytes) {
     return "decoded";
 }
 
-// Two frames of 2 x 1 over a red and blue palette: red, blue first, then blue, red.
-// clang-format off
-const Bytes kTwoFrameGif = {
-    'G', 'I', 'F', '8', '9', 'a', 2, 0, 1, 0, 0x80, 0, 0, 0xFF, 0, 0, 0, 0, 0xFF,
-    0x2C, 0, 0, 0, 0, 2, 0, 1, 0, 0, 2, 2, 0x44, 0x0A, 0,  // codes: clear, 0, 1, end
-    0x2C, 0, 0, 0, 0, 2, 0, 1, 0, 0, 2, 2, 0x0C, 0x0A, 0,  // codes: clear, 1, 0, end
-    0x3B};
-// clang-format on
-
 TEST(PictureFilesTest, OtherFormatsDecodeToTheirPixels) {
     // djpeg's BMP of a JPEG (bottom-up, rows padded to four bytes) holds the pixels the core
     // decoder makes of that JPEG (tests/imaging/jpeg_image_test.cpp checks it byte for byte).
@@ -91,19 +84,40 @@ TEST(PictureFilesTest, OtherFormatsDecodeToTheirPixels) {
     ASSERT_TRUE(jpeg.Width() == 101 && jpeg.Height() == 67);
     for (int i = 0; i < 101 * 67; ++i)
         ASSERT_EQ(RgbAt(bmp, i % 101, i / 101), RgbAt(jpeg, i % 101, i / 101)) << i;
-    const imaging::Bitmap gif = pictures::DecodePicture(kTwoFrameGif);
+    const imaging::Bitmap gif = pictures::DecodePicture(Gif(2, 1, 2, 1));
     ASSERT_TRUE(gif.Width() == 2 && gif.Height() == 1);
     EXPECT_EQ(RgbAt(gif, 0, 0), (Rgb{255, 0, 0}));
     EXPECT_EQ(RgbAt(gif, 1, 0), (Rgb{0, 0, 255}));
 }
 
-TEST(PictureFilesTest, AHugeOrBrokenPictureIsRefusedWithItsReason) {
-    EXPECT_EQ(DecodeError(PngClaiming(30000, 20000)), "too large (30000 × 20000)");
-    Bytes garbage(300, 0x5A);
-    EXPECT_EQ(DecodeError(garbage), "not a picture");
-    Bytes cut = Read("baseline_small.bmp");
-    cut.resize(20);
-    EXPECT_EQ(DecodeError(cut), "not a picture");
+// Every format is sized from its header before a reader sees it, the same way on every
+// platform; what cannot be sized is no picture.
+TEST(PictureFilesTest, HeadersAreSizedBeforeDecodingAndAHugeOrBrokenPictureIsRefused) {
+    const auto first = [](Bytes bytes, std::size_t count) { return bytes.resize(count), bytes; };
+    const Bytes bmp = "BM"_b + Bytes(12);
+    const std::pair<Bytes, const char*> cases[] = {
+        {Png(30000, 20000), "too large (30000 × 20000)"},
+        {Icon(1, Png(30000, 30000)), "too large (30000 × 30000)"},
+        {Icon(2, Num(40, 4) + Num(9000, 4) + Num(2 * 9000, 4)), "too large (9000 × 9000)"},
+        {bmp + Num(40, 4) + Num(10000, 4) + Num(-5000, 4), "too large (10000 × 5000)"},
+        {bmp + Num(12, 4) + Num(60000, 2) + Num(900, 2), "too large (60000 × 900)"},
+        {Gif(8000, 8000, 2, 1), "too large (8000 × 8000)"},
+        {Gif(2, 1, 9000, 9000), "too large (9000 × 9000)"},
+        {Directory("II*\0"_b, false, 256, 257, 40000, 40000), "too large (40000 × 40000)"},
+        {Directory("MM\0*"_b, true, 256, 257, 6000, 6000), "too large (6000 × 6000)"},
+        {Directory("II\xBC\x01"_b, false, 0xBC80, 0xBC81, 9000, 9000), "too large (9000 × 9000)"},
+        {"DDS "_b + Num(124, 4) + Bytes(4) + Num(7000, 4) + Num(8000, 4),
+         "too large (8000 × 7000)"},
+        {"P6\n# comment\n40000 30000\n255\n"_b, "too large (40000 × 30000)"},
+        {"\x89PNG\r\n\x1A\n\0\0\0\x0DIDAT"_b + Png(9, 9), "not a picture"},  // no header chunk
+        {first(Icon(1, Png(30000, 30000)), 30), "not a picture"},  // its picture past the end
+        {Directory("II*\0"_b, false, 256, 999, 9000, 9000), "not a picture"},  // no height
+        {first(Read("baseline_small.bmp"), 20), "not a picture"},
+        {"\0\0\2"_b + Bytes(9) + "\1\0\1\0\x18\0\x09\x09\x09"_b, "not a picture"},  // TGA: no size
+        {Bytes(300, 0x5A), "not a picture"},
+    };
+    for (const auto& [bytes, refusal] : cases)
+        EXPECT_EQ(DecodeError(bytes), refusal) << bytes.size() << " bytes";
 }
 
 TEST(PictureFilesTest, JpegIsKnownByItsContentAndDecodesAtTheCoveringScale) {

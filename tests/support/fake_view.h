@@ -31,7 +31,7 @@ public:
     void SetPortText(const std::string& text) override { port_text = text; }
     void EnableOpenButton() override { open_enabled = true; }
     void FocusOpenButton() override { open_focused = true; }
-    std::optional<std::string> ChosenSpeedText() const override { return speed; }
+    std::string SpeedText() const override { return speed; }
     bool IsChecked(panel::Switch box) const override { return !unchecked.contains(box); }
     int ChosenItem(panel::Choice group) const override {
         return chosen[static_cast<std::size_t>(group)];
@@ -64,7 +64,7 @@ public:
     std::string port_text = "COM";
     bool open_enabled = false;
     bool open_focused = false;
-    std::optional<std::string> speed = "921600";
+    std::string speed = "921600";
     std::map<panel::Switch, bool> unchecked;
     std::array<int, 3> chosen = {-1, -1, -1};
     bool slider_shown = false;

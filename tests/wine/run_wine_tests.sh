@@ -290,12 +290,13 @@ click() { # click ID [BUTTON]
 panel_up() { [ -n "$(probe center 108)" ]; }
 log_has() { probe log | grep -qxF -- "$1"; }
 screen_is() { cmp -s "$WORK/panel_screen.png" "$WORK/reference/$1"; }
-image1_shot() {
+shot() { # shot ID SIDE FILE: the square control as the screen shows it
     local x y
-    read -r x y < <(probe center 101)
-    import -window root -crop "480x480+$((x - 240))+$((y - 240))" "$1"
+    read -r x y < <(probe center "$1")
+    import -window root -crop "$2x$2+$((x - $2 / 2))+$((y - $2 / 2))" "$3"
 }
-image1_is() { image1_shot "$WORK/image1_now.png" && compare -metric AE "$1" "$WORK/image1_now.png" null: 2>/dev/null; }
+image1_is() { shot 101 480 "$WORK/image1_now.png" && compare -metric AE "$1" "$WORK/image1_now.png" null: 2>/dev/null; }
+preview_is() { shot 102 240 "$WORK/image2_now.png" && compare -metric AE "$WORK/reference/$1" "$WORK/image2_now.png" null: 2>/dev/null; }
 expect_that() { # expect_that NAME COMMAND...: one verdict for one condition.
     local name=$1 result=FAIL
     shift
@@ -306,6 +307,8 @@ expect_that() { # expect_that NAME COMMAND...: one verdict for one condition.
 mkdir -p "$WORK/reference"
 (cd "$ROOT/demo" && "$LINUX_BUILD/tests/wine/reference_screens" "$WORK/reference" "$WORK/picture.png") ||
     { echo "wine: no reference frames"; exit 1; }
+# The thin lines' preview: every fourth column gray, for its blocks of two light and two dark.
+printf '\377\377\377\200%.0s' $(seq 14400) | convert -size 240x240 -depth 8 gray:- "$WORK/reference/lines.png"
 start_module panel COM5 --baud 2400 --screen "$WORK/panel_screen.png"
 (cd "$ROOT/demo" && exec "$WINE" "$(exe app/win32/lcdpanel.exe)") >"$WORK/panel.log" 2>&1 &
 PANEL_PID=$!
@@ -320,11 +323,19 @@ diff -u "$(expected "baudrate 2400..." "${MARK}2400" "baudrate 2400..." "${MARK}
     "baudrate 921600..." "${MARK}921600" "$OK_921600")" "$WORK/panel_negotiation.out" \
     >"$WORK/panel_negotiation.diff" && result=ok
 verdict "$result" "打开 negotiates 2400 up to 921600, logged in Memo1" "$WORK/panel_negotiation.diff"
+expect_that "Tab moves from 端口 to 打开, then 波特率 and the log" \
+    [ "$(probe next-tab 105) $(probe next-tab 108) $(probe next-tab 107)" = "108 107 122" ]
+click 107 # ComboBox2, 波特率: a speed typed in, one the list does not hold
+xdotool key End BackSpace BackSpace BackSpace BackSpace BackSpace BackSpace && xdotool type 57600
+click 108
+expect_that "a typed speed is the one negotiated" wait_until 30 log_has "初始化成功，双方的当前波特率：57600"
 
 click 117 # Button1, 刷图片
 expect_that "刷图片 sends the demo picture's frame, as on Linux" wait_until 20 screen_is demo.png
 click 118 # Button3, 刷竖条
 expect_that "刷竖条 sends the stripes" wait_until 20 screen_is stripes.png
+click 119 # Button5, 刷细线
+expect_that "刷细线's lines stay in the preview, gray at half size" wait_until 20 preview_is lines.png
 colour_sent() { [ "$(grep -c "host> set color to: $1" "$WORK/panel.transcript")" -eq "$2" ]; }
 click 208 # 白, the last item of RadioGroup2
 expect_that "choosing 白 sends colour 7" wait_until 10 colour_sent 7 1
@@ -350,7 +361,7 @@ expect_that "a bitmap copied by a Windows program (CF_DIB) is sent, as on Linux"
     wait_until 20 screen_is clipboard_bitmap.png
 
 printf 'no picture at all' >"$WORK/unreadable.png"
-image1_shot "$WORK/image1_before.png"
+shot 101 480 "$WORK/image1_before.png"
 read -r x y < <(probe center 101)
 "$LINUX_BUILD/tests/wine/xdnd_drop" "$WINDOW" "$x" "$y" "$WORK/unreadable.png" || true
 box=$(probe box 10) || true # no box is a failure of its own below

@@ -5,6 +5,7 @@
 //   window_probe log              Memo1's text, as UTF-8
 //   window_probe box SECONDS      waits for a message box, prints its text, closes it
 //   window_probe visible ID       1 when the control is shown, else 0
+//   window_probe next-tab ID      the control Tab moves on to from this one
 //   window_probe put-dib          copies a 320 x 200 picture to the clipboard as a bottom-up
 //                                 CF_DIB: white in the top 50 rows and the left 40 columns,
 //                                 black elsewhere (reference_screens draws the same)
@@ -93,7 +94,8 @@ int Fail(const char* what) {
 int main(int argc, char** argv) {
     if (argc < 2) {
         return Fail(
-            "usage: window_probe center ID | log | box SECONDS | visible ID | put-dib | close");
+            "usage: window_probe center ID | log | box SECONDS | visible ID | next-tab ID | "
+            "put-dib | close");
     }
     if (std::string(argv[1]) == "put-dib") {
         return PutDib() ? 0 : Fail("cannot put a bitmap on the clipboard");
@@ -133,6 +135,11 @@ int main(int argc, char** argv) {
     }
     if (command == "visible" && argc == 3) {
         std::printf("%d\n", IsWindowVisible(GetDlgItem(panel, std::atoi(argv[2]))) ? 1 : 0);
+        return 0;
+    }
+    if (command == "next-tab" && argc == 3) {
+        const HWND next = GetNextDlgTabItem(panel, GetDlgItem(panel, std::atoi(argv[2])), FALSE);
+        std::printf("%d\n", GetDlgCtrlID(next));
         return 0;
     }
     if (command == "close") {
