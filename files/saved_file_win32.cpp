@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "files/saved_file_platform.h"
+#include "system/system_message.h"
 
 namespace files::platform {
 
@@ -11,27 +12,6 @@ namespace {
 // As many tries as it takes to find a free name, within reason.
 constexpr int kNameTries = 100;
 
-// The system's message for `code`, as UTF-8 without the trailing line break and stop.
-std::string SystemReason(DWORD code) {
-    wchar_t* text = nullptr;
-    const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::string message;
-    if (length > 0) {
-        const int bytes = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr,
-                                              0, nullptr, nullptr);
-        message.resize(static_cast<std::size_t>(bytes));
-        WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), message.data(), bytes,
-                            nullptr, nullptr);
-    }
-    LocalFree(text);
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
-                                message.back() == ' ' || message.back() == '.')) {
-        message.pop_back();
-    }
-    return message.empty() ? "error " + std::to_string(code) : message;
-}
 
 HANDLE CreateTemporary(const std::filesystem::path& target, std::filesystem::path& name) {
     for (int attempt = 0; attempt < kNameTries; ++attempt) {
@@ -92,7 +72,7 @@ std::optional<std::string> ReplaceWhole(const std::filesystem::path& target, boo
     std::filesystem::path temporary;
     const HANDLE file = CreateTemporary(target, temporary);
     if (file == INVALID_HANDLE_VALUE) {
-        return SystemReason(GetLastError());
+        return sys::SystemMessage(GetLastError());
     }
     DWORD error = WriteTemporary(file, bytes);
     if (error == 0) {
@@ -100,7 +80,7 @@ std::optional<std::string> ReplaceWhole(const std::filesystem::path& target, boo
     }
     if (error != 0) {
         DeleteFileW(temporary.c_str());
-        return SystemReason(error);
+        return sys::SystemMessage(error);
     }
     return std::nullopt;
 }

@@ -4,6 +4,7 @@
 
 #include "serial/line_settings_win32.h"
 #include "serial/serial_platform.h"
+#include "system/system_message.h"
 
 namespace serial {
 
@@ -80,31 +81,10 @@ private:
     HANDLE m_handle;
 };
 
-// The system's message for `code`, as UTF-8 without the trailing line break.
-std::string SystemMessage(DWORD code) {
-    wchar_t* text = nullptr;
-    const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::string message;
-    if (length > 0) {
-        const int bytes = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr,
-                                              0, nullptr, nullptr);
-        message.resize(static_cast<std::size_t>(bytes));
-        WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), message.data(), bytes,
-                            nullptr, nullptr);
-    }
-    LocalFree(text);
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
-                                message.back() == ' ' || message.back() == '.')) {
-        message.pop_back();
-    }
-    return message.empty() ? "error " + std::to_string(code) : message;
-}
 
 // A port opened elsewhere is refused with "access denied": on Windows that means busy.
 OpenFailure FailureOf(DWORD code) {
-    OpenFailure failure{static_cast<int>(code), SystemMessage(code), {}};
+    OpenFailure failure{static_cast<int>(code), sys::SystemMessage(code), {}};
     if (code == ERROR_ACCESS_DENIED || code == ERROR_SHARING_VIOLATION) {
         failure.remedy = "another program holds the port; close it there first";
     }

@@ -2,7 +2,8 @@
 # Non-blank lines of tests against the product's code, so that everyone counts alike.
 #   tests: the C++ and scripts under tests/ (the fixture generators and the fuzz target
 #          live there too); tools/ holds developer scripts, which are neither
-#   code:  the C++ of serial/, protocol/, files/, imaging/, pictures/, app/, sim/ and cli/
+#   code:  the C++ of system/, serial/, protocol/, files/, imaging/, pictures/, session/,
+#          app/, sim/, cli/, hub/ and pages/
 set -euo pipefail
 cd "$(dirname "$0")/.."
 count() { if [ $# -eq 0 ]; then echo 0; else cat "$@" | grep -cv '^[[:space:]]*$'; fi; }
@@ -12,7 +13,7 @@ files() {
     done
 }
 mapfile -t test_files < <(files 'tests/*.cpp' 'tests/*.h' 'tests/*.sh' 'tests/*.py')
-mapfile -t code_files < <(files serial protocol files imaging pictures app sim cli | grep -E '\.(cpp|h)$')
+mapfile -t code_files < <(files system serial protocol files imaging pictures session app sim cli hub pages | grep -E '\.(cpp|h)$')
 tests=$(count "${test_files[@]}")
 code=$(count "${code_files[@]}")
 echo "tests: $tests lines in ${#test_files[@]} files"
