@@ -65,11 +65,14 @@ void ModuleServer::Serve() {
             m_stop.Wait();
             return;
         }
-        pollfd fds[2] = {{m_pty.Master(), POLLIN, 0}, {m_stop.WakeFd(), POLLIN, 0}};
-        const int ready = ::poll(fds, 2, QuietTimeoutMs());
+        pollfd fds[3] = {{m_pty.Master(), POLLIN, 0},
+                         {m_stop.WakeFd(), POLLIN, 0},
+                         {m_pty.HostWatch(), POLLIN, 0}};
+        const int ready = ::poll(fds, 3, QuietTimeoutMs());
         if (m_stop.Raised()) {
             return;
         }
+        m_pty.FollowHost();  // a host's open comes before its bytes
         if (ready < 0) {
             continue;  // EINTR
         }
@@ -219,6 +222,10 @@ bool ModuleServer::Send(std::string_view bytes, int baud) {
 }
 
 bool ModuleServer::WriteAll(std::string_view bytes) {
+    m_pty.FollowHost();
+    if (!m_pty.HostHasPortOpen()) {
+        return false;  // nobody to receive it: lost, as on a closed serial port
+    }
     auto last_progress = Clock::now();
     while (!bytes.empty()) {
         const ssize_t put = ::write(m_pty.Master(), bytes.data(), bytes.size());

@@ -26,9 +26,20 @@ public:
     // Closes the master and the module's slave descriptor: to the host the device is gone.
     void Close();
 
+    // Notified when a host opens or closes the port; -1 if the system gives no watch.
+    int HostWatch() const { return m_watch; }
+    // Takes the opens and closes noticed so far. A serial driver drops what its reader left
+    // unread at close, and receives nothing while the port is closed; so does this line.
+    void FollowHost();
+    bool HostHasPortOpen() const { return m_watch < 0 || m_host_opens > 0; }
+
 private:
+    void WatchHostOpens();
+
     int m_master = -1;
     int m_slave = -1;
+    int m_watch = -1;
+    int m_host_opens = 0;
     std::string m_slave_path;
 };
 

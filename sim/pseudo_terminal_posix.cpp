@@ -1,7 +1,10 @@
 #include <fcntl.h>
 #include <stdlib.h>
+#include <sys/inotify.h>
+#include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
@@ -42,6 +45,35 @@ PseudoTerminal::PseudoTerminal(int start_baud) {
         errno = saved;
         Fail("slave " + m_slave_path);
     }
+    WatchHostOpens();
+}
+
+// Added after our own open, so that only the host's opens are counted.
+void PseudoTerminal::WatchHostOpens() {
+    m_watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (m_watch >= 0 &&
+        ::inotify_add_watch(m_watch, m_slave_path.c_str(), IN_OPEN | IN_CLOSE) < 0) {
+        ::close(m_watch);
+        m_watch = -1;
+    }
+}
+
+void PseudoTerminal::FollowHost() {
+    alignas(inotify_event) char events[4096];
+    ssize_t got;
+    while (m_watch >= 0 && (got = ::read(m_watch, events, sizeof events)) > 0) {
+        for (ssize_t at = 0; at < got;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(events + at);
+            if (event->mask & IN_Q_OVERFLOW) {
+                m_host_opens = std::max(m_host_opens, 1);  // unknown: keep the line working
+            } else if (event->mask & IN_OPEN) {
+                ++m_host_opens;
+            } else if ((event->mask & IN_CLOSE) && m_host_opens > 0 && --m_host_opens == 0) {
+                (void)::tcflush(m_slave, TCIFLUSH);
+            }
+            at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+        }
+    }
 }
 
 PseudoTerminal::~PseudoTerminal() {
@@ -56,6 +88,10 @@ std::optional<int> PseudoTerminal::HostBaud() const {
 }
 
 void PseudoTerminal::Close() {
+    if (m_watch >= 0) {
+        ::close(m_watch);
+        m_watch = -1;
+    }
     if (m_slave >= 0) {
         ::close(m_slave);
         m_slave = -1;
