@@ -53,6 +53,9 @@ std::string StateOf(const ScreenRules& rules) {
 struct Case {
     const char *title, *steps, *transitions, *state;
 };
+void PrintTo(const Case& c, std::ostream* out) {
+    *out << c.title;
+}
 
 const Case kCases[] = {
     {"defaults: info, 5 s turns, no expiry; a screen without content waits for none",
