@@ -1,8 +1,10 @@
 #pragma once
 
+#include <array>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -25,7 +27,7 @@ struct Screen {
     std::chrono::seconds duration{5};
     std::optional<Clock::time_point> expires;
     bool kept = false;
-    ClientId owner = 0;                  // the connection an unkept screen belongs to
+    ClientId owner = 0;                    // the connection an unkept screen belongs to
     std::shared_ptr<const Frame> content;  // null until the screen is first filled
     std::optional<int> color;
     std::optional<int> brightness;
@@ -70,8 +72,42 @@ public:
     // What came up and went away since the last call, in order.
     std::vector<Transition> TakeTransitions();
 
+    // Pointers from Find and Shown hold until the next call that changes the rules.
     const Screen* Find(std::string_view name) const;
     std::size_t Count() const;
+
+private:
+    struct Entry {
+        Screen screen;
+        std::uint64_t serial = 0;  // creation order, never reused; 0 is no screen
+    };
+    using Entries = std::vector<Entry>;
+
+    RuleError Change(ClientId client, std::string_view name, Clock::time_point now,
+                     const std::function<void(Screen&)>& change);
+    RuleError MayChange(ClientId client, const Entry& entry) const;
+    std::size_t UnkeptOf(ClientId client) const;
+    std::size_t KeptCount() const;
+    const Entry* EntryOf(std::uint64_t serial) const;
+    Entries::iterator Remove(Entries::iterator entry);
+
+    void Step(Clock::time_point at);
+    void Select(Clock::time_point at);
+    void Show(const Entry* entry, Clock::time_point at);
+    std::optional<Priority> WinningClass() const;
+    const Entry* NextInClass(Priority priority, std::uint64_t after) const;
+    std::optional<Clock::time_point> TurnEnd() const;
+
+    std::size_t m_unkept_per_client;
+    std::size_t m_kept_in_all;
+    Entries m_screens;  // in creation order
+    std::uint64_t m_next_serial = 1;
+    std::uint64_t m_shown = 0;
+    Clock::time_point m_shown_since{};
+    // Where each class's turns stand: its screen shown last, which comes back first.
+    std::array<std::uint64_t, kPriorityCount> m_last_of_class{};
+    Clock::time_point m_now{};  // how far the rules have advanced
+    std::vector<Transition> m_transitions;
 };
 
 }  // namespace hub
