@@ -10,7 +10,7 @@
 
 namespace cli {
 
-int OpenLink(const Options& options, ConsoleLog& log, ModuleSession& session) {
+int OpenLink(const Options& options, ConsoleLog& log, session::ModuleSession& session) {
     const PortChoice port = ChoosePort(session.Link().Platform(), options.port);
     if (!port.problem.empty()) {
         PrintError(log, port.problem);
@@ -46,7 +46,7 @@ int LinkLost(ConsoleLog& log, const serial::SerialLink& link) {
     return kNoLink;
 }
 
-int AwaitLink(const Options& options, ConsoleLog& log, ModuleSession& session) {
+int AwaitLink(const Options& options, ConsoleLog& log, session::ModuleSession& session) {
     if (options.reconnect_seconds <= 0 || Interrupted()) {
         return LinkLost(log, session.Link());
     }
@@ -88,7 +88,7 @@ int RunPorts(const Options& options, ConsoleLog&, serial::SerialPlatform& platfo
 
 // connect, color, brightness, model and pattern: the link, then at most one exchange.
 int RunLinkCommand(const Options& options, ConsoleLog& log, serial::SerialPlatform& platform) {
-    ModuleSession session(platform, log);
+    session::ModuleSession session(platform, log, Interrupted);
     if (const int status = OpenLink(options, log, session); status != kDone) {
         return status;
     }

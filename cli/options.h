@@ -5,8 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "imaging/dither.h"
-#include "imaging/screen_scaler.h"
+#include "imaging/frame_pipeline.h"
 
 namespace cli {
 
@@ -14,12 +13,8 @@ enum class Command { Ports, Connect, Color, Brightness, Model, Pattern, Send, St
 
 using Fit = imaging::Fit;
 
-struct PictureOptions {
-    Fit fit = Fit::Crop;
-    int threshold = 0;  // 0: the panel's automatic threshold
-    std::optional<imaging::DitherMethod> dither;
-    bool invert = false;
-};
+// --fit, --threshold (0: the panel's automatic threshold), --dither and --invert.
+using PictureOptions = imaging::FrameRecipe;
 
 struct Options {
     std::string port;  // empty: the only USB serial port
