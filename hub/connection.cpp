@@ -1,6 +1,7 @@
 #include "hub/connection.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "imaging/picture_file.h"
 #include "pictures/picture_codec.h"

@@ -96,7 +96,7 @@ void HubService::LogLine(std::string_view text) {
 
 void HubService::LogReply(std::string_view bytes) {
     if (m_options.verbose) {
-        Write("module: " + pictures::EscapeForDisplay(pictures::DecodeModuleText(bytes)));
+        Write("module: " + EscapeForDisplay(DecodeModuleText(bytes)));
     }
 }
 

@@ -1,6 +1,7 @@
 #include "hub/link_worker.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "protocol/commands.h"
 

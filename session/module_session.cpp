@@ -76,4 +76,11 @@ bool ModuleSession::Reconnect(Clock::time_point deadline, std::chrono::milliseco
     return false;
 }
 
+bool ModuleSession::Renegotiate(const std::string& port, std::int32_t baud) {
+    m_port = port;
+    m_baud = baud;
+    m_link.ClosePort();
+    return m_negotiator.Negotiate(port, baud) == protocol::NegotiationOutcome::Connected;
+}
+
 }  // namespace session

@@ -30,6 +30,9 @@ public:
     // every `pause`. False once `deadline` has passed, or on a stop.
     bool Reconnect(std::chrono::steady_clock::time_point deadline,
                    std::chrono::milliseconds pause = std::chrono::milliseconds(200));
+    // One pass of the three stages on `port`, for a link that was lost: the module is back
+    // at its power-up speed. False when no module answered, or on a stop.
+    bool Renegotiate(const std::string& port, std::int32_t baud);
     // After a Connect that failed: why the port could not be opened at all, if that was it.
     const std::optional<serial::OpenFailure>& Unopenable() const { return m_unopenable; }
 

@@ -32,7 +32,7 @@ protected:
         m_options.port = module.link_path;
         m_options.socket = (m_dir / "hub.sock").string();
         m_options.timings.retry = 50ms;
-        m_options.limits.payload_silence = 300ms;
+        m_options.limits.payload_silence = 100ms;
         m_options.limits.clients = 3;
         m_log = std::tmpfile();
     }

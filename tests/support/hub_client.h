@@ -62,8 +62,9 @@ public:
     bool Closed() {
         while (!Line(true, std::chrono::milliseconds(300)).empty()) {
         }
+        pollfd input{m_fd, POLLIN, 0};
         char byte;
-        return ::recv(m_fd, &byte, 1, MSG_DONTWAIT) == 0;
+        return ::poll(&input, 1, 500) > 0 && ::recv(m_fd, &byte, 1, MSG_DONTWAIT) == 0;
     }
 
 private:
