@@ -138,10 +138,9 @@ std::string RequestFor(const Options& options) {
 }
 
 // --wait: the module's final reply to the screen's frame, or why not.
-int AwaitSent(const Options& options, ConsoleLog& log, HubConversation& hub) {
+int AwaitSent(const Options& options, ConsoleLog& log, HubConversation& hub, bool link_down) {
     const std::string& screen = options.hub_screen;
     const Clock::time_point deadline = Clock::now() + std::chrono::seconds(options.wait_seconds);
-    bool link_down = false;
     for (std::string event; Clock::now() < deadline && !Interrupted();) {
         event = hub.NextEvent(deadline);
         if (event == "event sent " + screen) {
@@ -187,6 +186,33 @@ HubChoice FindHub(const Options& options) {
     return {};
 }
 
+int RouteThroughHub(Options& options, ConsoleLog& log) {
+    if (options.command == Command::Ports || options.command == Command::Connect) {
+        options.hub.clear();  // the port's own business
+        return kDone;
+    }
+    const HubChoice hub = FindHub(options);
+    if (!hub.problem.empty()) {
+        PrintError(log, hub.problem);
+        return kNoLink;
+    }
+    options.hub = hub.path;
+    if (hub.path.empty() && (options.command == Command::Release || options.command == Command::Status)) {
+        PrintError(log, "no lcdhub answers; start one with lcdhub, or name its socket with --hub");
+        return kNoLink;
+    }
+    return kDone;
+}
+
+std::string HubHint() {
+    for (const std::string& candidate : HubCandidates()) {
+        if (ConnectHub(candidate)) {
+            return "; an lcdhub runs at " + candidate + " and may hold the port: leave out --direct to go through it";
+        }
+    }
+    return {};
+}
+
 int RunThroughHub(const Options& options, ConsoleLog& log, const std::string& path,
                   const std::vector<std::uint8_t>* frame) {
     std::unique_ptr<HubConversation> hub = Connect(log, path);
@@ -194,10 +220,12 @@ int RunThroughHub(const Options& options, ConsoleLog& log, const std::string& pa
         return kNoLink;
     }
     const bool waits = options.wait_seconds > 0 && frame != nullptr;
+    bool link_down = false;  // as the hub last told; events say when it changes
     if (waits) {
         if (const int status = Check(log, hub->Request("watch on")); status != kDone) {
             return status;
         }
+        link_down = hub->Request("status").find(" link=down ") != std::string::npos;
     }
     if (ChangesTheScreen(options.command)) {
         if (const int status = Check(log, hub->Request(ScreenLine(options))); status != kDone) {
@@ -212,7 +240,7 @@ int RunThroughHub(const Options& options, ConsoleLog& log, const std::string& pa
         const std::string fields = EscapeForDisplay(reply.size() > 3 ? reply.substr(3) : "") + "\n";
         WriteOutput(fields.data(), fields.size());
     }
-    return waits ? AwaitSent(options, log, *hub) : kDone;
+    return waits ? AwaitSent(options, log, *hub, link_down) : kDone;
 }
 
 class HubStream::Impl {

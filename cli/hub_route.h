@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,14 @@ struct HubChoice {
 
 // --hub, else the first hub that answers where one listens; none with --direct.
 HubChoice FindHub(const Options& options);
+
+// Decides the way for the command: `options.hub` becomes the hub to go through, or empty
+// with `options.direct` for the port itself. kDone, or the status to exit with (a --hub that
+// does not answer, release or status with no hub), its reason printed.
+int RouteThroughHub(Options& options, ConsoleLog& log);
+
+// For a port that would not open: a hub that runs and may hold it, as a hint; else empty.
+std::string HubHint();
 
 // The command through the hub at `path`; `frame` is the screen's content for send and
 // pattern. The exit status, its reason printed.

@@ -2,6 +2,7 @@
 #include <optional>
 
 #include "cli/commands.h"
+#include "cli/hub_route.h"
 #include "cli/terminal.h"
 #include "files/saved_file.h"
 #include "imaging/frame_pipeline.h"
@@ -133,6 +134,9 @@ int RunSend(const Options& options, ConsoleLog& log, serial::SerialPlatform& pla
     }
     if (!options.preview.empty() && options.port.empty()) {
         return kDone;
+    }
+    if (!options.hub.empty()) {
+        return RunThroughHub(options, log, options.hub, &frame);
     }
     return SendFrame(options, log, platform, frame);
 }

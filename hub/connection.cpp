@@ -69,7 +69,11 @@ void Connection::ReadMore() {
                 return;
             }
             if (error) {
-                self->Drop(error == asio::error::eof ? "closed by the client" : error.message());
+                const bool left = error == asio::error::eof || error == asio::error::connection_reset;
+                if (left) {
+                    self->m_server.Log("client " + std::to_string(self->m_id) + " left");
+                }
+                self->Drop(left ? "" : error.message());
                 return;
             }
             self->Take(n);

@@ -85,7 +85,9 @@ void HubService::FrameUnanswered(const std::string& screen) {
     });
 }
 
-void HubService::Waiting(const std::string& why) { Write("waiting for the port: " + why); }
+void HubService::Waiting(const std::string& why) {
+    asio::post(m_io, [this, why] { Write("waiting for the port: " + why); });
+}
 
 // The module's own words, only when asked for, and never raw.
 void HubService::LogLine(std::string_view text) {
@@ -96,7 +98,11 @@ void HubService::LogLine(std::string_view text) {
 
 void HubService::LogReply(std::string_view bytes) {
     if (m_options.verbose) {
-        Write("module: " + EscapeForDisplay(DecodeModuleText(bytes)));
+        std::string_view reply = bytes;
+        while (!reply.empty() && (reply.back() == '\n' || reply.back() == '\r')) {
+            reply.remove_suffix(1);
+        }
+        Write("module: " + EscapeForDisplay(DecodeModuleText(reply)));
     }
 }
 

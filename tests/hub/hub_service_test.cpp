@@ -1,6 +1,8 @@
 // The hub as its clients see it: the real socket, the real link, a simulated module.
 #include <gtest/gtest.h>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 #include <filesystem>
 #include <fstream>
@@ -164,6 +166,45 @@ TEST_F(HubServiceTest, HostileInputGetsAnErrorAndLostFramingACloseOnly) {
     HubClient fourth(m_options.socket);
     EXPECT_EQ(fourth.Line(), "error busy");
     EXPECT_TRUE(fourth.Closed());
+}
+
+// lcdctl's exit status, run with `args` and no hub of the user's to find; -1 when it hangs.
+int Lcdctl(std::vector<std::string> args) {
+    args.insert(args.begin(), LCDCTL_PATH);
+    std::vector<char*> argv;
+    for (std::string& arg : args)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    char* env[] = {nullptr};
+    pid_t pid = 0;
+    if (::posix_spawn(&pid, LCDCTL_PATH, nullptr, nullptr, argv.data(), env) != 0)
+        return -2;
+    int status = 0;
+    for (int waited = 0; waited < 2000; ++waited) {
+        if (::waitpid(pid, &status, WNOHANG) == pid)
+            return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        std::this_thread::sleep_for(10ms);
+    }
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, &status, 0);
+    return -1;
+}
+
+// lcdctl through the hub: its exit status says what became of the frame.
+TEST_F(HubServiceTest, LcdctlThroughTheHubTellsWhatBecameOfItsFrame) {
+    StartHub();
+    const std::string hub = "--hub=" + m_options.socket;
+    EXPECT_EQ(Lcdctl({hub, "-q", "send", DEMO_PICTURE, "--wait"}), 0);
+    EXPECT_EQ(m_module->FramesReceived(), 1);
+    EXPECT_EQ(Lcdctl({hub, "status"}), 0);
+    EXPECT_EQ(Lcdctl({hub, "-q", "--screen", "no!name", "pattern", "solid"}), 3);
+    EXPECT_EQ(Lcdctl({"--hub=" + (m_dir / "none").string(), "status"}), 1);
+    m_module->PowerCycle();  // the frame goes unanswered
+    EXPECT_EQ(Lcdctl({hub, "-q", "pattern", "solid", "--wait=5"}), 4);
+    m_module->Unplug();
+    EXPECT_EQ(Lcdctl({hub, "-q", "pattern", "clear", "--wait=1"}), 1);
+    EXPECT_EQ(Lcdctl({hub, "release"}), 0);
+    EXPECT_EQ(Lcdctl({hub, "release"}), 3);  // no such screen now
 }
 
 // A socket is made for the hub alone; nothing else at its path is touched.
