@@ -69,15 +69,28 @@ void Connection::ReadMore() {
                 return;
             }
             if (error) {
-                const bool left = error == asio::error::eof || error == asio::error::connection_reset;
-                if (left) {
+                if (error == asio::error::eof) {
+                    self->EndOfInput();  // the replies still due go out first
+                    return;
+                }
+                if (error == asio::error::connection_reset) {
                     self->m_server.Log("client " + std::to_string(self->m_id) + " left");
                 }
-                self->Drop(left ? "" : error.message());
+                self->Drop(error == asio::error::connection_reset ? "" : error.message());
                 return;
             }
             self->Take(n);
         });
+}
+
+// The client has said all it will: what it asked is answered, then the connection closes.
+void Connection::EndOfInput() {
+    m_server.Log("client " + std::to_string(m_id) + " left");
+    m_closing = true;
+    m_payload_timer.cancel();
+    if (!m_decoding) {
+        WriteNext();
+    }
 }
 
 void Connection::Take(std::size_t count) {
@@ -182,6 +195,7 @@ void Connection::FinishDecoded(const Command& command, std::shared_ptr<const Fra
     Reply(frame ? m_server.Core().Execute(m_id, command, std::move(frame)) : "error " + error);
     Process();
     ReadMore();
+    WriteNext();  // a client that has left is closed once this is out
 }
 
 void Connection::Reply(const std::string& line) { Deliver(line); }

@@ -24,6 +24,7 @@ public:
 
 private:
     void ReadMore();
+    void EndOfInput();
     void Take(std::size_t count);
     void Process();
     bool ProcessLine();
