@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "cli/hub_route.h"
 #include "cli/ports.h"
 #include "cli/terminal.h"
 #include "pictures/module_text.h"
@@ -10,7 +11,7 @@
 
 namespace cli {
 
-int OpenLink(const Options& options, ConsoleLog& log, ModuleSession& session) {
+int OpenLink(const Options& options, ConsoleLog& log, session::ModuleSession& session) {
     const PortChoice port = ChoosePort(session.Link().Platform(), options.port);
     if (!port.problem.empty()) {
         PrintError(log, port.problem);
@@ -24,7 +25,8 @@ int OpenLink(const Options& options, ConsoleLog& log, ModuleSession& session) {
         if (session.Unopenable()) {
             problem +=
                 ": " + serial::DescribeOpenFailure(session.Link().Platform().DevicePath(port.name),
-                                                   *session.Unopenable());
+                                                   *session.Unopenable()) +
+                HubHint();
         }
         PrintError(log, problem);
         return kNoLink;
@@ -46,7 +48,7 @@ int LinkLost(ConsoleLog& log, const serial::SerialLink& link) {
     return kNoLink;
 }
 
-int AwaitLink(const Options& options, ConsoleLog& log, ModuleSession& session) {
+int AwaitLink(const Options& options, ConsoleLog& log, session::ModuleSession& session) {
     if (options.reconnect_seconds <= 0 || Interrupted()) {
         return LinkLost(log, session.Link());
     }
@@ -88,7 +90,12 @@ int RunPorts(const Options& options, ConsoleLog&, serial::SerialPlatform& platfo
 
 // connect, color, brightness, model and pattern: the link, then at most one exchange.
 int RunLinkCommand(const Options& options, ConsoleLog& log, serial::SerialPlatform& platform) {
-    ModuleSession session(platform, log);
+    if (!options.hub.empty() && options.command != Command::Connect) {
+        const std::vector<std::uint8_t> frame(protocol::FrameBytes, options.fill);
+        return RunThroughHub(options, log, options.hub,
+                             options.command == Command::Pattern ? &frame : nullptr);
+    }
+    session::ModuleSession session(platform, log, Interrupted);
     if (const int status = OpenLink(options, log, session); status != kDone) {
         return status;
     }

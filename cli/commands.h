@@ -1,9 +1,9 @@
 #pragma once
 
 #include "cli/console_log.h"
-#include "cli/module_session.h"
 #include "cli/options.h"
 #include "serial/serial_platform.h"
+#include "session/module_session.h"
 
 namespace cli {
 
@@ -19,14 +19,14 @@ enum ExitStatus {
 
 // Chooses the port and brings the link up; kDone, or the status to exit with once the
 // reason has been printed.
-int OpenLink(const Options& options, ConsoleLog& log, ModuleSession& session);
+int OpenLink(const Options& options, ConsoleLog& log, session::ModuleSession& session);
 
 // A frame exchange that the line had to give up: why, and the status.
 int LinkLost(ConsoleLog& log, const serial::SerialLink& link);
 
 // The same, unless --reconnect asks to wait for the link to come back: kDone once it is up
 // again, else the status to exit with, its reason printed.
-int AwaitLink(const Options& options, ConsoleLog& log, ModuleSession& session);
+int AwaitLink(const Options& options, ConsoleLog& log, session::ModuleSession& session);
 
 // After the last exchange went out whole: kInterrupted after Ctrl-C, kNoAnswer (said why)
 // when the module did not answer it, else kDone.

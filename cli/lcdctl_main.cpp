@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/hub_route.h"
 #include "cli/terminal.h"
 
 int main(int argc, char** argv) {
@@ -18,12 +19,15 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "lcdctl: %s\nTry 'lcdctl --help'.\n", parsed.error.c_str());
         return cli::kUsage;
     }
-    const cli::Options& options = parsed.options;
     cli::UseBinaryStdio();
     cli::CatchInterrupts();
-    cli::ConsoleLog log(options.quiet);
+    cli::ConsoleLog log(parsed.options.quiet);
     const auto platform = serial::MakeNativeSerialPlatform();
     try {
+        cli::Options options = parsed.options;
+        if (const int status = cli::RouteThroughHub(options, log); status != cli::kDone) {
+            return status;
+        }
         switch (options.command) {
             case cli::Command::Ports:
                 return cli::RunPorts(options, log, *platform);
@@ -31,6 +35,9 @@ int main(int argc, char** argv) {
                 return cli::RunSend(options, log, *platform);
             case cli::Command::Stream:
                 return cli::RunStream(options, log, *platform);
+            case cli::Command::Release:
+            case cli::Command::Status:
+                return cli::RunThroughHub(options, log, options.hub);
             default:
                 return cli::RunLinkCommand(options, log, *platform);
         }

@@ -34,6 +34,9 @@ constexpr char kUsage[] =
     "                            from standard input, each sent as it comes; a frame that\n"
     "                            arrives while the line is busy replaces the one waiting,\n"
     "                            unless --no-drop\n"
+    "  status                    the running lcdhub's link, port, speed, shown screen and\n"
+    "                            frame counts\n"
+    "  release                   take lcdctl's screen off the running lcdhub\n"
     "  --reconnect[=SECONDS]     send and stream: when the port vanishes (or stops taking\n"
     "                            data), wait up to SECONDS (30) for it to come back, bring\n"
     "                            the link up again from the module's power-up speed and go\n"
@@ -54,6 +57,16 @@ constexpr char kUsage[] =
     "                            /dev/serial/by-id/...; by default the only USB serial port\n"
     "  -b, --baud N              2400, 9600, 115200, 921600 (default), 2016806, 3037974 or\n"
     "                            5000000\n"
+    "  --hub PATH                go through the lcdhub at PATH; by default send, pattern,\n"
+    "                            stream, color, brightness and model go through a hub that\n"
+    "                            answers at $XDG_RUNTIME_DIR/lcdhub.sock, or else at the one\n"
+    "                            system instance's socket under /run/lcdhub/\n"
+    "  --direct                  use the port itself, even when a hub runs\n"
+    "  --screen NAME             the hub's screen to draw on (default lcdctl)\n"
+    "  --priority P              alert, foreground (default), info or background\n"
+    "  --for SECONDS             how long the screen stays (default 60; 0: until released)\n"
+    "  --wait[=SECONDS]          send and pattern through a hub: wait up to SECONDS (30)\n"
+    "                            for the module to take the frame\n"
     "  -q, --quiet               no activity log, progress or status line; errors only\n"
     "  -h, --help                this text\n"
     "\n"
@@ -107,7 +120,8 @@ const std::map<std::string, Command>& CommandNames() {
         {"ports", Command::Ports}, {"connect", Command::Connect},
         {"color", Command::Color}, {"brightness", Command::Brightness},
         {"model", Command::Model}, {"pattern", Command::Pattern},
-        {"send", Command::Send},   {"stream", Command::Stream}};
+        {"send", Command::Send},   {"stream", Command::Stream},
+        {"release", Command::Release}, {"status", Command::Status}};
     return names;
 }
 
@@ -203,12 +217,45 @@ private:
             o.reconnect_seconds = kDefaultReconnectSeconds;
             if (has_inline && !ParseInRange(inline_value, 1, 86400, o.reconnect_seconds))
                 Fail("--reconnect takes a number of seconds from 1 to 86400");
+        } else if (HubOption(name, value, has_inline, inline_value)) {
         } else if (name == "--count") {
             if (value(v) && !(ParseNumber(v, o.count) && o.count > 0))
                 Fail("--count takes a number of frames above 0");
         } else {
             Fail("unknown option " + name);
         }
+    }
+
+    // The options of the way through a hub; false for any other name.
+    template <typename Value>
+    bool HubOption(const std::string& name, Value& value, bool has_inline,
+                   const std::string& inline_value) {
+        Options& o = m_result.options;
+        std::string v;
+        if (name == "--hub") {
+            if (value(v) && (o.hub = v).empty())
+                Fail("--hub takes the path of a hub's socket");
+        } else if (name == "--direct") {
+            o.direct = true;
+        } else if (name == "--screen") {
+            if (value(v))
+                o.hub_screen = v;  // the hub judges the name
+        } else if (name == "--priority") {
+            if (value(v) && v != "alert" && v != "foreground" && v != "info" && v != "background")
+                Fail("--priority takes alert, foreground, info or background");
+            o.hub_priority = v;
+        } else if (name == "--for") {
+            if (value(v) && !ParseInRange(v, 0, 31536000, o.hub_for_seconds))
+                Fail("--for takes a number of seconds, 0 for until released");
+        } else if (name == "--wait") {
+            // Only "=SECONDS", as with --reconnect.
+            o.wait_seconds = kDefaultWaitSeconds;
+            if (has_inline && !ParseInRange(inline_value, 1, 86400, o.wait_seconds))
+                Fail("--wait takes a number of seconds from 1 to 86400");
+        } else {
+            return false;
+        }
+        return true;
     }
 
     void ParseFit(const std::string& v) {
@@ -305,6 +352,23 @@ private:
         if (Seen("--reconnect") && command != Command::Stream && command != Command::Send) {
             return Fail("--reconnect goes with send and stream");
         }
+        CheckHubCombinations(command);
+    }
+
+    void CheckHubCombinations(Command command) {
+        if (Seen("--hub") && Seen("--direct"))
+            return Fail("--hub and --direct do not go together");
+        const bool on_screen = command == Command::Send || command == Command::Pattern ||
+                               command == Command::Stream || command == Command::Color ||
+                               command == Command::Brightness;
+        if ((Seen("--priority") || Seen("--for")) && !on_screen)
+            return Fail("--priority and --for go with send, pattern, stream, color and brightness");
+        if (Seen("--screen") && !on_screen && command != Command::Release)
+            return Fail("--screen goes with send, pattern, stream, color, brightness and release");
+        if (Seen("--wait") && command != Command::Send && command != Command::Pattern)
+            return Fail("--wait goes with send and pattern");
+        if (Seen("--direct") && (command == Command::Release || command == Command::Status))
+            return Fail("release and status are the hub's; --direct has no hub");
     }
 
     ParsedArguments m_result;

@@ -5,21 +5,16 @@
 #include <string>
 #include <vector>
 
-#include "imaging/dither.h"
-#include "imaging/screen_scaler.h"
+#include "imaging/frame_pipeline.h"
 
 namespace cli {
 
-enum class Command { Ports, Connect, Color, Brightness, Model, Pattern, Send, Stream };
+enum class Command { Ports, Connect, Color, Brightness, Model, Pattern, Send, Stream, Release, Status };
 
 using Fit = imaging::Fit;
 
-struct PictureOptions {
-    Fit fit = Fit::Crop;
-    int threshold = 0;  // 0: the panel's automatic threshold
-    std::optional<imaging::DitherMethod> dither;
-    bool invert = false;
-};
+// --fit, --threshold (0: the panel's automatic threshold), --dither and --invert.
+using PictureOptions = imaging::FrameRecipe;
 
 struct Options {
     std::string port;  // empty: the only USB serial port
@@ -39,9 +34,19 @@ struct Options {
     long count = 0;  // stream: 0 is until the input ends
     // send, stream: how long to wait for a lost link to come back; 0 gives up at once.
     int reconnect_seconds = 0;
+    // Through a running lcdhub: its socket (empty: look where hubs listen), or the port
+    // itself with `direct`; the screen drawn on, its priority and how long it stays
+    // (0: until released); how long to wait for the module to take the frame (0: not).
+    std::string hub;
+    bool direct = false;
+    std::string hub_screen = "lcdctl";
+    std::string hub_priority = "foreground";
+    int hub_for_seconds = 60;
+    int wait_seconds = 0;
 };
 
 inline constexpr int kDefaultReconnectSeconds = 30;
+inline constexpr int kDefaultWaitSeconds = 30;
 
 struct ParsedArguments {
     Options options;

@@ -45,11 +45,6 @@ std::string ByIdName(const std::string& name, const fs::path& dev) {
 
 }  // namespace
 
-bool IsUsbSerialName(const std::string& name) {
-    return name.rfind("ttyUSB", 0) == 0 || name.rfind("ttyACM", 0) == 0 ||
-           name.rfind("ttyCH343USB", 0) == 0;
-}
-
 PortDetails DetailsOf(const std::string& name, const fs::path& sys, const fs::path& dev) {
     PortDetails details;
     const fs::path usb = UsbDeviceOf(name, sys);

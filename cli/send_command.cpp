@@ -2,9 +2,11 @@
 #include <optional>
 
 #include "cli/commands.h"
-#include "cli/screen_frames.h"
+#include "cli/hub_route.h"
 #include "cli/terminal.h"
 #include "files/saved_file.h"
+#include "imaging/frame_pipeline.h"
+#include "imaging/mono_frame.h"
 #include "imaging/picture_file.h"
 #include "pictures/picture_codec.h"
 #include "pictures/picture_files.h"
@@ -53,8 +55,7 @@ std::optional<std::string> WritePreview(const std::vector<std::uint8_t>& frame,
         return "";
     }
     if (target == "-") {
-        return WriteOutput(png.data(), png.size()) ? std::nullopt
-                                                   : std::optional<std::string>("");
+        return WriteOutput(png.data(), png.size()) ? std::nullopt : std::optional<std::string>("");
     }
     try {
         files::SaveFile(target, png);
@@ -78,7 +79,7 @@ void ShowProgress(ConsoleLog& log, std::size_t written, std::size_t total, std::
 
 int SendFrame(const Options& options, ConsoleLog& log, serial::SerialPlatform& platform,
               const std::vector<std::uint8_t>& frame) {
-    ModuleSession session(platform, log);
+    session::ModuleSession session(platform, log, Interrupted);
     if (const int status = OpenLink(options, log, session); status != kDone) {
         return status;
     }
@@ -112,10 +113,10 @@ int SendFrame(const Options& options, ConsoleLog& log, serial::SerialPlatform& p
 int RunSend(const Options& options, ConsoleLog& log, serial::SerialPlatform& platform) {
     std::vector<std::uint8_t> frame(protocol::FrameBytes);
     try {
-        const imaging::Bitmap screen =
-            imaging::FitToScreen(ReadPicture(options), options.picture.fit);
-        std::vector<std::uint8_t> lumas;
-        FrameFromLumas(imaging::LumaPlaneOf(screen, lumas), options.picture, frame, log);
+        if (const std::optional<int> mean =
+                imaging::FrameFromPicture(ReadPicture(options), options.picture, frame)) {
+            log.LogLine(imaging::MeanLumaLine(*mean));  // as the panel words it
+        }
     } catch (const std::exception& error) {
         if (Interrupted()) {
             return kInterrupted;  // the input was cut short on purpose
@@ -133,6 +134,9 @@ int RunSend(const Options& options, ConsoleLog& log, serial::SerialPlatform& pla
     }
     if (!options.preview.empty() && options.port.empty()) {
         return kDone;
+    }
+    if (!options.hub.empty()) {
+        return RunThroughHub(options, log, options.hub, &frame);
     }
     return SendFrame(options, log, platform, frame);
 }

@@ -1,85 +1,25 @@
+#include <atomic>
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
+#include <cstdio>
 #include <optional>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #include "cli/commands.h"
-#include "cli/screen_frames.h"
+#include "cli/hub_route.h"
 #include "cli/terminal.h"
+#include "imaging/frame_pipeline.h"
+#include "session/frame_slot.h"
+#include "session/stream_meter.h"
 
 namespace cli {
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using Frame = std::vector<std::uint8_t>;
-constexpr int kSide = protocol::kScreenWidth;
-
-class SilentLog final : public serial::LogSink {
-public:
-    void LogLine(std::string_view) override {}
-    void LogReply(std::string_view) override {}
-};
-
-// Between the reader and the line: one frame waiting. A new frame replaces it (a drop),
-// or, with no dropping, waits until it has been taken.
-class FrameSlot {
-public:
-    explicit FrameSlot(bool keep_every_frame) : m_keep_every_frame(keep_every_frame) {}
-
-    void Put(Frame frame, const std::atomic<bool>& stop) {
-        std::unique_lock lock(m_mutex);
-        if (m_keep_every_frame) {
-            m_changed.wait(lock, [&] { return !m_waiting || stop; });
-        }
-        m_dropped += m_waiting ? 1 : 0;
-        m_waiting = std::move(frame);
-        m_changed.notify_all();
-    }
-
-    // The frame waiting, once there is one; nullopt once the input has ended and all is
-    // taken, or when interrupted. A frame a lost link cut off (`unsent`) comes first, unless
-    // a newer one waits: then it counts as dropped, except when every frame must go.
-    std::optional<Frame> Take(std::optional<Frame>& unsent) {
-        std::unique_lock lock(m_mutex);
-        if (unsent) {
-            std::optional<Frame> frame = std::exchange(unsent, std::nullopt);
-            if (m_keep_every_frame || !m_waiting) {
-                return frame;
-            }
-            ++m_dropped;
-        }
-        while (!m_waiting && !m_ended && !Interrupted()) {
-            m_changed.wait_for(lock, std::chrono::milliseconds(100));
-        }
-        std::optional<Frame> frame = std::move(m_waiting);
-        m_waiting.reset();
-        m_changed.notify_all();
-        return frame;
-    }
-
-    void End() {
-        std::lock_guard lock(m_mutex);
-        m_ended = true;
-        m_changed.notify_all();
-    }
-
-    void Wake() { m_changed.notify_all(); }
-    long Dropped() const {
-        std::lock_guard lock(m_mutex);
-        return m_dropped;
-    }
-
-private:
-    const bool m_keep_every_frame;
-    mutable std::mutex m_mutex;
-    std::condition_variable m_changed;
-    std::optional<Frame> m_waiting;
-    bool m_ended = false;
-    long m_dropped = 0;
-};
+using session::FrameSlot;
+using Frame = FrameSlot::Frame;
 
 // Reads raw gray frames and turns each into the screen's frame while the line carries the
 // one before.
@@ -107,64 +47,25 @@ private:
                 m_partial = m_stop ? 0 : got;
                 break;
             }
-            m_slot.Put(Convert(gray), m_stop);
+            m_slot.Put(Convert(gray), [this] { return m_stop.load(); });
         }
         m_slot.End();
     }
 
     Frame Convert(const std::vector<std::uint8_t>& gray) {
         Frame frame(protocol::FrameBytes);
-        imaging::LumaPlane lumas{gray.data(), m_options.width, m_options.height,
-                                 static_cast<std::size_t>(m_options.width)};
-        if (m_options.width != kSide || m_options.height != kSide) {
-            lumas = imaging::FitGrayToScreen(lumas, m_options.picture.fit, m_fitted);
-        }
-        FrameFromLumas(lumas, m_options.picture, frame, m_silent);  // a mean per frame is noise
+        // A mean per frame is noise: it is not logged.
+        imaging::FrameFromGray(gray, m_options.width, m_options.height, m_options.picture, frame,
+                               m_fitted);
         return frame;
     }
 
     const Options& m_options;
     FrameSlot& m_slot;
-    SilentLog m_silent;
     std::vector<std::uint8_t> m_fitted;  // the fitted grays, kept between frames
     std::atomic<bool> m_stop{false};
     std::atomic<std::size_t> m_partial{0};
     std::thread m_thread;
-};
-
-// Frames sent, the rate, and the share of what the line can carry at its speed.
-class StreamMeter {
-public:
-    explicit StreamMeter(std::int32_t baud)
-        : m_line_fps(baud / (10.0 * (protocol::FrameBytes + 20))) {}
-    void Sent() {
-        if (m_sent++ == 0)
-            m_first = Clock::now();
-        m_last = Clock::now();
-    }
-    long Count() const { return m_sent; }
-    double Fps() const {
-        const double seconds = std::chrono::duration<double>(m_last - m_first).count();
-        return m_sent > 1 && seconds > 0 ? (m_sent - 1) / seconds : 0;
-    }
-    void Reconnected() { ++m_reconnects; }
-    std::string Text(long dropped) const {
-        char text[160];
-        const int length =
-            std::snprintf(text, sizeof text, "%ld sent, %ld dropped, %.1f fps, %.0f %% of the line",
-                          m_sent, dropped, Fps(), 100 * Fps() / m_line_fps);
-        if (m_reconnects > 0) {
-            std::snprintf(text + length, sizeof text - static_cast<std::size_t>(length),
-                          ", %ld reconnected", m_reconnects);
-        }
-        return text;
-    }
-
-private:
-    double m_line_fps;
-    long m_sent = 0;
-    long m_reconnects = 0;
-    Clock::time_point m_first, m_last;
 };
 
 // Waits out the rate cap, looking up for Ctrl-C.
@@ -178,13 +79,16 @@ void WaitForSlot(Clock::time_point due) {
 }  // namespace
 
 int RunStream(const Options& options, ConsoleLog& log, serial::SerialPlatform& platform) {
-    ModuleSession session(platform, log);
-    if (const int status = OpenLink(options, log, session); status != kDone) {
+    session::ModuleSession session(platform, log, Interrupted);
+    HubStream hub(options, log, options.hub);
+    const bool through_hub = !options.hub.empty();
+    if (const int status = through_hub ? hub.Open() : OpenLink(options, log, session);
+        status != kDone) {
         return status;
     }
     log.CountRoutineReplies(true);
-    FrameSlot slot(options.no_drop);
-    StreamMeter meter(options.baud);
+    FrameSlot slot(options.no_drop, Interrupted);
+    session::StreamMeter meter(options.baud);
     std::vector<std::uint8_t> buffer(protocol::FrameBytes);
     const auto interval = std::chrono::duration_cast<Clock::duration>(
         std::chrono::duration<double>(options.fps > 0 ? 1 / options.fps : 0));
@@ -202,6 +106,14 @@ int RunStream(const Options& options, ConsoleLog& log, serial::SerialPlatform& p
                 break;
             WaitForSlot(next_slot);
             next_slot = Clock::now() + interval;
+            if (through_hub) {  // the hub answers at once; the module's pace is its own
+                if (!hub.Send(*frame)) {
+                    status = kNoLink;
+                    break;
+                }
+                meter.Sent();
+                continue;
+            }
             if (!session.Commands().ExchangeFrame(buffer, [&](std::span<std::uint8_t> out) {
                     std::ranges::copy(*frame, out.begin());
                 })) {

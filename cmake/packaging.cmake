@@ -37,9 +37,18 @@ add_custom_target(packaging_changelog ALL DEPENDS ${PACKAGING_CHANGELOG_GZ})
 install(FILES ${PACKAGING_DIR}/copyright ${PACKAGING_CHANGELOG_GZ}
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/lcdpanel)
 
+# lcdhub's services: one for a user's session, a template for each port of the system (run
+# as a dynamic user, so that no account has to be made for it).
+set(PACKAGING_PROGRAMS lcdpanel lcdctl lcdsim)
+if(TARGET lcdhub)
+    list(APPEND PACKAGING_PROGRAMS lcdhub)
+    install(FILES ${PACKAGING_DIR}/systemd/lcdhub.service DESTINATION lib/systemd/user)
+    install(FILES ${PACKAGING_DIR}/systemd/lcdhub@.service DESTINATION lib/systemd/system)
+endif()
+
 # A manual page for each program, gzipped the same way (man reads them as they are).
 set(PACKAGING_MAN_PAGES_GZ)
-foreach(program lcdpanel lcdctl lcdsim)
+foreach(program ${PACKAGING_PROGRAMS})
     set(page_gz ${CMAKE_CURRENT_BINARY_DIR}/packaging/man/${program}.1.gz)
     add_custom_command(
         OUTPUT ${page_gz}
@@ -51,6 +60,23 @@ foreach(program lcdpanel lcdctl lcdsim)
 endforeach()
 add_custom_target(packaging_man_pages ALL DEPENDS ${PACKAGING_MAN_PAGES_GZ})
 install(FILES ${PACKAGING_MAN_PAGES_GZ} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+# The same build packs to the same bytes: cpack dates the package's files by
+# SOURCE_DATE_EPOCH, which, unless the caller sets it, is the last commit's time, read when
+# cpack runs (a commit made after configuring counts).
+find_package(Git QUIET)
+set(PACKAGING_CPACK_CONFIG ${CMAKE_CURRENT_BINARY_DIR}/packaging/cpack_project_config.cmake)
+file(CONFIGURE OUTPUT ${PACKAGING_CPACK_CONFIG} @ONLY CONTENT [[
+if(NOT DEFINED ENV{SOURCE_DATE_EPOCH} AND EXISTS "@GIT_EXECUTABLE@")
+    execute_process(COMMAND "@GIT_EXECUTABLE@" -C "@PROJECT_SOURCE_DIR@" log -1 --format=%ct
+                    OUTPUT_VARIABLE commit_time OUTPUT_STRIP_TRAILING_WHITESPACE
+                    RESULT_VARIABLE git_failed ERROR_QUIET TIMEOUT 30)
+    if(NOT git_failed AND commit_time MATCHES "^[0-9]+$")
+        set(ENV{SOURCE_DATE_EPOCH} "${commit_time}")
+    endif()
+endif()
+]])
+set(CPACK_PROJECT_CONFIG_FILE ${PACKAGING_CPACK_CONFIG})
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME lcdpanel)

@@ -92,24 +92,25 @@ LumaPlane LumaPlaneOf(const Bitmap& picture, std::vector<std::uint8_t>& storage)
     return {storage.data(), picture.Width(), picture.Height(), width};
 }
 
-void BinarizeLuma(const LumaPlane& lumas, std::span<std::uint8_t> frame, int threshold,
-                  serial::LogSink& log) {
+std::optional<int> ThresholdLuma(const LumaPlane& lumas, std::span<std::uint8_t> frame,
+                                 int threshold) {
     const std::size_t row_bytes = static_cast<std::size_t>(lumas.width / 8);
     const std::size_t frame_bytes = row_bytes * static_cast<std::size_t>(lumas.height);
     if (frame.size() < frame_bytes) {
         throw std::invalid_argument("frame too small for the picture");
     }
+    std::optional<int> mean;
     if (threshold == 0) {
-        threshold = MeanOf(lumas);
-        log.LogLine("平均灰度：" + std::to_string(threshold * 100 / 255) + "%");
+        mean = MeanOf(lumas);
+        threshold = *mean;
     }
     if (threshold < 0) {
         std::fill_n(frame.begin(), frame_bytes, 0xFF);  // every luma is above
-        return;
+        return mean;
     }
     if (threshold >= 255) {
         std::fill_n(frame.begin(), frame_bytes, 0);  // no luma is above
-        return;
+        return mean;
     }
     std::vector<std::uint8_t> marks(static_cast<std::size_t>(lumas.width) + 8);
     std::uint8_t* out = frame.data();
@@ -118,6 +119,18 @@ void BinarizeLuma(const LumaPlane& lumas, std::span<std::uint8_t> frame, int thr
                   static_cast<std::uint8_t>(threshold), marks.data());
         PackMarks(marks.data(), row_bytes, out);
         out += row_bytes;
+    }
+    return mean;
+}
+
+std::string MeanLumaLine(int mean) {
+    return "平均灰度：" + std::to_string(mean * 100 / 255) + "%";
+}
+
+void BinarizeLuma(const LumaPlane& lumas, std::span<std::uint8_t> frame, int threshold,
+                  serial::LogSink& log) {
+    if (const std::optional<int> mean = ThresholdLuma(lumas, frame, threshold)) {
+        log.LogLine(MeanLumaLine(*mean));
     }
 }
 

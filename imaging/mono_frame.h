@@ -2,7 +2,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "imaging/bitmap.h"
@@ -28,7 +30,14 @@ LumaPlane LumaPlaneOf(const Bitmap& picture, std::vector<std::uint8_t>& storage)
 
 // Lumas to a monochrome frame: bit 1 where the luma is strictly above the threshold,
 // leftmost pixel in the most significant bit, width / 8 bytes per row, rows one after
-// another. Threshold 0 picks the mean luma and logs it as a percentage.
+// another. Threshold 0 picks the mean luma, which is returned; nothing is logged.
+std::optional<int> ThresholdLuma(const LumaPlane& lumas, std::span<std::uint8_t> frame,
+                                 int threshold);
+
+// The log line that words the mean luma an automatic threshold used, as a percentage.
+std::string MeanLumaLine(int mean);
+
+// ThresholdLuma, and the mean it picked for threshold 0 logged as MeanLumaLine.
 void BinarizeLuma(const LumaPlane& lumas, std::span<std::uint8_t> frame, int threshold,
                   serial::LogSink& log);
 

@@ -56,31 +56,28 @@ std::optional<NegotiationOutcome> LinkNegotiator::EndedEarly() const {
     return std::nullopt;
 }
 
-NegotiationOutcome LinkNegotiator::Negotiate(const std::string& port_name,
-                                             const std::string& chosen_text) {
-    const std::string path = m_link.Platform().DevicePath(port_name);
-    std::optional<std::int32_t> found;
+std::variant<std::int32_t, NegotiationOutcome> LinkNegotiator::FindModule(const std::string& path) {
     bool never_opened = true;
     m_unopenable.reset();
     for (const std::int32_t probe : kModuleSpeeds) {
         if (HandshakeAt(path, probe, probe)) {
-            found = probe;
-            break;
+            return probe;
         }
         never_opened = never_opened && m_link.LastOpenFailure().has_value();
         if (const std::optional<NegotiationOutcome> ended = EndedEarly()) {
             return *ended;
         }
     }
-    if (!found) {
-        m_log.LogLine("尝试与模块通信时失败，模块的波特率未知。");
-        if (never_opened) {
-            m_unopenable = m_link.LastOpenFailure();
-        }
-        return NegotiationOutcome::ModuleNotFound;
+    m_log.LogLine("尝试与模块通信时失败，模块的波特率未知。");
+    if (never_opened) {
+        m_unopenable = m_link.LastOpenFailure();
     }
-    const std::int32_t chosen = StrToInt(chosen_text);
-    if (!HandshakeAt(path, *found, chosen)) {
+    return NegotiationOutcome::ModuleNotFound;
+}
+
+NegotiationOutcome LinkNegotiator::MoveModule(const std::string& path, std::int32_t found,
+                                              std::int32_t chosen) {
+    if (!HandshakeAt(path, found, chosen)) {
         if (const std::optional<NegotiationOutcome> ended = EndedEarly()) {
             return *ended;
         }
@@ -94,8 +91,36 @@ NegotiationOutcome LinkNegotiator::Negotiate(const std::string& port_name,
         m_log.LogLine("错误：设置新波特率后，未能正确初始化。");
         return NegotiationOutcome::NotFollowed;
     }
-    m_log.LogLine(kConnectedLine + chosen_text);
     return NegotiationOutcome::Connected;
+}
+
+NegotiationOutcome LinkNegotiator::Negotiate(const std::string& port_name,
+                                             const std::string& chosen_text) {
+    const std::string path = m_link.Platform().DevicePath(port_name);
+    const std::variant<std::int32_t, NegotiationOutcome> found = FindModule(path);
+    if (const auto* ended = std::get_if<NegotiationOutcome>(&found)) {
+        return *ended;
+    }
+    // Converted only now: a text that is no number throws with the port open at the probe.
+    const std::int32_t chosen = StrToInt(chosen_text);
+    const NegotiationOutcome outcome = MoveModule(path, std::get<std::int32_t>(found), chosen);
+    if (outcome == NegotiationOutcome::Connected) {
+        m_log.LogLine(kConnectedLine + chosen_text);  // the speed as the operator wrote it
+    }
+    return outcome;
+}
+
+NegotiationOutcome LinkNegotiator::Negotiate(const std::string& port_name, std::int32_t chosen) {
+    const std::string path = m_link.Platform().DevicePath(port_name);
+    const std::variant<std::int32_t, NegotiationOutcome> found = FindModule(path);
+    if (const auto* ended = std::get_if<NegotiationOutcome>(&found)) {
+        return *ended;
+    }
+    const NegotiationOutcome outcome = MoveModule(path, std::get<std::int32_t>(found), chosen);
+    if (outcome == NegotiationOutcome::Connected) {
+        m_log.LogLine(kConnectedLine + std::to_string(chosen));
+    }
+    return outcome;
 }
 
 }  // namespace protocol

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <variant>
 
 #include "serial/log_sink.h"
 #include "serial/serial_link.h"
@@ -45,6 +46,9 @@ public:
     // no number throws EConvertError with the port left open at the probed speed.
     NegotiationOutcome Negotiate(const std::string& port_name, const std::string& chosen_text);
 
+    // The same stages to the speed `chosen`, for a program that holds it as a number.
+    NegotiationOutcome Negotiate(const std::string& port_name, std::int32_t chosen);
+
     // The last hello could not be written: the device stopped taking bytes or vanished, and
     // no later probe can do better.
     bool WriteFailed() const { return m_link.LastWriteOutcome() != serial::WriteOutcome::Sent; }
@@ -53,6 +57,10 @@ public:
     const std::optional<serial::OpenFailure>& PortUnopenable() const { return m_unopenable; }
 
 private:
+    // The first stage on `path`: the listed speed the module answered at, or how it ended.
+    std::variant<std::int32_t, NegotiationOutcome> FindModule(const std::string& path);
+    // The second and third stages: the module found at `found` moved to `chosen`.
+    NegotiationOutcome MoveModule(const std::string& path, std::int32_t found, std::int32_t chosen);
     // Logs the speed, opens the port at it and exchanges the hello; true on acceptance.
     bool ExchangeHello(const std::string& path, std::int32_t speed, std::int32_t request);
     // After a failed stage: Stopped once a stop is requested, LinkLost after a failed write.

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "serial/waker.h"
+
 namespace serial {
 
 // How a write ended.
@@ -57,6 +59,15 @@ public:
     // Waits up to `timeout` for input, returning early when bytes arrive. A device that
     // cannot be woken by its input just sleeps.
     virtual void WaitForInput(std::chrono::microseconds timeout) = 0;
+
+    // Waits while the link is idle until the device goes away (an adapter pulled out) or
+    // `waker` wakes; true when the device is gone. Bytes that come meanwhile stay queued. A
+    // device that cannot tell waits for the wake alone.
+    virtual bool WaitWhileIdle(Waker& waker) {
+        while (!waker.WaitFor(std::chrono::hours(1))) {
+        }
+        return false;
+    }
 };
 
 // The operating system's serial calls, behind one seam so the link can be tested with a

@@ -94,6 +94,20 @@ public:
         (void)::ppoll(&input, 1, &wait, nullptr);
     }
 
+    // A hang-up or an error is reported whatever the events asked for.
+    bool WaitWhileIdle(Waker& waker) override {
+        pollfd both[2] = {{m_fd, 0, 0}, {static_cast<int>(waker.NativeHandle()), POLLIN, 0}};
+        while (::poll(both, 2, -1) < 0) {
+            if (errno != EINTR) {
+                return true;
+            }
+        }
+        if (both[1].revents != 0) {
+            waker.Consume();
+        }
+        return (both[0].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+    }
+
 private:
     using Clock = std::chrono::steady_clock;
 

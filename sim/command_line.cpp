@@ -33,6 +33,8 @@ bool IsHelpOption(const std::string& arg) {
 
 using Flag = std::function<void(ModuleOptions&)>;
 using Setter = std::function<bool(ModuleOptions&, const std::string&)>;
+// An option of the program around the module, not of the module.
+using ProgramSetter = std::function<bool(CommandLine&, const std::string&)>;
 
 const std::map<std::string, Flag>& Flags() {
     static const std::map<std::string, Flag> flags = {
@@ -108,6 +110,27 @@ const std::map<std::string, Setter>& Setters() {
     return setters;
 }
 
+const std::map<std::string, ProgramSetter>& ProgramSetters() {
+    static const std::map<std::string, ProgramSetter> setters = {
+        {"--replug-ms", [](CommandLine& c,
+                           const std::string& v) { return SetNumber(c.replug_ms, v, 0, 3600000); }},
+    };
+    return setters;
+}
+
+// The setter of option `name`; empty when it takes no value or is unknown.
+ProgramSetter FindSetter(const std::string& name) {
+    if (const auto setter = Setters().find(name); setter != Setters().end()) {
+        return [&set = setter->second](CommandLine& c, const std::string& v) {
+            return set(c.options, v);
+        };
+    }
+    if (const auto setter = ProgramSetters().find(name); setter != ProgramSetters().end()) {
+        return setter->second;
+    }
+    return {};
+}
+
 }  // namespace
 
 bool UnescapeBytes(std::string_view text, std::string& bytes) {
@@ -161,12 +184,12 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
             result.help = true;
         } else if (const auto flag = Flags().find(arg); flag != Flags().end()) {
             flag->second(result.options);
-        } else if (const auto setter = Setters().find(arg); setter != Setters().end()) {
+        } else if (const ProgramSetter setter = FindSetter(arg)) {
             if (i + 1 == args.size()) {
                 result.error = arg + " needs a value";
                 return result;
             }
-            if (!setter->second(result.options, args[++i])) {
+            if (!setter(result, args[++i])) {
                 result.error = "bad value for " + arg + ": " + args[i];
                 return result;
             }
@@ -186,16 +209,23 @@ std::vector<std::string> OptionNames() {
     for (const auto& [name, setter] : Setters()) {
         names.push_back(name);
     }
+    for (const auto& [name, setter] : ProgramSetters()) {
+        names.push_back(name);
+    }
     return names;
 }
 
 std::string UsageText() {
     return "usage: lcdsim [options]\n"
            "A simulated 480x480 LCD module on a pseudo-terminal. Prints the port path on\n"
-           "stdout and serves it until SIGINT or SIGTERM.\n"
+           "stdout and serves it until SIGINT or SIGTERM. SIGUSR1 resets the module: it\n"
+           "comes back at its start speed. SIGUSR2 unplugs the port, as a USB adapter\n"
+           "pulled out, and plugs in a new one a moment later; its path is printed too.\n"
            "  -h, --help                show this text and exit\n"
            "  --baud N                  start speed (default 2400, the power-up speed)\n"
-           "  --link PATH               symlink to the port, removed on exit\n"
+           "  --link PATH               symlink to the port, removed on exit and unplugging\n"
+           "  --replug-ms N             after SIGUSR2, plug the port back in after N ms\n"
+           "                            (default 1000)\n"
            "  --no-pace                 do not pace bytes at the line speed\n"
            "  --pace-lines              take command lines at line speed too, not only frames\n"
            "  --noise                   answer bytes at a wrong speed with noise\n"

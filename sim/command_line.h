@@ -10,6 +10,7 @@ namespace sim {
 
 struct CommandLine {
     ModuleOptions options;
+    int replug_ms = 1000;  // after SIGUSR2 unplugs the port, how long until it is back
     bool help = false;
     std::string error;  // empty when the arguments were understood
 };

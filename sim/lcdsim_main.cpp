@@ -4,8 +4,11 @@
 #include <pthread.h>
 #include <signal.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <exception>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,15 +17,59 @@
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 // Blocked before any thread starts, so that every thread inherits the mask and the
-// signals wait for sigwait() in main.
-sigset_t BlockStopSignals() {
+// signals wait for main to take them.
+sigset_t BlockHandledSignals() {
     sigset_t signals;
     sigemptyset(&signals);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGTERM);
+    for (const int signal : {SIGINT, SIGTERM, SIGUSR1, SIGUSR2}) {
+        sigaddset(&signals, signal);
+    }
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
     return signals;
+}
+
+void PrintPort(const std::string& path) {
+    std::printf("%s\n", path.c_str());
+    std::fflush(stdout);
+}
+
+// The next of `signals`, or 0 once `deadline` (if any) has passed first.
+int WaitForSignal(const sigset_t& signals, std::optional<Clock::time_point> deadline) {
+    if (!deadline) {
+        int received = 0;
+        return sigwait(&signals, &received) == 0 ? received : 0;
+    }
+    const auto left = std::max(Clock::duration::zero(), *deadline - Clock::now());
+    const auto whole = std::chrono::duration_cast<std::chrono::seconds>(left);
+    const auto part = std::chrono::duration_cast<std::chrono::nanoseconds>(left - whole);
+    const timespec wait{static_cast<time_t>(whole.count()), static_cast<long>(part.count())};
+    return std::max(sigtimedwait(&signals, nullptr, &wait), 0);
+}
+
+// Carries out the signals until one asks to stop. The port comes back `replug_delay`
+// after the last SIGUSR2.
+void ServeSignals(sim::PtyModule& module, const sigset_t& signals,
+                  std::chrono::milliseconds replug_delay) {
+    std::optional<Clock::time_point> replug_at;
+    while (true) {
+        const int received = WaitForSignal(signals, replug_at);
+        if (received == SIGINT || received == SIGTERM) {
+            return;
+        }
+        if (received == SIGUSR1) {
+            module.PowerCycle();
+        } else if (received == SIGUSR2) {
+            module.Unplug();
+            replug_at = Clock::now() + replug_delay;
+        } else if (replug_at && Clock::now() >= *replug_at) {
+            replug_at.reset();
+            module.Replug();
+            PrintPort(module.SlavePath());
+        }
+    }
 }
 
 }  // namespace
@@ -39,14 +86,12 @@ int main(int argc, char** argv) {
                      sim::UsageText().c_str());
         return 2;
     }
-    const sigset_t stop_signals = BlockStopSignals();
+    const sigset_t handled_signals = BlockHandledSignals();
     try {
         sim::PtyModule module(command_line.options);
-        std::printf("%s\n", module.SlavePath().c_str());
-        std::fflush(stdout);
+        PrintPort(module.SlavePath());
         module.Start();
-        int received = 0;
-        sigwait(&stop_signals, &received);
+        ServeSignals(module, handled_signals, std::chrono::milliseconds(command_line.replug_ms));
         module.Stop();
     } catch (const std::exception& error) {
         std::fprintf(stderr, "lcdsim: %s\n", error.what());

@@ -33,6 +33,9 @@ public:
 
     void Start();
     void Stop();
+    // The module was switched off and on: the line runs at the start speed again and the
+    // module reads it. Only while stopped.
+    void PowerUp();
 
     int Baud() const { return m_line_baud; }
 

@@ -55,6 +55,13 @@ void ModuleServer::Stop() {
     m_thread.join();
 }
 
+void ModuleServer::PowerUp() {
+    std::lock_guard control(m_control_mutex);
+    m_line_baud = m_options.start_baud;
+    m_reading = true;
+    m_pacer.ChunkTaken(false);  // no payload is under way any more
+}
+
 void ModuleServer::Serve() {
     while (!m_stop.Raised()) {
         if (HangUpDue()) {

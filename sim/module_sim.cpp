@@ -1,5 +1,7 @@
 #include "sim/module_sim.h"
 
+#include <mutex>
+
 #include "sim/module_server.h"
 #include "sim/port_link.h"
 #include "sim/pseudo_terminal.h"
@@ -15,44 +17,112 @@ std::uint64_t FrameHash(std::span<const std::uint8_t> bytes) {
     return hash;
 }
 
-// Built in this order, and taken down in the reverse: the thread stops before the link
-// goes, the transcript file closes and the pseudo-terminal closes.
+namespace {
+
+// One plugging in of the port, built in this order and taken down in the reverse: the
+// thread stops, the link goes, and the pseudo-terminal closes, which hangs up the host.
+struct PluggedPort {
+    PluggedPort(const ModuleOptions& options, SharedModule& module)
+        : pty(options.start_baud),
+          link(options.link_path, pty.SlavePath()),
+          server(options, pty, module, link) {}
+
+    PseudoTerminal pty;
+    PortLink link;
+    ModuleServer server;
+};
+
+}  // namespace
+
+// The module outlives its ports: its records carry on from one plugging in to the next.
 class PtyModule::Impl {
 public:
     explicit Impl(ModuleOptions options)
         : m_options(std::move(options)),
-          m_pty(m_options.start_baud),
-          m_slave_path(m_pty.SlavePath()),
           m_module(m_options),
-          m_link(m_options.link_path, m_slave_path),
-          m_server(m_options, m_pty, m_module, m_link) {}
+          m_port(std::make_unique<PluggedPort>(m_options, m_module)),
+          m_slave_path(m_port->pty.SlavePath()) {}
+
+    // The thread stops first, so that no step of the old state straddles the reset.
+    void PowerCycle() {
+        if (!m_port) {
+            return;  // unpowered already
+        }
+        m_port->server.Stop();
+        m_module.PowerCycle(std::chrono::steady_clock::now());
+        m_port->server.PowerUp();
+        if (m_started) {
+            m_port->server.Start();
+        }
+    }
+
+    void Unplug() {
+        if (m_port) {
+            m_port.reset();
+            m_module.PowerCycle(std::chrono::steady_clock::now());
+        }
+    }
+
+    void Replug() {
+        Unplug();
+        m_port = std::make_unique<PluggedPort>(m_options, m_module);
+        m_slave_path = m_port->pty.SlavePath();
+        if (m_started) {
+            m_port->server.Start();
+        }
+    }
 
     const ModuleOptions m_options;
-    PseudoTerminal m_pty;
-    const std::string m_slave_path;
     SharedModule m_module;
-    PortLink m_link;
-    ModuleServer m_server;
+    mutable std::mutex m_mutex;           // guards the members below
+    std::unique_ptr<PluggedPort> m_port;  // null while unplugged
+    std::string m_slave_path;
+    bool m_started = false;
 };
 
 PtyModule::PtyModule(ModuleOptions options) : m_impl(std::make_unique<Impl>(std::move(options))) {}
 
 PtyModule::~PtyModule() = default;
 
-const std::string& PtyModule::SlavePath() const {
+std::string PtyModule::SlavePath() const {
+    std::lock_guard lock(m_impl->m_mutex);
     return m_impl->m_slave_path;
 }
 
 void PtyModule::Start() {
-    m_impl->m_server.Start();
+    std::lock_guard lock(m_impl->m_mutex);
+    m_impl->m_started = true;
+    if (m_impl->m_port) {
+        m_impl->m_port->server.Start();
+    }
 }
 
 void PtyModule::Stop() {
-    m_impl->m_server.Stop();
+    std::lock_guard lock(m_impl->m_mutex);
+    m_impl->m_started = false;
+    if (m_impl->m_port) {
+        m_impl->m_port->server.Stop();
+    }
+}
+
+void PtyModule::PowerCycle() {
+    std::lock_guard lock(m_impl->m_mutex);
+    m_impl->PowerCycle();
+}
+
+void PtyModule::Unplug() {
+    std::lock_guard lock(m_impl->m_mutex);
+    m_impl->Unplug();
+}
+
+void PtyModule::Replug() {
+    std::lock_guard lock(m_impl->m_mutex);
+    m_impl->Replug();
 }
 
 int PtyModule::Baud() const {
-    return m_impl->m_server.Baud();
+    std::lock_guard lock(m_impl->m_mutex);
+    return m_impl->m_port ? m_impl->m_port->server.Baud() : m_impl->m_options.start_baud;
 }
 
 int PtyModule::FramesReceived() const {

@@ -91,6 +91,18 @@ void ModuleStateMachine::AbandonFrame(TimePoint now) {
     DropPartialPayload(m_baud, now);
 }
 
+void ModuleStateMachine::PowerCycle(TimePoint now) {
+    DropPartialLine();
+    DropPartialPayload(m_baud, now);
+    if (m_garbage_count > 0) {
+        RecordGarbageRun();  // no noise after it: the UART is off
+    }
+    ModuleStateMachine powered_up(m_options);
+    powered_up.m_transcript = std::move(m_transcript);
+    powered_up.m_frames = m_frames;
+    *this = std::move(powered_up);
+}
+
 void ModuleStateMachine::MarkSent(std::size_t entry, TimePoint at) {
     if (entry < m_transcript.size()) {
         m_transcript[entry].timestamp = at;
@@ -327,15 +339,19 @@ void ModuleStateMachine::DropPartialPayload(int baud, TimePoint now) {
 }
 
 void ModuleStateMachine::EndGarbageRun(std::vector<ModuleAction>& out) {
-    Record(TranscriptEntry::From::Host, TranscriptEntry::Kind::Garbage, m_garbage_baud,
-           std::exchange(m_garbage, {}), m_garbage_started);
-    m_garbage_count = 0;
+    RecordGarbageRun();
     if (m_options.wrong_speed == WrongSpeedMode::Noise && !m_options.silent && !m_muted) {
         std::string noise = NextNoise();
         Record(TranscriptEntry::From::Module, TranscriptEntry::Kind::Noise, m_baud, noise);
         out.push_back(
             {ModuleAction::Kind::Noise, m_baud, std::move(noise), false, m_transcript.size() - 1});
     }
+}
+
+void ModuleStateMachine::RecordGarbageRun() {
+    Record(TranscriptEntry::From::Host, TranscriptEntry::Kind::Garbage, m_garbage_baud,
+           std::exchange(m_garbage, {}), m_garbage_started);
+    m_garbage_count = 0;
 }
 
 void ModuleStateMachine::Reply(const std::string& text, std::vector<ModuleAction>& out) {

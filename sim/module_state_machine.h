@@ -68,6 +68,11 @@ public:
     // Gives up on a frame whose payload stopped coming; the partial payload is dropped.
     void AbandonFrame(TimePoint now);
 
+    // Switched off and on again: back at the start speed with the settings and the blank
+    // screen of power-up. What was half received is lost, and recorded as dropped; the
+    // records (transcript, frames received) carry on.
+    void PowerCycle(TimePoint now);
+
     // The driver has sent the bytes of transcript entry `entry`, the last of them at `at`.
     void MarkSent(std::size_t entry, TimePoint at);
 
@@ -112,6 +117,7 @@ private:
     void DropPartialLine();
     void DropPartialPayload(int host_baud, TimePoint now);
     void EndGarbageRun(std::vector<ModuleAction>& out);
+    void RecordGarbageRun();
 
     void Reply(const std::string& text, std::vector<ModuleAction>& out);
     // Host entries carry when their first byte came; module entries get theirs once sent.

@@ -33,14 +33,22 @@ void SharedModule::MarkSent(std::size_t entry, TimePoint at) {
 SharedModule::Screen SharedModule::CopyScreen(bool frame_completed) const {
     std::lock_guard lock(m_mutex);
     return {m_machine.Screen(), m_machine.Color(), m_machine.Brightness(),
-            frame_completed || m_frames_shown > 0};
+            frame_completed || m_frame_on_screen};
 }
 
 void SharedModule::CountFrame() {
     std::lock_guard lock(m_mutex);
     ++m_frames_shown;
+    m_frame_on_screen = true;
     m_frame_hashes.push_back(FrameHash(m_machine.Screen()));
     m_frames_changed.notify_all();
+}
+
+void SharedModule::PowerCycle(TimePoint now) {
+    std::lock_guard lock(m_mutex);
+    m_machine.PowerCycle(now);
+    m_frame_on_screen = false;
+    m_transcript_file.WriteNew(m_machine.Transcript());
 }
 
 int SharedModule::FramesShown() const {
@@ -50,7 +58,7 @@ int SharedModule::FramesShown() const {
 
 std::vector<std::uint8_t> SharedModule::LastFrame() const {
     std::lock_guard lock(m_mutex);
-    return m_frames_shown > 0 ? m_machine.Screen() : std::vector<std::uint8_t>{};
+    return m_frame_on_screen ? m_machine.Screen() : std::vector<std::uint8_t>{};
 }
 
 std::vector<std::uint64_t> SharedModule::FrameHashes() const {

@@ -41,6 +41,9 @@ public:
     Screen CopyScreen(bool frame_completed) const;
     // A completed frame has been drawn: it now counts as received.
     void CountFrame();
+    // The module is switched off and on again (see ModuleStateMachine::PowerCycle); the
+    // screen holds no frame until the next one.
+    void PowerCycle(TimePoint now);
 
     template <typename Getter>
     auto Read(Getter getter) const {
@@ -48,7 +51,7 @@ public:
         return getter(m_machine);
     }
     int FramesShown() const;
-    // The screen memory after the last frame; empty before the first.
+    // The screen memory after the last frame; empty before the first since power-up.
     std::vector<std::uint8_t> LastFrame() const;
     bool WaitForFrames(int count, std::chrono::milliseconds timeout) const;
     std::vector<std::uint64_t> FrameHashes() const;
@@ -58,6 +61,7 @@ private:
     mutable std::condition_variable m_frames_changed;
     ModuleStateMachine m_machine;
     int m_frames_shown = 0;
+    bool m_frame_on_screen = false;  // a frame was drawn since power-up
     std::vector<std::uint64_t> m_frame_hashes;
     TranscriptFile m_transcript_file;
 };

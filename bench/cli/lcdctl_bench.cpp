@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "child_process.h"
-#include "cli/module_session.h"
+#include "session/module_session.h"
 #include "sim/module_sim.h"
 
 namespace {
@@ -151,7 +151,7 @@ void BM_ConnectAtSpeed(benchmark::State& state) {
     const auto platform = serial::MakeNativeSerialPlatform();
     NullLog log;
     for (auto _ : state) {
-        cli::ModuleSession session(*platform, log);
+        session::ModuleSession session(*platform, log, [] { return false; });
         if (!session.Connect(module.SlavePath(), 921600)) {
             state.SkipWithError("no link");
             return;

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Checks the Debian package: lintian finds no error and nothing about the manual pages, the
 # exact file list, stripped programs, the command-line programs run from the unpacked tree,
-# the manual pages render without a warning, the desktop entry and the picture types it
-# offers, the dependencies.
-#   check_package.sh BUILD_DIR   packs that build (its CPackConfig.cmake) first
+# the manual pages render without a warning, lcdhub's systemd units, the desktop entry and
+# the picture types it offers, the dependencies.
+#   check_package.sh BUILD_DIR   packs that build (its CPackConfig.cmake) twice first, and
+#                                fails unless both packages are the same to the byte
 #   check_package.sh FILE.deb
 set -euo pipefail
 target=${1:?usage: check_package.sh BUILD_DIR|FILE.deb}
@@ -14,12 +15,27 @@ fail() {
     exit 1
 }
 
+# pack DIR: the build packed into DIR; cpack brings the build up to date first (its
+# preinstall step), then installs and packs.
+pack() {
+    timeout 600 cpack --config "$target/CPackConfig.cmake" -B "$1" >"$1.log" 2>&1 ||
+        fail "cpack"$'\n'"$(cat "$1.log"; tail -n 20 "$1"/_CPack_Packages/*/DEB/*.log)"
+}
+
 deb=$target
 if [ -d "$target" ]; then
-    # cpack brings the build up to date first (its preinstall step), then installs and packs.
-    timeout 600 cpack --config "$target/CPackConfig.cmake" -B "$work/cpack" >"$work/cpack.log" 2>&1 ||
-        fail "cpack"$'\n'"$(cat "$work/cpack.log"; tail -n 20 "$work"/cpack/_CPack_Packages/*/DEB/*.log)"
+    pack "$work/cpack"
     deb=$(echo "$work"/cpack/lcdpanel_*.deb)
+    [ -f "$deb" ] || fail "no package at $deb"
+    # Packed again in a later second, the package must not change: its times come from the
+    # sources, not the clock.
+    sleep 1
+    pack "$work/cpack2"
+    cmp "$deb" "$work"/cpack2/lcdpanel_*.deb >"$work/cmp.log" 2>&1 ||
+        fail "packing the same build twice gave two different packages: $(cat "$work/cmp.log")"$'\n'"$(
+            for again in "$deb" "$work"/cpack2/lcdpanel_*.deb; do
+                dpkg-deb --fsys-tarfile "$again" | tar -tv --full-time | sed -n '1,3p'
+            done)"
 fi
 [ -f "$deb" ] || fail "no package at $deb"
 timeout 300 lintian --fail-on error "$deb" >"$work/lintian.log" 2>&1 ||
@@ -33,7 +49,20 @@ fi
 root=$work/root
 dpkg -x "$deb" "$root"
 
+# lcdhub is in the package when the build installs it (a build without Asio does not: its
+# install script, written anew by each configure, has no rule for it); a package given alone
+# is taken at its word.
+if [ -d "$target" ]; then
+    has_hub=$(grep -qs '/lcdhub"' "$target/hub/cmake_install.cmake" && echo yes || echo no)
+else
+    has_hub=$([ -f "$root/usr/bin/lcdhub" ] && echo yes || echo no)
+fi
 programs=(lcdctl lcdpanel lcdsim)
+units=()
+if [ "$has_hub" = yes ]; then
+    programs+=(lcdhub)
+    units=(usr/lib/systemd/system/lcdhub@.service usr/lib/systemd/user/lcdhub.service)
+fi
 man_pages=("${programs[@]/#/usr/share/man/man1/}")
 man_pages=("${man_pages[@]/%/.1.gz}")
 expected=$(printf '%s\n' "${programs[@]/#/usr/bin/}" \
@@ -43,7 +72,7 @@ expected=$(printf '%s\n' "${programs[@]/#/usr/bin/}" \
     usr/share/icons/hicolor/128x128/apps/lcdpanel.png \
     usr/share/icons/hicolor/scalable/apps/lcdpanel.svg \
     usr/share/lcdpanel/demo480x480-4.jpg \
-    "${man_pages[@]}")
+    "${man_pages[@]}" "${units[@]}" | LC_ALL=C sort)
 actual=$(cd "$root" && find . -type f -printf '%P\n' | LC_ALL=C sort)
 [ "$actual" = "$expected" ] ||
     fail "file list"$'\n'"$(diff <(echo "$expected") <(echo "$actual") || true)"
@@ -52,7 +81,11 @@ for program in "${programs[@]}"; do
     sections=$(readelf -S "$root/usr/bin/$program") || fail "$program is no ELF program"
     grep -q '\.symtab' <<<"$sections" && fail "$program is not stripped"
 done
-for program in lcdctl lcdsim; do
+command_line=(lcdctl lcdsim)
+if [ "$has_hub" = yes ]; then
+    command_line+=(lcdhub)
+fi
+for program in "${command_line[@]}"; do
     usage=$(timeout 10 "$root/usr/bin/$program" --help) || fail "$program --help exited $?"
     grep -q "^usage: $program" <<<"$usage" || fail "$program --help printed no usage"
 done
@@ -73,6 +106,29 @@ for page in "${man_pages[@]}"; do
     grep -q "^\.TH $(basename "$page" .1.gz | tr "[:lower:]" "[:upper:]") 1 " <(zcat "$root/$page") ||
         fail "$page has no .TH line for its program"
 done
+# lcdhub's units as systemd reads them, each message a fault; the unpacked lcdhub stands in
+# for the installed one, and Documentation= must name a page the package has.
+# verify_unit UNIT [--user]
+verify_unit() {
+    local warnings
+    warnings=$(cd "$work/units" && env XDG_RUNTIME_DIR="$work/runtime" \
+        MANPATH="$root/usr/share/man" timeout 60 systemd-analyze verify "${@:2}" "./$1" 2>&1) ||
+        fail "systemd-analyze verify $1"$'\n'"$warnings"
+    [ -z "$warnings" ] || fail "systemd warns about $1"$'\n'"$warnings"
+}
+if [ "$has_hub" = yes ]; then
+    if command -v systemd-analyze >/dev/null; then
+        mkdir "$work/units" "$work/runtime"
+        for unit in "${units[@]}"; do
+            sed "s#/usr/bin/lcdhub#$root/usr/bin/lcdhub#" "$root/$unit" >"$work/units/${unit##*/}"
+        done
+        ln -s lcdhub@.service "$work/units/lcdhub@ttyUSB0.service"
+        verify_unit lcdhub@ttyUSB0.service
+        verify_unit lcdhub.service --user
+    else
+        echo "package check: no systemd-analyze here, lcdhub's units were not verified" >&2
+    fi
+fi
 # Each picture type the desktop entry offers the panel opens: a sample of each, made by
 # ImageMagick, read by the packaged lcdctl through the same readers as the panel's.
 declare -A sample_format=([image/jpeg]=jpg [image/png]=png [image/bmp]=bmp [image/gif]=gif

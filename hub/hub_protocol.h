@@ -1,0 +1,89 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+
+#include "imaging/frame_pipeline.h"
+
+// The hub's line protocol, version 1: one command a line, each answered by one line.
+namespace hub {
+
+inline constexpr char kGreeting[] = "lcdhub 1 480x480";
+inline constexpr std::size_t kMaxLineBytes = 4096;  // a line this long without LF loses framing
+inline constexpr std::size_t kMaxPictureBytes = 64u * 1024 * 1024;
+inline constexpr std::size_t kGrayBytes = 480u * 480u;
+
+// Highest first: the order is the rank.
+enum class Priority { Alert, Foreground, Info, Background };
+inline constexpr int kPriorityCount = 4;
+std::string_view PriorityName(Priority priority);
+std::optional<Priority> PriorityNamed(std::string_view name);
+
+// 1 to 32 of A-Z a-z 0-9 _ . -
+bool IsScreenName(std::string_view name);
+
+// Options a command left out are nullopt, and keep their current values.
+struct ScreenCommand {
+    std::string name;
+    std::optional<Priority> priority;
+    std::optional<int> duration_s;  // 1 and up
+    std::optional<int> expire_s;    // 0: never ("expire=never"), else whole seconds from now
+    bool keep = false;              // keep=yes
+};
+struct FrameCommand {
+    std::string name;  // then FrameBytes raw bytes
+};
+struct PictureCommand {
+    std::string name;
+    std::size_t bytes = 0;  // then this many bytes of a picture file
+    imaging::FrameRecipe recipe;
+};
+struct GrayCommand {
+    std::string name;  // then kGrayBytes of 8-bit gray, 480 rows of 480
+    imaging::FrameRecipe recipe;
+};
+struct PatternCommand {
+    std::string name;
+    std::uint8_t fill = 0;  // every byte of the frame
+};
+enum class Setting { Color, Brightness };
+struct SettingCommand {
+    std::string name;
+    Setting setting = Setting::Color;
+    int value = 0;  // within the module's choices
+};
+struct ModelCommand {
+    int value = 0;
+};
+struct DeleteCommand {
+    std::string name;
+};
+struct WatchCommand {
+    bool on = false;
+};
+struct StatusCommand {};
+struct QuitCommand {};
+
+using Command = std::variant<ScreenCommand, FrameCommand, PictureCommand, GrayCommand,
+                             PatternCommand, SettingCommand, ModelCommand, DeleteCommand,
+                             WatchCommand, StatusCommand, QuitCommand>;
+
+struct ParsedLine {
+    std::optional<Command> command;  // nullopt when the line is bad
+    std::string error;               // the REASON of "error REASON" when it is bad
+    // Bytes that follow the line, read whole before the reply even when the line is bad.
+    std::size_t payload = 0;
+    // The payload's length cannot be known (a picture's BYTES that is no number, or over
+    // kMaxPictureBytes): reply the error and close the connection.
+    bool framing_lost = false;
+};
+
+// One line, without its LF; a CR before the LF is ignored. nullopt for an empty line,
+// which gets no reply.
+std::optional<ParsedLine> ParseLine(std::string_view line);
+
+}  // namespace hub

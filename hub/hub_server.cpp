@@ -1,0 +1,100 @@
+#include "hub/hub_server.h"
+
+#include "hub/connection.h"
+
+namespace hub {
+
+HubServer::HubServer(asio::io_context& io, Acceptor& acceptor, Display& display,
+                     std::int32_t baud, EventLog log, ServerLimits limits)
+    : m_io(io),
+      m_acceptor(acceptor),
+      m_log(std::move(log)),
+      m_limits(limits),
+      m_core(
+          display, [] { return Clock::now(); },
+          [this](std::optional<Clock::time_point> when) { SetAlarm(when); }, baud),
+      m_alarm(io),
+      m_decoders(limits.decoders) {}
+
+HubServer::~HubServer() {
+    Close();
+    m_decoders.join();
+}
+
+void HubServer::Start() { Accept(); }
+
+void HubServer::Close() {
+    if (m_closed) {
+        return;
+    }
+    m_closed = true;
+    std::error_code ignored;
+    m_acceptor.close(ignored);
+    m_alarm.cancel();
+    const auto connections = m_connections;
+    for (const auto& connection : connections) {
+        connection->Drop("the hub is stopping");
+    }
+}
+
+void HubServer::Accept() {
+    m_acceptor.async_accept([this](std::error_code error, Socket socket) {
+        if (m_closed) {
+            return;
+        }
+        if (!error) {
+            if (m_connections.size() >= m_limits.clients) {
+                Refuse(std::move(socket));
+            } else {
+                auto connection = std::make_shared<Connection>(*this, std::move(socket));
+                m_connections.insert(connection);
+                connection->Start();
+            }
+        } else if (error == asio::error::operation_aborted) {
+            return;
+        }
+        Accept();
+    });
+}
+
+// One line, no greeting; the socket lives until the line is out or cannot go.
+void HubServer::Refuse(Socket socket) {
+    auto refused = std::make_shared<Socket>(std::move(socket));
+    static const std::string busy = "error busy\n";
+    asio::async_write(*refused, asio::buffer(busy), [refused](std::error_code, std::size_t) {
+        std::error_code ignored;
+        refused->close(ignored);
+    });
+    m_log("a client was refused: " + std::to_string(m_limits.clients) + " are connected");
+}
+
+void HubServer::Decode(std::function<std::shared_ptr<const Frame>(std::string& error)> decode,
+                       std::function<void(std::shared_ptr<const Frame>, const std::string&)> done) {
+    asio::post(m_decoders, [this, decode = std::move(decode), done = std::move(done)]() mutable {
+        std::string error;
+        std::shared_ptr<const Frame> frame = decode(error);
+        asio::post(m_io, [done = std::move(done), frame = std::move(frame), error]() {
+            done(frame, error);
+        });
+    });
+}
+
+void HubServer::Forget(const std::shared_ptr<Connection>& connection) {
+    m_connections.erase(connection);
+}
+
+// Nothing runs until the screens next change by themselves.
+void HubServer::SetAlarm(std::optional<Clock::time_point> when) {
+    if (!when) {
+        m_alarm.cancel();
+        return;
+    }
+    m_alarm.expires_at(*when);
+    m_alarm.async_wait([this](std::error_code error) {
+        if (!error && !m_closed) {
+            m_core.Reschedule();
+        }
+    });
+}
+
+}  // namespace hub

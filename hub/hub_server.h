@@ -1,0 +1,69 @@
+#pragma once
+
+#include <asio.hpp>
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <set>
+#include <string>
+
+#include "hub/hub_core.h"
+
+// The clients' side of the hub: connections over a local stream socket, their framing and
+// their limits, pictures decoded on workers, and the screens' alarm. One thread runs it.
+namespace hub {
+
+struct ServerLimits {
+    std::size_t clients = 32;
+    std::size_t queued_bytes = 64 * 1024;  // replies and events waiting for a slow reader
+    std::chrono::milliseconds payload_silence{10000};
+    unsigned decoders = 2;
+};
+
+// A line for the service's log, told as it happens.
+using EventLog = std::function<void(const std::string& line)>;
+
+class Connection;
+
+class HubServer {
+public:
+    using Socket = asio::local::stream_protocol::socket;
+    using Acceptor = asio::local::stream_protocol::acceptor;
+
+    HubServer(asio::io_context& io, Acceptor& acceptor, Display& display, std::int32_t baud,
+              EventLog log, ServerLimits limits = {});
+    ~HubServer();
+
+    void Start();
+    // No new clients; those connected are closed.
+    void Close();
+
+    HubCore& Core() { return m_core; }
+    asio::io_context& Io() { return m_io; }
+    const ServerLimits& Limits() const { return m_limits; }
+    void Log(const std::string& line) { m_log(line); }
+    // Runs `decode` on a worker and `done` on the server's thread with its result.
+    void Decode(std::function<std::shared_ptr<const Frame>(std::string& error)> decode,
+                std::function<void(std::shared_ptr<const Frame>, const std::string&)> done);
+    void Forget(const std::shared_ptr<Connection>& connection);
+
+private:
+    void Accept();
+    void Refuse(Socket socket);
+    void SetAlarm(std::optional<Clock::time_point> when);
+
+    asio::io_context& m_io;
+    Acceptor& m_acceptor;
+    EventLog m_log;
+    ServerLimits m_limits;
+    HubCore m_core;
+    asio::steady_timer m_alarm;
+    asio::thread_pool m_decoders;
+    std::set<std::shared_ptr<Connection>> m_connections;
+    bool m_closed = false;
+};
+
+}  // namespace hub

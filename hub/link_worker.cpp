@@ -1,0 +1,248 @@
+#include "hub/link_worker.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "protocol/commands.h"
+
+namespace hub {
+
+using Clock = std::chrono::steady_clock;
+
+LinkWorker::LinkWorker(serial::SerialPlatform& platform, serial::LogSink& module_log,
+                       LinkEvents& events, PortFinder find_port, std::int32_t baud,
+                       LinkTimings timings)
+    : m_platform(platform),
+      m_events(events),
+      m_find_port(std::move(find_port)),
+      m_baud(baud),
+      m_timings(timings),
+      m_session(platform, module_log, [this] { return m_interrupt.load(); }),
+      m_buffer(protocol::FrameBytes) {}
+
+LinkWorker::~LinkWorker() { Stop(false); }
+
+void LinkWorker::Start() {
+    m_thread = std::thread([this] { Run(); });
+}
+
+bool LinkWorker::Show(Showing showing) {
+    bool replaced = false;
+    {
+        std::lock_guard lock(m_mutex);
+        replaced = m_waiting.has_value();
+        m_waiting = std::move(showing);
+    }
+    m_waker->Wake();
+    return replaced;
+}
+
+void LinkWorker::SetModel(int model) {
+    {
+        std::lock_guard lock(m_mutex);
+        m_model = model;
+        m_model_pending = true;
+    }
+    m_waker->Wake();
+}
+
+void LinkWorker::Stop(bool clear) {
+    if (!m_thread.joinable()) {
+        return;
+    }
+    m_stopping = true;
+    m_interrupt = true;
+    m_waker->Wake();
+    m_thread.join();
+    if (clear && m_up) {
+        m_interrupt = false;  // the clear frame waits for its replies as any other
+        SendClearPattern();
+    }
+    m_session.Link().ClosePort();
+}
+
+void LinkWorker::Run() {
+    while (!m_stopping) {
+        if (!m_up && !BringUp()) {
+            WaitBeforeRetry();
+            continue;
+        }
+        ServeWhileUp();
+    }
+}
+
+// Looks for the port, and brings the link up on it when it opens.
+bool LinkWorker::BringUp() {
+    const PortPick pick = m_find_port();
+    if (pick.name.empty()) {
+        if (pick.problem != m_waiting_reason) {
+            m_waiting_reason = pick.problem;
+            m_events.Waiting(pick.problem);
+        }
+        return false;
+    }
+    if (!TryOnce(pick.name)) {
+        return false;
+    }
+    m_waiting_reason.clear();
+    m_up = m_ever_up = true;
+    m_unanswered = 0;
+    m_module_color.reset();
+    m_module_brightness.reset();
+    {
+        std::lock_guard lock(m_mutex);
+        m_model_pending = m_model.has_value();
+    }
+    m_current_pending = m_current.has_value();
+    m_events.LinkUp(pick.name, m_baud);
+    return true;
+}
+
+// A first start may find the module still at the chosen speed; after a loss it is back at
+// its power-up speed, so only the full negotiation will do. A port that does not open is
+// not probed at every speed.
+bool LinkWorker::TryOnce(const std::string& port) {
+    serial::OpenFailure why;
+    if (m_platform.OpenExclusive(m_platform.DevicePath(port), &why) == nullptr) {
+        const std::string problem = serial::DescribeOpenFailure(port, why);
+        if (problem != m_waiting_reason) {
+            m_waiting_reason = problem;
+            m_events.Waiting(problem);
+        }
+        return false;
+    }
+    if (!m_ever_up) {
+        return m_session.Connect(port, m_baud);
+    }
+    return m_session.Renegotiate(port, m_baud);
+}
+
+// A wake from a new frame does not bring the next look forward.
+void LinkWorker::WaitBeforeRetry() {
+    const Clock::time_point next = Clock::now() + m_timings.retry;
+    while (!m_stopping) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(next - Clock::now());
+        if (left.count() <= 0) {
+            return;
+        }
+        m_waker->WaitFor(left);
+    }
+}
+
+void LinkWorker::ServeWhileUp() {
+    SendPendingModel();
+    std::optional<Showing> next;
+    {
+        std::lock_guard lock(m_mutex);
+        next = std::exchange(m_waiting, std::nullopt);
+    }
+    if (next) {
+        Perform(*next);
+        return;
+    }
+    if (m_current_pending) {
+        m_current_pending = false;
+        Perform(*m_current);
+        return;
+    }
+    serial::SerialDevice* device = m_session.Link().hComPort();
+    if (device == nullptr || device->WaitWhileIdle(*m_waker)) {
+        Lose("the port hung up");
+    }
+}
+
+void LinkWorker::Perform(const Showing& showing) {
+    m_current = showing;
+    SendSettingsOf(showing);
+    if (!m_up) {
+        return;
+    }
+    const bool exchanged = m_session.Commands().ExchangeFrame(
+        m_buffer, [&](std::span<std::uint8_t> out) { std::ranges::copy(*showing.frame, out.begin()); });
+    if (!exchanged) {
+        m_current_pending = true;
+        Lose(WriteFailureReason());
+        return;
+    }
+    if (!m_session.Commands().LastReplyMissing()) {
+        m_unanswered = 0;
+        m_events.FrameSent(showing.screen);
+        return;
+    }
+    m_events.FrameUnanswered(showing.screen);
+    if (++m_unanswered >= kUnansweredBeforeRenegotiating && !m_stopping) {
+        m_current_pending = true;
+        Lose("no reply to " + std::to_string(m_unanswered) + " frames in a row");
+    }
+}
+
+// Only what differs from what the module has goes out.
+void LinkWorker::SendSettingsOf(const Showing& showing) {
+    protocol::ModuleCommands& commands = m_session.Commands();
+    const auto send = [&](const char* prefix, std::optional<int> wanted, std::optional<int>& has) {
+        if (!m_up || !wanted || wanted == has) {
+            return;
+        }
+        commands.SendCommand(prefix, *wanted);
+        if (m_session.Link().LastWriteOutcome() != serial::WriteOutcome::Sent) {
+            m_current_pending = true;
+            Lose(WriteFailureReason());
+            return;
+        }
+        has = wanted;
+    };
+    send(protocol::kColorPrefix, showing.color, m_module_color);
+    send(protocol::kBrightnessPrefix, showing.brightness, m_module_brightness);
+}
+
+void LinkWorker::SendPendingModel() {
+    std::optional<int> model;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_model_pending) {
+            model = m_model;
+            m_model_pending = false;
+        }
+    }
+    if (!model) {
+        return;
+    }
+    m_session.Commands().SendCommand(protocol::kLcdModelPrefix, *model);
+    if (m_session.Link().LastWriteOutcome() != serial::WriteOutcome::Sent) {
+        std::lock_guard lock(m_mutex);
+        m_model_pending = true;
+        Lose(WriteFailureReason());
+    }
+}
+
+void LinkWorker::Lose(const std::string& reason) {
+    if (!m_up) {
+        return;
+    }
+    m_up = false;
+    m_session.Link().ClosePort();
+    m_events.LinkDown(reason);
+}
+
+std::string LinkWorker::WriteFailureReason() {
+    if (!m_session.Link().IsOpen()) {
+        return "the port closed";
+    }
+    switch (m_session.Link().LastWriteOutcome()) {
+        case serial::WriteOutcome::TimedOut:
+            return "the module stopped taking bytes";
+        case serial::WriteOutcome::Disconnected:
+            return "the port is gone";
+        case serial::WriteOutcome::Sent:
+            break;
+    }
+    return "the port failed";
+}
+
+void LinkWorker::SendClearPattern() {
+    m_session.Commands().ExchangeFrame(m_buffer, [](std::span<std::uint8_t> out) {
+        std::ranges::fill(out, protocol::kClearFill);
+    });
+}
+
+}  // namespace hub

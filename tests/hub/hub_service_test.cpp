@@ -1,0 +1,226 @@
+// The hub as its clients see it: the real socket, the real link, a simulated module.
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "hub/hub_service.h"
+#include "protocol/commands.h"
+#include "sim/module_sim.h"
+#include "support/hub_client.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::HubClient;
+using namespace std::chrono_literals;
+
+std::string FrameOf(std::uint8_t fill) { return std::string(protocol::FrameBytes, char(fill)); }
+
+class HubServiceTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_dir = fs::temp_directory_path() / ("hub_test_" + std::to_string(::getpid()));
+        fs::create_directories(m_dir);
+        sim::ModuleOptions module;
+        module.pace = false;
+        module.link_path = (m_dir / "port").string();
+        m_module = std::make_unique<sim::PtyModule>(module);
+        m_module->Start();
+        m_options.port = module.link_path;
+        m_options.socket = (m_dir / "hub.sock").string();
+        m_options.timings.retry = 50ms;
+        m_options.limits.payload_silence = 100ms;
+        m_options.limits.clients = 3;
+        m_log = std::tmpfile();
+    }
+    void TearDown() override {
+        StopHub();
+        std::fclose(m_log);
+        m_module.reset();
+        fs::remove_all(m_dir);
+    }
+    void StartHub() {
+        m_hub = std::make_unique<hub::HubService>(m_options, *m_platform, m_log);
+        m_hub->Listen();
+        m_thread = std::thread([this] { m_hub->Run(); });
+    }
+    void StopHub() {
+        if (m_hub) {
+            m_hub->Stop();
+            m_thread.join();
+            m_hub.reset();
+        }
+    }
+    std::unique_ptr<HubClient> Client() {
+        auto client = std::make_unique<HubClient>(m_options.socket);
+        EXPECT_EQ(client->Line(), "lcdhub 1 480x480");
+        return client;
+    }
+    // Waits until the module has received a frame of `fill` last.
+    bool ModuleShows(std::uint8_t fill, std::chrono::milliseconds timeout = 5s) {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (std::chrono::steady_clock::now() < deadline) {
+            if (m_module->LastFrame() == std::vector<std::uint8_t>(protocol::FrameBytes, fill))
+                return true;
+            std::this_thread::sleep_for(5ms);
+        }
+        return false;
+    }
+
+    fs::path m_dir;
+    std::unique_ptr<sim::PtyModule> m_module;
+    std::unique_ptr<serial::SerialPlatform> m_platform = serial::MakeNativeSerialPlatform();
+    hub::HubOptions m_options;
+    std::FILE* m_log = nullptr;
+    std::unique_ptr<hub::HubService> m_hub;
+    std::thread m_thread;
+};
+
+TEST_F(HubServiceTest, AHigherPriorityTakesOverAndItsScreenGoesWithItsClient) {
+    StartHub();
+    auto info = Client();
+    ASSERT_TRUE(info->Send("screen clock\nframe clock\n" + FrameOf(0x0F) + "watch on\n"));
+    EXPECT_EQ(info->Line(), "ok");
+    EXPECT_EQ(info->Line(), "ok");
+    EXPECT_EQ(info->Line(), "ok");
+    EXPECT_TRUE(ModuleShows(0x0F));
+    {
+        auto alert = Client();
+        ASSERT_TRUE(alert->Send("screen build priority=alert\npattern build solid\n"));
+        EXPECT_EQ(alert->Line(), "ok");
+        EXPECT_EQ(alert->Line(), "ok");
+        EXPECT_TRUE(ModuleShows(0xFF));
+        ASSERT_TRUE(alert->Send("status\n"));
+        EXPECT_EQ(alert->Line().rfind("ok link=up port=" + m_options.port +
+                                          " speed=921600 shown=build sent=", 0),
+                  0u);
+    }  // the alert's client leaves: its unkept screen goes, the clock comes back
+    EXPECT_TRUE(ModuleShows(0x0F));
+    std::string events;
+    for (std::string line; !(line = info->Line(true, 1s)).empty();)
+        events += line + ";";
+    EXPECT_NE(events.find("event hidden clock;event shown build;"), std::string::npos) << events;
+    EXPECT_NE(events.find("event hidden build;event shown clock;"), std::string::npos) << events;
+}
+
+// An adapter pulled out while idle, and a module that resets behind one that stays: the
+// link comes up again, and the shown screen is sent again with its colour.
+TEST_F(HubServiceTest, ALinkLostToAnUnplugOrAResetComesBackWithTheShownScreen) {
+    StartHub();
+    auto client = Client();
+    ASSERT_TRUE(client->Send("screen s\ncolor s 3\nframe s\n" + FrameOf(0x0F)));
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(client->Line(), "ok");
+    ASSERT_TRUE(ModuleShows(0x0F));
+    m_module->Unplug();
+    std::this_thread::sleep_for(100ms);
+    m_module->Replug();
+    EXPECT_TRUE(ModuleShows(0x0F));
+    m_module->PowerCycle();  // answers nothing at the old speed: two frames go unanswered
+    ASSERT_TRUE(client->Send("watch on\n"));
+    EXPECT_EQ(client->Line(), "ok");
+    for (const std::uint8_t fill : {0x33, 0x44}) {
+        ASSERT_TRUE(client->Send("frame s\n" + FrameOf(fill)));
+        std::string line;
+        while (!(line = client->Line(true)).empty() && line != "event unanswered s") {
+        }
+        EXPECT_EQ(line, "event unanswered s");
+    }
+    EXPECT_TRUE(ModuleShows(0x44));
+    const auto lines = m_module->ReceivedLines();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "set color to: 3"), 3);
+}
+
+// Each bad input gets one error; a lost framing closes the connection too.
+TEST_F(HubServiceTest, HostileInputGetsAnErrorAndLostFramingACloseOnly) {
+    struct Row {
+        std::string sent;
+        std::string reply;
+        bool closes;
+    };
+    const Row rows[] = {
+        {"bogus\n", "error unknown command", false},
+        {"frame no!name\n" + FrameOf(1), "error bad name", false},
+        {"frame nobody\n" + FrameOf(1), "error no such screen", false},
+        {"screen p\npicture p 9\nnot a jpg", "ok", false},  // then the decode's error
+        {std::string(4097, 'x'), "error line too long", true},
+        {"picture p 12x\n", "error bad size", true},
+        {"screen q\nframe q\nshort", "ok", true},  // silent inside the payload
+    };
+    StartHub();
+    for (const Row& row : rows) {
+        auto client = Client();
+        ASSERT_TRUE(client->Send(row.sent));
+        EXPECT_EQ(client->Line(), row.reply) << row.sent.substr(0, 20);
+        if (row.sent.rfind("screen p", 0) == 0) {
+            EXPECT_EQ(client->Line().substr(0, 6), "error ");
+        }
+        EXPECT_EQ(client->Closed(), row.closes) << row.sent.substr(0, 20);
+    }
+    auto a = Client(), b = Client(), c = Client();
+    HubClient fourth(m_options.socket);
+    EXPECT_EQ(fourth.Line(), "error busy");
+    EXPECT_TRUE(fourth.Closed());
+}
+
+// lcdctl's exit status, run with `args` and no hub of the user's to find; -1 when it hangs.
+int Lcdctl(std::vector<std::string> args) {
+    args.insert(args.begin(), LCDCTL_PATH);
+    std::vector<char*> argv;
+    for (std::string& arg : args)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    char* env[] = {nullptr};
+    pid_t pid = 0;
+    if (::posix_spawn(&pid, LCDCTL_PATH, nullptr, nullptr, argv.data(), env) != 0)
+        return -2;
+    int status = 0;
+    for (int waited = 0; waited < 2000; ++waited) {
+        if (::waitpid(pid, &status, WNOHANG) == pid)
+            return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        std::this_thread::sleep_for(10ms);
+    }
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, &status, 0);
+    return -1;
+}
+
+// lcdctl through the hub: its exit status says what became of the frame.
+TEST_F(HubServiceTest, LcdctlThroughTheHubTellsWhatBecameOfItsFrame) {
+    StartHub();
+    const std::string hub = "--hub=" + m_options.socket;
+    EXPECT_EQ(Lcdctl({hub, "-q", "send", DEMO_PICTURE, "--wait"}), 0);
+    EXPECT_EQ(m_module->FramesReceived(), 1);
+    EXPECT_EQ(Lcdctl({hub, "status"}), 0);
+    EXPECT_EQ(Lcdctl({hub, "-q", "--screen", "no!name", "pattern", "solid"}), 3);
+    EXPECT_EQ(Lcdctl({"--hub=" + (m_dir / "none").string(), "status"}), 1);
+    m_module->PowerCycle();  // the frame goes unanswered
+    EXPECT_EQ(Lcdctl({hub, "-q", "pattern", "solid", "--wait=5"}), 4);
+    m_module->Unplug();
+    EXPECT_EQ(Lcdctl({hub, "-q", "pattern", "clear", "--wait=1"}), 1);
+    EXPECT_EQ(Lcdctl({hub, "release"}), 0);
+    EXPECT_EQ(Lcdctl({hub, "release"}), 3);  // no such screen now
+}
+
+// A socket is made for the hub alone; nothing else at its path is touched.
+TEST_F(HubServiceTest, TheSocketIsPrivateAndNeverTakenFromAnother) {
+    StartHub();
+    struct stat status {};
+    ASSERT_EQ(::stat(m_options.socket.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0600u);
+    hub::HubService second(m_options, *m_platform, m_log);
+    EXPECT_THROW(second.Listen(), std::runtime_error);  // one answers there
+    StopHub();
+    EXPECT_FALSE(fs::exists(m_options.socket));
+    std::ofstream(m_options.socket) << "mine";
+    hub::HubService third(m_options, *m_platform, m_log);
+    EXPECT_THROW(third.Listen(), std::runtime_error);
+    EXPECT_TRUE(fs::is_regular_file(m_options.socket));
+}
+
+}  // namespace
