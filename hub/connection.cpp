@@ -86,6 +86,7 @@ void Connection::ReadMore() {
 // The client has said all it will: what it asked is answered, then the connection closes.
 void Connection::EndOfInput() {
     m_server.Log("client " + std::to_string(m_id) + " left");
+    m_end_told = true;
     m_closing = true;
     m_payload_timer.cancel();
     if (!m_decoding) {
@@ -181,6 +182,7 @@ void Connection::Finish(const ParsedLine& parsed, std::vector<std::uint8_t> payl
     Reply(m_server.Core().Execute(m_id, command, std::move(content)));
     if (std::holds_alternative<QuitCommand>(command)) {
         m_server.Log("client " + std::to_string(m_id) + " left");
+        m_end_told = true;
         m_closing = true;
         WriteNext();
     }
@@ -204,6 +206,7 @@ void Connection::Reply(const std::string& line) { Deliver(line); }
 void Connection::FailFraming(const std::string& reason) {
     Deliver("error " + reason);
     m_server.Log("client " + std::to_string(m_id) + " dropped: " + reason);
+    m_end_told = true;
     m_closing = true;
     m_payload_timer.cancel();
     WriteNext();
@@ -264,7 +267,7 @@ void Connection::Drop(const std::string& reason) {
         return;
     }
     m_closed = true;
-    if (!reason.empty()) {
+    if (!reason.empty() && !m_end_told) {
         m_server.Log("client " + std::to_string(m_id) + " dropped: " + reason);
     }
     m_payload_timer.cancel();

@@ -43,6 +43,7 @@ private:
     bool m_joined = false;
     bool m_closing = false;  // no more reading; closed once the replies are out
     bool m_closed = false;
+    bool m_end_told = false;  // the log has the connection's end already
     bool m_decoding = false;
     bool m_reading = false;
 
