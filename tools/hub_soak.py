@@ -52,17 +52,24 @@ def fill_of(client, count):
 
 def pusher(path, client, stop, counts, errors):
     rng = random.Random(client)
-    while not stop.is_set():
+    for round in range(1 << 30):
+        if stop.is_set():
+            break
         try:
             hub, replies = connect(path)
-            name = f"soak{client}"
+            # A name of its own each round: the last round's screen goes only once the hub
+            # has seen that connection close.
+            name = f"soak{client}.{round}"
             priority = rng.choice(PRIORITIES)
-            reply_to(hub, replies, f"screen {name} priority={priority} duration={rng.randint(1, 4)}")
+            reply = reply_to(hub, replies, f"screen {name} priority={priority} duration={rng.randint(1, 4)}")
+            if reply != "ok":
+                errors.append(f"client {client}: screen: {reply}")
             for count in range(rng.randint(5, 200)):
                 if stop.is_set():
                     break
-                if reply_to(hub, replies, f"frame {name}", fill_of(client, count)) != "ok":
-                    errors.append(f"client {client}: a frame was refused")
+                reply = reply_to(hub, replies, f"frame {name}", fill_of(client, count))
+                if reply != "ok":
+                    errors.append(f"client {client}: frame: {reply}")
                 counts[client] += 1
                 time.sleep(rng.uniform(0, 0.2))
             hub.close()  # its screen goes with it; the next round makes it again
@@ -193,7 +200,9 @@ def main():
     print(f"soak: lcdhub memory {min(after_first_minute)}-{max(after_first_minute)} KiB after the "
           f"first minute (growth {growth} KiB); exit {hub_exit} on SIGTERM")
     print(f"soak: shown at the end: {shown}; the module's last frame line: {last_frame[0].strip()[:80]}")
-    print(f"soak: {len(errors)} client errors (frames cut off by an unplug are expected)")
+    print(f"soak: {len(errors)} client errors; the most frequent:")
+    for error in sorted(set(errors), key=errors.count, reverse=True)[:5]:
+        print(f"soak:   {errors.count(error)} x {error}")
     for failure in failures:
         print(f"soak: FAILED: {failure}")
     print(f"soak: logs in {work}")
