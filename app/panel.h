@@ -11,8 +11,8 @@
 
 #include "app/activity_log.h"
 #include "app/clipboard.h"
+#include "app/frame_actions.h"
 #include "app/panel_view.h"
-#include "imaging/frame_actions.h"
 #include "protocol/commands.h"
 #include "protocol/handshake.h"
 #include "serial/serial_link.h"
@@ -110,7 +110,7 @@ private:
     serial::SerialLink m_link;
     protocol::LinkNegotiator m_negotiator;
     protocol::ModuleCommands m_commands;
-    imaging::FrameActions m_frames;
+    FrameActions m_frames;
 
     // The last scan, and a name the operator typed or started with. That name stays in the
     // list after each scan, and stays selected until the operator picks another entry, so

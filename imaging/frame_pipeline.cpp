@@ -3,13 +3,13 @@
 #include <stdexcept>
 
 #include "imaging/mono_frame.h"
-#include "protocol/commands.h"
+#include "imaging/screen_size.h"
 
 namespace imaging {
 
 namespace {
 
-constexpr int kSide = protocol::kScreenWidth;
+constexpr int kSide = kScreenWidth;
 
 void Invert(std::span<std::uint8_t> frame) {
     for (std::uint8_t& byte : frame) {

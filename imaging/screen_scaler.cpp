@@ -8,14 +8,14 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "imaging/frame_actions.h"
-#include "protocol/commands.h"
+#include "imaging/screen_size.h"
+#include "imaging/working_picture.h"
 
 namespace imaging {
 
 namespace {
 
-constexpr int kSide = protocol::kScreenWidth;
+constexpr int kSide = kScreenWidth;
 constexpr int kWeightBits = 14;
 constexpr std::int64_t kOne = std::int64_t{1} << kWeightBits;
 // The vertical pass keeps 8 bits below the pixel value for the horizontal one.

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <span>
+#include <vector>
 
 #include "serial/log_sink.h"
 #include "serial/serial_link.h"
@@ -51,17 +52,32 @@ public:
     bool ExchangeFrame(std::span<std::uint8_t> buffer,
                        const std::function<void(std::span<std::uint8_t>)>& fill_frame);
 
-    // The last SendCommand or ExchangeFrame got its bytes out, but no reply came to them
-    // (for a frame: no final reply after its payload), so that a caller can tell a module
-    // that did the work from one that is not there to do it.
+    // The same exchange in two steps, for a caller that builds its frame between them.
+    // SendFrameHeader sends the whole-screen header and reads its reply; with no port open
+    // it logs the error and gives false, as a write that fails does.
+    bool SendFrameHeader();
+    // Sends the frame's FrameBytes bytes and reads the final reply, noting whether one came.
+    // A write that fails gives false.
+    bool SendFramePayload(std::span<const std::uint8_t> frame);
+
+    // The last SendCommand, ExchangeFrame or SendFramePayload got its bytes out, but no
+    // reply came to them (for a frame: no final reply after its payload), so that a caller
+    // can tell a module that did the work from one that is not there to do it.
     bool LastReplyMissing() const { return m_reply_missing; }
 
 private:
     void LogPortNotOpen() { m_log.LogLine(kPortNotOpen); }
+    // The steps on `scratch`, FrameBytes long, which holds the header's text and the replies.
+    bool SendHeaderUsing(std::span<std::uint8_t> scratch);
+    bool SendPayloadUsing(std::span<const std::uint8_t> frame, std::span<std::uint8_t> scratch);
+    std::span<std::uint8_t> ReplyScratch();
 
     serial::SerialLink& m_link;
     serial::LogSink& m_log;
     bool m_reply_missing = false;
+    // The two-step exchange's room for the header's text and the replies, as large as the
+    // frame buffer ExchangeFrame reads them into, so that the link's reads wait alike.
+    std::vector<std::uint8_t> m_reply_scratch;
 };
 
 }  // namespace protocol

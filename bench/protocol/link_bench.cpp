@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "imaging/frame_actions.h"
+#include "app/frame_actions.h"
 #include "protocol/commands.h"
 #include "protocol/handshake.h"
 #include "serial/serial_link.h"
@@ -126,7 +126,7 @@ template <typename Action>
 void MeasureTurnaround(benchmark::State& state, Action action) {
     HostAndModule host(921600);
     protocol::ModuleCommands commands(host.link, host.log);
-    imaging::FrameActions frames(commands, host.log);
+    panel::FrameActions frames(commands, host.log);
     if (!host.link.OpenPort(host.module.SlavePath(), 921600)) {
         state.SkipWithError("cannot open the module's port");
         return;
@@ -154,7 +154,7 @@ void ShowPreview(std::span<const std::uint8_t> frame) {
 
 void BM_TurnaroundPattern(benchmark::State& state) {
     MeasureTurnaround(state,
-                      [](imaging::FrameActions& frames) { frames.SendFill(0x0F, ShowPreview); });
+                      [](panel::FrameActions& frames) { frames.SendFill(0x0F, ShowPreview); });
 }
 BENCHMARK(BM_TurnaroundPattern)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(10);
 
@@ -165,7 +165,7 @@ void BM_TurnaroundPicture(benchmark::State& state, imaging::Binarization binariz
     for (int y = 0; y < 480; ++y)
         for (std::size_t i = 0; i < decoded.Stride(); ++i)
             decoded.Row(y)[i] = static_cast<std::uint8_t>(i * 7 + y);
-    MeasureTurnaround(state, [&](imaging::FrameActions& frames) {
+    MeasureTurnaround(state, [&](panel::FrameActions& frames) {
         frames.SendPicture([&](imaging::Bitmap& target) { target = decoded; }, binarization,
                            ShowPreview);
     });

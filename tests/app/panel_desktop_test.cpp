@@ -9,7 +9,7 @@
 #include <QTemporaryDir>
 
 #include "desktop_session.h"
-#include "imaging/frame_actions.h"
+#include "imaging/working_picture.h"
 #include "pictures/qt_image.h"
 #include "sim/module_sim.h"
 #include "support/test_pictures.h"

@@ -15,9 +15,9 @@
 #include <functional>
 #include <thread>
 
-#include "imaging/frame_actions.h"
 #include "imaging/jpeg_image.h"
 #include "imaging/mono_frame.h"
+#include "imaging/working_picture.h"
 #include "support/frame_bits.h"
 #include "support/module_fixture.h"
 

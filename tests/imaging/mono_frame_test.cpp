@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "imaging/frame_actions.h"
 #include "imaging/mono_frame.h"
+#include "imaging/working_picture.h"
 #include "support/recording_log.h"
 #include "support/test_pictures.h"
 

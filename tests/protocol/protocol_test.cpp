@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <numeric>
+#include <tuple>
 
 #include "protocol/commands.h"
 #include "protocol/handshake.h"
@@ -159,6 +160,28 @@ TEST_F(CommandsTest, FrameExchangeSendsHeaderThenExactlyTheFrameAnsweredOrNot) {
         m_commands.SendCommand(protocol::kColorPrefix, 1);
         EXPECT_EQ(m_commands.LastReplyMissing(), silent);
     }
+}
+
+// The panel builds its frame between the two steps: they must do what the one call does.
+TEST_F(CommandsTest, TwoStepExchangeMatchesTheOneCall) {
+    for (const bool silent : {false, true}) {
+        SCOPED_TRACE(silent ? "silent module" : "answering module");
+        const auto run = [&](bool two_steps) {
+            m_log = {};
+            Connect(silent ? With([](auto& o) { o.silent = true; }) : sim::ModuleOptions{});
+            EXPECT_TRUE(two_steps ? m_commands.SendFrameHeader() &&
+                                        m_commands.SendFramePayload(TestFrame())
+                                  : SendTestFrame());
+            EXPECT_TRUE(m_module->WaitForFrames(1, std::chrono::seconds(5)));
+            return std::tuple(HostLines(), m_log.Texts(), m_module->LastFrame(),
+                              m_commands.LastReplyMissing());
+        };
+        EXPECT_EQ(run(true), run(false));
+    }
+    m_link.ClosePort();
+    m_log = {};
+    EXPECT_FALSE(m_commands.SendFrameHeader());
+    EXPECT_EQ(m_log.Lines(), Lines{protocol::kPortNotOpen});
 }
 
 TEST_F(CommandsTest, ModuleThatStopsReadingEndsTheFrameAtTheWriteDeadline) {

@@ -1,4 +1,4 @@
-#include "imaging/frame_actions.h"
+#include "imaging/working_picture.h"
 
 #include <algorithm>
 #include <bit>
@@ -6,12 +6,9 @@
 #include <vector>
 
 #include "imaging/mono_frame.h"
+#include "imaging/screen_size.h"
 
 namespace imaging {
-
-using protocol::FrameBytes;
-using protocol::kScreenHeight;
-using protocol::kScreenWidth;
 
 Bitmap PrepareWorkingPicture(const SourceCopier& copy_source) {
     Bitmap working;
@@ -30,7 +27,7 @@ Bitmap PreviewOf(std::span<const std::uint8_t> frame) {
 
 Bitmap HalfScalePreviewOf(std::span<const std::uint8_t> frame) {
     constexpr std::size_t kRowBytes = kScreenWidth / 8;
-    if (frame.size() < FrameBytes) {
+    if (frame.size() < kFrameBytes) {
         throw std::invalid_argument("frame too small for the preview");
     }
     Bitmap preview(kScreenWidth / 2, kScreenHeight / 2, PixelFormat::Indexed8);  // 256 grays
@@ -48,39 +45,15 @@ Bitmap HalfScalePreviewOf(std::span<const std::uint8_t> frame) {
     return preview;
 }
 
-void FrameActions::BinarizeInto(const Bitmap& working, const Binarization& binarization,
-                                std::span<std::uint8_t> frame) {
+std::optional<int> BinarizeWorkingPicture(const Bitmap& working, const Binarization& binarization,
+                                          std::span<std::uint8_t> frame) {
     if (binarization.dither) {
         Dither(working, frame, *binarization.dither);
-    } else {
-        Binarize(working, frame, binarization.threshold, m_log);
+        return std::nullopt;
     }
-}
-
-void FrameActions::SendPicture(const SourceCopier& copy_source, const Binarization& binarization,
-                               const FrameSink& show_frame) {
-    std::vector<std::uint8_t> buffer(FrameBytes);
-    m_commands.ExchangeFrame(buffer, [&](std::span<std::uint8_t> frame) {
-        const Bitmap working = PrepareWorkingPicture(copy_source);
-        BinarizeInto(working, binarization, frame);
-        show_frame(frame);
-    });
-}
-
-void FrameActions::PreviewPicture(const SourceCopier& copy_source, const Binarization& binarization,
-                                  const FrameSink& show_frame) {
-    std::vector<std::uint8_t> frame(FrameBytes);
-    const Bitmap working = PrepareWorkingPicture(copy_source);
-    BinarizeInto(working, binarization, frame);
-    show_frame(frame);
-}
-
-void FrameActions::SendFill(std::uint8_t fill, const FrameSink& show_frame) {
-    std::vector<std::uint8_t> buffer(FrameBytes);
-    m_commands.ExchangeFrame(buffer, [&](std::span<std::uint8_t> frame) {
-        std::ranges::fill(frame, fill);
-        show_frame(frame);
-    });
+    // Kept between calls so that the hot path does not map fresh memory each time.
+    thread_local std::vector<std::uint8_t> storage;
+    return ThresholdLuma(LumaPlaneOf(working, storage), frame, binarization.threshold);
 }
 
 }  // namespace imaging

@@ -1,0 +1,18 @@
+# Fails when a file of imaging/ includes a header of protocol/: pictures become frames for
+# the screen's size alone, and whatever talks to the module lives above them.
+file(GLOB sources ${FOLDER}/*.h ${FOLDER}/*.cpp)
+set(found "")
+foreach(source IN LISTS sources)
+    file(STRINGS ${source} includes REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"]protocol/")
+    foreach(line IN LISTS includes)
+        string(APPEND found "\n  ${source}: ${line}")
+    endforeach()
+endforeach()
+list(LENGTH sources count)
+if(count EQUAL 0)
+    message(FATAL_ERROR "no sources found in ${FOLDER}")
+endif()
+if(found)
+    message(FATAL_ERROR "protocol headers in imaging:${found}")
+endif()
+message(STATUS "${count} files of imaging include no protocol header")
