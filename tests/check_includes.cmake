@@ -1,0 +1,32 @@
+# Fails when a file of FOLDER includes a header that its RULE keeps out:
+#   toolkit:  the panel's behaviour (the top of app/) names no toolkit and no platform, so
+#             that the same behaviour builds for every front end;
+#   protocol: imaging/ names nothing of the module's protocol: pictures become frames for
+#             the screen's size alone, and whatever talks to the module lives above them.
+if(RULE STREQUAL "toolkit")
+    set(forbidden "[<\"](Q[A-Za-z]*|Qt[A-Za-z]*/.*|windows\\.h|winuser\\.h|commdlg\\.h|X11/.*|gtk/.*)[>\"]")
+    set(what "toolkit or platform headers in the panel's behaviour")
+elseif(RULE STREQUAL "protocol")
+    set(forbidden "[<\"]protocol/")
+    set(what "protocol headers in imaging")
+else()
+    message(FATAL_ERROR "unknown RULE '${RULE}'")
+endif()
+file(GLOB sources ${FOLDER}/*.h ${FOLDER}/*.cpp)
+set(found "")
+foreach(source IN LISTS sources)
+    file(STRINGS ${source} includes REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"]")
+    foreach(line IN LISTS includes)
+        if(line MATCHES "${forbidden}")
+            string(APPEND found "\n  ${source}: ${line}")
+        endif()
+    endforeach()
+endforeach()
+list(LENGTH sources count)
+if(count EQUAL 0)
+    message(FATAL_ERROR "no sources found in ${FOLDER}")
+endif()
+if(found)
+    message(FATAL_ERROR "${what}:${found}")
+endif()
+message(STATUS "${count} files checked: no ${what}")
