@@ -134,8 +134,7 @@ bool Connection::ProcessLine() {
         m_payload_for = *parsed;
         m_payload.clear();
         m_payload.reserve(std::min<std::size_t>(parsed->payload, 1 << 20));
-        ArmPayloadTimer();  // its first bytes are awaited as the rest
-        return true;
+        return true;  // the payload's own step arms its timer
     }
     Finish(*parsed, {});
     return true;
