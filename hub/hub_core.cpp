@@ -34,7 +34,7 @@ std::string HubCore::Execute(ClientId client, const Command& command,
         [&](const auto& c) -> std::string {
             using C = std::decay_t<decltype(c)>;
             if constexpr (std::is_same_v<C, ScreenCommand>) {
-                return ExecuteScreen(client, c);
+                return Reply(m_rules.Configure(client, c, now));
             } else if constexpr (std::is_same_v<C, FrameCommand> ||
                                  std::is_same_v<C, PictureCommand> ||
                                  std::is_same_v<C, GrayCommand>) {
@@ -65,10 +65,6 @@ std::string HubCore::Execute(ClientId client, const Command& command,
     return reply;
 }
 
-std::string HubCore::ExecuteScreen(ClientId client, const ScreenCommand& command) {
-    return Reply(m_rules.Configure(client, command, m_now()));
-}
-
 // The screen the rules choose goes to the display when it, or its content, changed.
 void HubCore::Reschedule() {
     m_rules.Advance(m_now());
@@ -77,8 +73,7 @@ void HubCore::Reschedule() {
                   transition.name);
     }
     const Screen* shown = m_rules.Shown();
-    if (shown != nullptr &&
-        (shown->name != m_given_name || shown->version != m_given_version)) {
+    if (shown != nullptr && (shown->name != m_given_name || shown->version != m_given_version)) {
         m_given_name = shown->name;
         m_given_version = shown->version;
         if (m_display.Show(Showing{shown->name, shown->content, shown->color, shown->brightness})) {

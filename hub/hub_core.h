@@ -53,7 +53,6 @@ private:
         ClientOutput* output;
         bool watching = false;
     };
-    std::string ExecuteScreen(ClientId client, const ScreenCommand& command);
     void Broadcast(const std::string& event);
 
     Display& m_display;

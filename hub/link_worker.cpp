@@ -1,6 +1,5 @@
 #include "hub/link_worker.h"
 
-#include <algorithm>
 #include <utility>
 
 #include "protocol/commands.h"
@@ -17,10 +16,11 @@ LinkWorker::LinkWorker(serial::SerialPlatform& platform, serial::LogSink& module
       m_find_port(std::move(find_port)),
       m_baud(baud),
       m_timings(timings),
-      m_session(platform, module_log, [this] { return m_interrupt.load(); }),
-      m_buffer(protocol::FrameBytes) {}
+      m_session(platform, module_log, [this] { return m_interrupt.load(); }) {}
 
-LinkWorker::~LinkWorker() { Stop(false); }
+LinkWorker::~LinkWorker() {
+    Stop(false);
+}
 
 void LinkWorker::Start() {
     m_thread = std::thread([this] { Run(); });
@@ -75,10 +75,7 @@ void LinkWorker::Run() {
 bool LinkWorker::BringUp() {
     const PortPick pick = m_find_port();
     if (pick.name.empty()) {
-        if (pick.problem != m_waiting_reason) {
-            m_waiting_reason = pick.problem;
-            m_events.Waiting(pick.problem);
-        }
+        TellWaiting(pick.problem);
         return false;
     }
     if (!TryOnce(pick.name)) {
@@ -104,17 +101,21 @@ bool LinkWorker::BringUp() {
 bool LinkWorker::TryOnce(const std::string& port) {
     serial::OpenFailure why;
     if (m_platform.OpenExclusive(m_platform.DevicePath(port), &why) == nullptr) {
-        const std::string problem = serial::DescribeOpenFailure(port, why);
-        if (problem != m_waiting_reason) {
-            m_waiting_reason = problem;
-            m_events.Waiting(problem);
-        }
+        TellWaiting(serial::DescribeOpenFailure(port, why));
         return false;
     }
     if (!m_ever_up) {
         return m_session.Connect(port, m_baud);
     }
     return m_session.Renegotiate(port, m_baud);
+}
+
+// Told once for each new reason, not at every look.
+void LinkWorker::TellWaiting(const std::string& why) {
+    if (why != m_waiting_reason) {
+        m_waiting_reason = why;
+        m_events.Waiting(why);
+    }
 }
 
 // A wake from a new frame does not bring the next look forward.
@@ -157,9 +158,8 @@ void LinkWorker::Perform(const Showing& showing) {
     if (!m_up) {
         return;
     }
-    const bool exchanged = m_session.Commands().ExchangeFrame(
-        m_buffer, [&](std::span<std::uint8_t> out) { std::ranges::copy(*showing.frame, out.begin()); });
-    if (!exchanged) {
+    protocol::ModuleCommands& commands = m_session.Commands();
+    if (!commands.SendFrameHeader() || !commands.SendFramePayload(*showing.frame)) {
         m_current_pending = true;
         Lose(WriteFailureReason());
         return;
@@ -240,9 +240,11 @@ std::string LinkWorker::WriteFailureReason() {
 }
 
 void LinkWorker::SendClearPattern() {
-    m_session.Commands().ExchangeFrame(m_buffer, [](std::span<std::uint8_t> out) {
-        std::ranges::fill(out, protocol::kClearFill);
-    });
+    const std::vector<std::uint8_t> clear(protocol::FrameBytes, protocol::kClearFill);
+    protocol::ModuleCommands& commands = m_session.Commands();
+    if (commands.SendFrameHeader()) {
+        commands.SendFramePayload(clear);
+    }
 }
 
 }  // namespace hub

@@ -84,6 +84,7 @@ private:
     void Run();
     bool BringUp();
     bool TryOnce(const std::string& port);
+    void TellWaiting(const std::string& why);
     void WaitBeforeRetry();
     void ServeWhileUp();
     void Perform(const Showing& showing);
@@ -117,7 +118,6 @@ private:
     std::optional<int> m_module_color;
     std::optional<int> m_module_brightness;
     int m_unanswered = 0;
-    std::vector<std::uint8_t> m_buffer;
     std::thread m_thread;
 };
 

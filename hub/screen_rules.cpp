@@ -108,11 +108,8 @@ RuleError ScreenRules::SetBrightness(ClientId client, std::string_view name, int
 }
 
 RuleError ScreenRules::Delete(ClientId client, std::string_view name, Clock::time_point now) {
-    Advance(now);
-    const auto entry = Named(m_screens, name);
-    if (entry == m_screens.end())
-        return RuleError::NoSuchScreen;
-    if (const RuleError error = MayChange(client, *entry); error != RuleError::None)
+    Entries::iterator entry;
+    if (const RuleError error = Reach(client, name, now, entry); error != RuleError::None)
         return error;
     Remove(entry);
     Advance(now);
@@ -172,15 +169,20 @@ std::size_t ScreenRules::Count() const {
 
 RuleError ScreenRules::Change(ClientId client, std::string_view name, Clock::time_point now,
                               const std::function<void(Screen&)>& change) {
-    Advance(now);
-    const auto entry = Named(m_screens, name);
-    if (entry == m_screens.end())
-        return RuleError::NoSuchScreen;
-    if (const RuleError error = MayChange(client, *entry); error != RuleError::None)
+    Entries::iterator entry;
+    if (const RuleError error = Reach(client, name, now, entry); error != RuleError::None)
         return error;
     change(entry->screen);
     Advance(now);
     return RuleError::None;
+}
+
+// Brings the rules up to `now`, then finds the screen named, if `client` may change it.
+RuleError ScreenRules::Reach(ClientId client, std::string_view name, Clock::time_point now,
+                             Entries::iterator& entry) {
+    Advance(now);
+    entry = Named(m_screens, name);
+    return entry == m_screens.end() ? RuleError::NoSuchScreen : MayChange(client, *entry);
 }
 
 RuleError ScreenRules::MayChange(ClientId client, const Entry& entry) const {

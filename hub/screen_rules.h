@@ -85,6 +85,8 @@ private:
 
     RuleError Change(ClientId client, std::string_view name, Clock::time_point now,
                      const std::function<void(Screen&)>& change);
+    RuleError Reach(ClientId client, std::string_view name, Clock::time_point now,
+                    Entries::iterator& entry);
     RuleError MayChange(ClientId client, const Entry& entry) const;
     std::size_t UnkeptOf(ClientId client) const;
     std::size_t KeptCount() const;
