@@ -167,6 +167,16 @@ bool ChangesTheScreen(Command command) {
            command == Command::Color || command == Command::Brightness;
 }
 
+// The first place where a hub answers; empty when none does.
+std::string AnsweringHub() {
+    for (const std::string& candidate : HubCandidates()) {
+        if (ConnectHub(candidate)) {
+            return candidate;
+        }
+    }
+    return {};
+}
+
 }  // namespace
 
 HubChoice FindHub(const Options& options) {
@@ -178,12 +188,7 @@ HubChoice FindHub(const Options& options) {
         return ConnectHub(options.hub, &why) ? HubChoice{options.hub, {}}
                                              : HubChoice{{}, "no lcdhub answers at " + options.hub + ": " + why};
     }
-    for (const std::string& candidate : HubCandidates()) {
-        if (ConnectHub(candidate)) {
-            return {candidate, {}};
-        }
-    }
-    return {};
+    return {AnsweringHub(), {}};
 }
 
 int RouteThroughHub(Options& options, ConsoleLog& log) {
@@ -205,12 +210,10 @@ int RouteThroughHub(Options& options, ConsoleLog& log) {
 }
 
 std::string HubHint() {
-    for (const std::string& candidate : HubCandidates()) {
-        if (ConnectHub(candidate)) {
-            return "; an lcdhub runs at " + candidate + " and may hold the port: leave out --direct to go through it";
-        }
-    }
-    return {};
+    const std::string hub = AnsweringHub();
+    return hub.empty() ? ""
+                       : "; an lcdhub runs at " + hub +
+                             " and may hold the port: leave out --direct to go through it";
 }
 
 int RunThroughHub(const Options& options, ConsoleLog& log, const std::string& path,
