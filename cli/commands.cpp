@@ -23,10 +23,10 @@ int OpenLink(const Options& options, ConsoleLog& log, session::ModuleSession& se
         }
         std::string problem = "no link to the module on " + port.name;
         if (session.Unopenable()) {
-            problem +=
-                ": " + serial::DescribeOpenFailure(session.Link().Platform().DevicePath(port.name),
+            problem += ": " +
+                       serial::DescribeOpenFailure(session.Link().Platform().DevicePath(port.name),
                                                    *session.Unopenable()) +
-                HubHint();
+                       HubHint();
         }
         PrintError(log, problem);
         return kNoLink;

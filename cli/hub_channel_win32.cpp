@@ -9,6 +9,8 @@ std::unique_ptr<HubChannel> ConnectHub(const std::string&, std::string* why) {
     return nullptr;
 }
 
-std::vector<std::string> HubCandidates() { return {}; }
+std::vector<std::string> HubCandidates() {
+    return {};
+}
 
 }  // namespace cli

@@ -29,7 +29,8 @@ public:
     std::string Greeting() { return NextLine(Clock::now() + kReplyTimeout, false); }
 
     // The reply to `line` (and its payload); empty when the hub went away or fell silent.
-    std::string Request(const std::string& line, const std::vector<std::uint8_t>* payload = nullptr) {
+    std::string Request(const std::string& line,
+                        const std::vector<std::uint8_t>* payload = nullptr) {
         const std::string text = line + "\n";
         if (!m_channel->Write(text.data(), text.size(), kReplyTimeout) ||
             (payload && !m_channel->Write(payload->data(), payload->size(), kReplyTimeout))) {
@@ -69,9 +70,9 @@ private:
             }
             const auto left = std::chrono::ceil<milliseconds>(deadline - Clock::now());
             char chunk[4096];
-            const auto got =
-                left.count() > 0 ? m_channel->Read(chunk, sizeof chunk, std::min(left, milliseconds(200)))
-                                 : std::optional<std::size_t>(0);
+            const auto got = left.count() > 0 ? m_channel->Read(chunk, sizeof chunk,
+                                                                std::min(left, milliseconds(200)))
+                                              : std::optional<std::size_t>(0);
             if (got && *got == 0) {
                 return {};
             }
@@ -157,8 +158,9 @@ int AwaitSent(const Options& options, ConsoleLog& log, HubConversation& hub, boo
     if (Interrupted()) {
         return kInterrupted;
     }
-    PrintError(log, std::string(link_down ? "the link to the module is down" : "the frame was not shown") +
-                        " after " + std::to_string(options.wait_seconds) + " s");
+    PrintError(
+        log, std::string(link_down ? "the link to the module is down" : "the frame was not shown") +
+                 " after " + std::to_string(options.wait_seconds) + " s");
     return kNoLink;
 }
 
@@ -185,8 +187,9 @@ HubChoice FindHub(const Options& options) {
     }
     if (!options.hub.empty()) {
         std::string why;
-        return ConnectHub(options.hub, &why) ? HubChoice{options.hub, {}}
-                                             : HubChoice{{}, "no lcdhub answers at " + options.hub + ": " + why};
+        return ConnectHub(options.hub, &why)
+                   ? HubChoice{options.hub, {}}
+                   : HubChoice{{}, "no lcdhub answers at " + options.hub + ": " + why};
     }
     return {AnsweringHub(), {}};
 }
@@ -202,7 +205,8 @@ int RouteThroughHub(Options& options, ConsoleLog& log) {
         return kNoLink;
     }
     options.hub = hub.path;
-    if (hub.path.empty() && (options.command == Command::Release || options.command == Command::Status)) {
+    if (hub.path.empty() &&
+        (options.command == Command::Release || options.command == Command::Status)) {
         PrintError(log, "no lcdhub answers; start one with lcdhub, or name its socket with --hub");
         return kNoLink;
     }
@@ -269,7 +273,11 @@ private:
 HubStream::HubStream(const Options& options, ConsoleLog& log, const std::string& path)
     : m_impl(std::make_unique<Impl>(options, log, path)) {}
 HubStream::~HubStream() = default;
-int HubStream::Open() { return m_impl->Open(); }
-bool HubStream::Send(const std::vector<std::uint8_t>& frame) { return m_impl->Send(frame); }
+int HubStream::Open() {
+    return m_impl->Open();
+}
+bool HubStream::Send(const std::vector<std::uint8_t>& frame) {
+    return m_impl->Send(frame);
+}
 
 }  // namespace cli

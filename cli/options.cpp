@@ -117,10 +117,10 @@ bool ParseSize(const std::string& text, int& width, int& height) {
 
 const std::map<std::string, Command>& CommandNames() {
     static const std::map<std::string, Command> names = {
-        {"ports", Command::Ports}, {"connect", Command::Connect},
-        {"color", Command::Color}, {"brightness", Command::Brightness},
-        {"model", Command::Model}, {"pattern", Command::Pattern},
-        {"send", Command::Send},   {"stream", Command::Stream},
+        {"ports", Command::Ports},     {"connect", Command::Connect},
+        {"color", Command::Color},     {"brightness", Command::Brightness},
+        {"model", Command::Model},     {"pattern", Command::Pattern},
+        {"send", Command::Send},       {"stream", Command::Stream},
         {"release", Command::Release}, {"status", Command::Status}};
     return names;
 }

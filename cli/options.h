@@ -9,7 +9,18 @@
 
 namespace cli {
 
-enum class Command { Ports, Connect, Color, Brightness, Model, Pattern, Send, Stream, Release, Status };
+enum class Command {
+    Ports,
+    Connect,
+    Color,
+    Brightness,
+    Model,
+    Pattern,
+    Send,
+    Stream,
+    Release,
+    Status
+};
 
 using Fit = imaging::Fit;
 

@@ -26,5 +26,4 @@ PortDetails DetailsOf(const std::string& name, const std::filesystem::path& sys 
 // One line of `ports --long`: the name, then what is known, tab-separated.
 std::string DescribePort(const std::string& name, const PortDetails& details);
 
-
 }  // namespace cli

@@ -199,7 +199,9 @@ void Connection::FinishDecoded(const Command& command, std::shared_ptr<const Fra
     WriteNext();  // a client that has left is closed once this is out
 }
 
-void Connection::Reply(const std::string& line) { Deliver(line); }
+void Connection::Reply(const std::string& line) {
+    Deliver(line);
+}
 
 // Nothing after this line can be told apart from what it should have been.
 void Connection::FailFraming(const std::string& reason) {

@@ -60,8 +60,9 @@ ParsedHubArguments ParseHubArguments(const std::vector<std::string>& args) {
         } else if (Named(arg, "--baud") || arg == "-b") {
             if (!TakeValue(args, i, arg == "-b" ? "-b" : "--baud", value) ||
                 !ParseSpeed(value, o.baud)) {
-                fail("--baud takes one of the module's speeds: 2400, 9600, 115200, 921600, "
-                     "2016806, 3037974 or 5000000");
+                fail(
+                    "--baud takes one of the module's speeds: 2400, 9600, 115200, 921600, "
+                    "2016806, 3037974 or 5000000");
             }
         } else if (Named(arg, "--socket")) {
             TakeValue(args, i, "--socket", o.socket) && !o.socket.empty()

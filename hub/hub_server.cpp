@@ -4,8 +4,8 @@
 
 namespace hub {
 
-HubServer::HubServer(asio::io_context& io, Acceptor& acceptor, Display& display,
-                     std::int32_t baud, EventLog log, ServerLimits limits)
+HubServer::HubServer(asio::io_context& io, Acceptor& acceptor, Display& display, std::int32_t baud,
+                     EventLog log, ServerLimits limits)
     : m_io(io),
       m_acceptor(acceptor),
       m_log(std::move(log)),
@@ -21,7 +21,9 @@ HubServer::~HubServer() {
     m_decoders.join();
 }
 
-void HubServer::Start() { Accept(); }
+void HubServer::Start() {
+    Accept();
+}
 
 void HubServer::Close() {
     if (m_closed) {

@@ -8,15 +8,14 @@
 
 namespace hub {
 
-HubService::HubService(const HubOptions& options, serial::SerialPlatform& platform,
-                       std::FILE* log)
+HubService::HubService(const HubOptions& options, serial::SerialPlatform& platform, std::FILE* log)
     : m_options(options),
       m_platform(platform),
       m_log(log),
       m_socket_path(options.socket.empty() ? DefaultSocketPath() : options.socket),
       m_acceptor(m_io),
-      m_link(platform, *this, *this, [this] { return FindPort(); }, options.baud,
-             options.timings) {}
+      m_link(
+          platform, *this, *this, [this] { return FindPort(); }, options.baud, options.timings) {}
 
 HubService::~HubService() {
     m_link.Stop(false);

@@ -89,8 +89,8 @@ void ListenAt(asio::local::stream_protocol::acceptor& acceptor, const std::strin
     g_device = status.st_dev;
     g_inode = status.st_ino;
     // The group first, then its rights: never open to a group it was not meant for.
-    if (!group.empty() &&
-        (::chown(path.c_str(), static_cast<uid_t>(-1), gid) != 0 || ::chmod(path.c_str(), 0660) != 0)) {
+    if (!group.empty() && (::chown(path.c_str(), static_cast<uid_t>(-1), gid) != 0 ||
+                           ::chmod(path.c_str(), 0660) != 0)) {
         const std::string why = std::strerror(errno);
         RemoveSocket(path);
         throw Refusal(path, "cannot give it to group " + group + ": " + why);

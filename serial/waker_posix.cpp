@@ -50,6 +50,8 @@ private:
 
 }  // namespace
 
-std::unique_ptr<Waker> MakeWaker() { return std::make_unique<PipeWaker>(); }
+std::unique_ptr<Waker> MakeWaker() {
+    return std::make_unique<PipeWaker>();
+}
 
 }  // namespace serial

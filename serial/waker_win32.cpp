@@ -19,12 +19,9 @@ public:
     ~EventWaker() override { CloseHandle(m_event); }
     void Wake() override { SetEvent(m_event); }
     bool WaitFor(std::chrono::milliseconds timeout) override {
-        return WaitForSingleObject(m_event, static_cast<DWORD>(timeout.count())) ==
-               WAIT_OBJECT_0;
+        return WaitForSingleObject(m_event, static_cast<DWORD>(timeout.count())) == WAIT_OBJECT_0;
     }
-    std::intptr_t NativeHandle() const override {
-        return reinterpret_cast<std::intptr_t>(m_event);
-    }
+    std::intptr_t NativeHandle() const override { return reinterpret_cast<std::intptr_t>(m_event); }
     void Consume() override { ResetEvent(m_event); }
 
 private:
@@ -33,6 +30,8 @@ private:
 
 }  // namespace
 
-std::unique_ptr<Waker> MakeWaker() { return std::make_unique<EventWaker>(); }
+std::unique_ptr<Waker> MakeWaker() {
+    return std::make_unique<EventWaker>();
+}
 
 }  // namespace serial

@@ -19,7 +19,9 @@ namespace fs = std::filesystem;
 using testing_support::HubClient;
 using namespace std::chrono_literals;
 
-std::string FrameOf(std::uint8_t fill) { return std::string(protocol::FrameBytes, char(fill)); }
+std::string FrameOf(std::uint8_t fill) {
+    return std::string(protocol::FrameBytes, char(fill));
+}
 
 class HubServiceTest : public ::testing::Test {
 protected:
@@ -96,14 +98,13 @@ TEST_F(HubServiceTest, AHigherPriorityTakesOverAndItsScreenGoesWithItsClient) {
         EXPECT_EQ(alert->Line(), "ok");
         EXPECT_TRUE(ModuleShows(0xFF));
         ASSERT_TRUE(alert->Send("status\n"));
-        EXPECT_EQ(alert->Line().rfind("ok link=up port=" + m_options.port +
-                                          " speed=921600 shown=build sent=", 0),
+        EXPECT_EQ(alert->Line().rfind(
+                      "ok link=up port=" + m_options.port + " speed=921600 shown=build sent=", 0),
                   0u);
     }  // the alert's client leaves: its unkept screen goes, the clock comes back
     EXPECT_TRUE(ModuleShows(0x0F));
     std::string events;
-    for (std::string line; !(line = info->Line(true, 1s)).empty();)
-        events += line + ";";
+    for (std::string line; !(line = info->Line(true, 1s)).empty();) events += line + ";";
     EXPECT_NE(events.find("event hidden clock;event shown build;"), std::string::npos) << events;
     EXPECT_NE(events.find("event hidden build;event shown clock;"), std::string::npos) << events;
 }
@@ -114,8 +115,7 @@ TEST_F(HubServiceTest, ALinkLostToAnUnplugOrAResetComesBackWithTheShownScreen) {
     StartHub();
     auto client = Client();
     ASSERT_TRUE(client->Send("screen s\ncolor s 3\nframe s\n" + FrameOf(0x0F)));
-    for (int i = 0; i < 3; ++i)
-        EXPECT_EQ(client->Line(), "ok");
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(client->Line(), "ok");
     ASSERT_TRUE(ModuleShows(0x0F));
     m_module->Unplug();
     std::this_thread::sleep_for(100ms);
@@ -172,8 +172,7 @@ TEST_F(HubServiceTest, HostileInputGetsAnErrorAndLostFramingACloseOnly) {
 int Lcdctl(std::vector<std::string> args) {
     args.insert(args.begin(), LCDCTL_PATH);
     std::vector<char*> argv;
-    for (std::string& arg : args)
-        argv.push_back(arg.data());
+    for (std::string& arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);
     char* env[] = {nullptr};
     pid_t pid = 0;

@@ -35,7 +35,8 @@ public:
     }
     // The next line without its LF; "" at the end or after `timeout`. Events are skipped
     // unless asked for.
-    std::string Line(bool events = false, std::chrono::milliseconds timeout = std::chrono::seconds(5)) {
+    std::string Line(bool events = false,
+                     std::chrono::milliseconds timeout = std::chrono::seconds(5)) {
         const auto deadline = std::chrono::steady_clock::now() + timeout;
         for (;;) {
             const std::size_t end = m_in.find('\n');
