@@ -46,8 +46,8 @@ std::shared_ptr<const Frame> DecodePayload(const Command& command,
 
 }  // namespace
 
-Connection::Connection(HubServer& server, HubServer::Socket socket)
-    : m_server(server), m_socket(std::move(socket)), m_payload_timer(server.Io()) {}
+Connection::Connection(HubServer& server, std::unique_ptr<ClientStream> stream)
+    : m_server(server), m_stream(std::move(stream)), m_payload_timer(server.Io()) {}
 
 void Connection::Start() {
     m_id = m_server.Core().Join(*this);
@@ -62,7 +62,7 @@ void Connection::ReadMore() {
         return;
     }
     m_reading = true;
-    m_socket.async_read_some(
+    m_stream->ReadSome(
         asio::buffer(m_chunk), [self = shared_from_this()](std::error_code error, std::size_t n) {
             self->m_reading = false;
             if (self->m_closed) {
@@ -246,7 +246,7 @@ void Connection::WriteNext() {
         return;
     }
     m_writing = true;
-    asio::async_write(m_socket, asio::buffer(m_out.front()),
+    m_stream->Write(asio::buffer(m_out.front()),
                       [self = shared_from_this()](std::error_code error, std::size_t) {
                           self->m_writing = false;
                           if (self->m_closed) {
@@ -272,9 +272,7 @@ void Connection::Drop(const std::string& reason) {
         m_server.Log("client " + std::to_string(m_id) + " dropped: " + reason);
     }
     m_payload_timer.cancel();
-    std::error_code ignored;
-    m_socket.shutdown(asio::socket_base::shutdown_both, ignored);
-    m_socket.close(ignored);
+    m_stream->Close();
     if (m_joined) {
         m_joined = false;
         m_server.Core().Leave(m_id);

@@ -15,7 +15,7 @@ namespace hub {
 // One client: lines in, payloads after them, one reply each, in order.
 class Connection final : public ClientOutput, public std::enable_shared_from_this<Connection> {
 public:
-    Connection(HubServer& server, HubServer::Socket socket);
+    Connection(HubServer& server, std::unique_ptr<ClientStream> stream);
 
     void Start();
     void Deliver(const std::string& line) override;
@@ -38,7 +38,7 @@ private:
     void ArmPayloadTimer();
 
     HubServer& m_server;
-    HubServer::Socket m_socket;
+    std::unique_ptr<ClientStream> m_stream;
     ClientId m_id = 0;
     bool m_joined = false;
     bool m_closing = false;  // no more reading; closed once the replies are out

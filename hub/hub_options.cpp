@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <charconv>
 
+#include "hub/client_listener.h"
+#include "hub/stop_requests.h"
 #include "protocol/handshake.h"
 
 namespace hub {
@@ -84,21 +86,20 @@ ParsedHubArguments ParseHubArguments(const std::vector<std::string>& args) {
     return parsed;
 }
 
-const char* HubUsageText() {
-    return "usage: lcdhub [--port P] [--baud B] [--socket PATH] [--socket-group G]\n"
+std::string HubUsageText() {
+    return std::string("usage: lcdhub [--port P] [--baud B] [--socket PATH] [--socket-group G]\n"
            "              [--on-exit keep|clear] [-v]\n"
            "Owns the LCD module's port and lets many programs share its screen through a\n"
-           "local socket, each on screens of its own with a priority.\n"
+           "local socket or pipe, each on screens of its own with a priority.\n"
            "  -p, --port P          the module's port (default: the only USB serial port);\n"
            "                        a port that is missing or goes away is waited for\n"
            "  -b, --baud B          the speed to bring the link to (default 921600)\n"
-           "  --socket PATH         where clients connect (default "
-           "$XDG_RUNTIME_DIR/lcdhub.sock)\n"
-           "  --socket-group G      let group G connect too (the socket becomes 0660)\n"
+           ) +
+           ClientAddressUsage() +
            "  --on-exit keep|clear  leave the last frame on the screen (default) or clear it\n"
            "  -v, --verbose         log the module's replies\n"
-           "  -h, --help            this text\n"
-           "Stops on SIGTERM or Ctrl-C once the frame on the line is finished.\n";
+           "  -h, --help            this text\n" +
+           StopRequests::Usage();
 }
 
 }  // namespace hub

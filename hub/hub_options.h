@@ -16,6 +16,6 @@ struct ParsedHubArguments {
 // lcdhub's arguments, without the program's name.
 ParsedHubArguments ParseHubArguments(const std::vector<std::string>& args);
 
-const char* HubUsageText();
+std::string HubUsageText();
 
 }  // namespace hub

@@ -4,10 +4,10 @@
 
 namespace hub {
 
-HubServer::HubServer(asio::io_context& io, Acceptor& acceptor, Display& display, std::int32_t baud,
+HubServer::HubServer(asio::io_context& io, ClientListener& listener, Display& display, std::int32_t baud,
                      EventLog log, ServerLimits limits)
     : m_io(io),
-      m_acceptor(acceptor),
+      m_listener(listener),
       m_log(std::move(log)),
       m_limits(limits),
       m_core(
@@ -30,8 +30,7 @@ void HubServer::Close() {
         return;
     }
     m_closed = true;
-    std::error_code ignored;
-    m_acceptor.close(ignored);
+    m_listener.Close();
     m_alarm.cancel();
     const auto connections = m_connections;
     for (const auto& connection : connections) {
@@ -40,15 +39,15 @@ void HubServer::Close() {
 }
 
 void HubServer::Accept() {
-    m_acceptor.async_accept([this](std::error_code error, Socket socket) {
+    m_listener.Accept([this](std::error_code error, std::unique_ptr<ClientStream> stream) {
         if (m_closed) {
             return;
         }
         if (!error) {
             if (m_connections.size() >= m_limits.clients) {
-                Refuse(std::move(socket));
+                Refuse(std::move(stream));
             } else {
-                auto connection = std::make_shared<Connection>(*this, std::move(socket));
+                auto connection = std::make_shared<Connection>(*this, std::move(stream));
                 m_connections.insert(connection);
                 connection->Start();
             }
@@ -59,13 +58,12 @@ void HubServer::Accept() {
     });
 }
 
-// One line, no greeting; the socket lives until the line is out or cannot go.
-void HubServer::Refuse(Socket socket) {
-    auto refused = std::make_shared<Socket>(std::move(socket));
+// One line, no greeting; the stream lives until the line is out or cannot go.
+void HubServer::Refuse(std::unique_ptr<ClientStream> stream) {
+    std::shared_ptr<ClientStream> refused = std::move(stream);
     static const std::string busy = "error busy\n";
-    asio::async_write(*refused, asio::buffer(busy), [refused](std::error_code, std::size_t) {
-        std::error_code ignored;
-        refused->close(ignored);
+    refused->Write(asio::buffer(busy), [refused](std::error_code, std::size_t) {
+        refused->Close();
     });
     m_log("a client was refused: " + std::to_string(m_limits.clients) + " are connected");
 }

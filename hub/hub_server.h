@@ -10,9 +10,10 @@
 #include <set>
 #include <string>
 
+#include "hub/client_listener.h"
 #include "hub/hub_core.h"
 
-// The clients' side of the hub: connections over a local stream socket, their framing and
+// The clients' side of the hub: connections over a local socket or pipe, their framing and
 // their limits, pictures decoded on workers, and the screens' alarm. One thread runs it.
 namespace hub {
 
@@ -30,10 +31,7 @@ class Connection;
 
 class HubServer {
 public:
-    using Socket = asio::local::stream_protocol::socket;
-    using Acceptor = asio::local::stream_protocol::acceptor;
-
-    HubServer(asio::io_context& io, Acceptor& acceptor, Display& display, std::int32_t baud,
+    HubServer(asio::io_context& io, ClientListener& listener, Display& display, std::int32_t baud,
               EventLog log, ServerLimits limits = {});
     ~HubServer();
 
@@ -52,11 +50,11 @@ public:
 
 private:
     void Accept();
-    void Refuse(Socket socket);
+    void Refuse(std::unique_ptr<ClientStream> stream);
     void SetAlarm(std::optional<Clock::time_point> when);
 
     asio::io_context& m_io;
-    Acceptor& m_acceptor;
+    ClientListener& m_listener;
     EventLog m_log;
     ServerLimits m_limits;
     HubCore m_core;

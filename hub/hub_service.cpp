@@ -2,7 +2,7 @@
 
 #include <mutex>
 
-#include "hub/hub_socket.h"
+#include "hub/client_listener.h"
 #include "pictures/module_text.h"
 #include "serial/port_choice.h"
 
@@ -12,27 +12,23 @@ HubService::HubService(const HubOptions& options, serial::SerialPlatform& platfo
     : m_options(options),
       m_platform(platform),
       m_log(log),
-      m_socket_path(options.socket.empty() ? DefaultSocketPath() : options.socket),
-      m_acceptor(m_io),
+      m_socket_path(options.socket.empty() ? DefaultHubAddress() : options.socket),
       m_link(
           platform, *this, *this, [this] { return FindPort(); }, options.baud, options.timings) {}
 
 HubService::~HubService() {
     m_link.Stop(false);
     m_server.reset();
-    if (m_listening) {
-        RemoveSocket(m_socket_path);
-    }
+    m_listener.reset();
 }
 
 void HubService::Listen() {
     if (m_socket_path.empty()) {
         throw std::runtime_error("XDG_RUNTIME_DIR is not set; name the socket with --socket");
     }
-    ListenAt(m_acceptor, m_socket_path, m_options.socket_group);
-    m_listening = true;
+    m_listener = ListenForClients(m_io, m_socket_path, m_options.socket_group);
     m_server = std::make_unique<HubServer>(
-        m_io, m_acceptor, m_link, m_options.baud, [this](const std::string& line) { Write(line); },
+        m_io, *m_listener, m_link, m_options.baud, [this](const std::string& line) { Write(line); },
         m_options.limits);
     Write("listening at " + m_socket_path);
 }
@@ -51,8 +47,6 @@ void HubService::Stop() {
         m_stopped = true;
         m_server->Close();
         m_link.Stop(m_options.clear_on_exit);
-        RemoveSocket(m_socket_path);
-        m_listening = false;
         Write("stopped");
         m_io.stop();
     });

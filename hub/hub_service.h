@@ -16,7 +16,7 @@ namespace hub {
 struct HubOptions {
     std::string port;  // empty: the only USB serial port
     std::int32_t baud = 921600;
-    std::string socket;  // empty: DefaultSocketPath()
+    std::string socket;  // empty: DefaultHubAddress()
     std::string socket_group;
     bool clear_on_exit = false;
     bool verbose = false;  // the module's replies in the log
@@ -30,7 +30,7 @@ public:
                std::FILE* log = stderr);
     ~HubService() override;
 
-    // Takes the socket; std::runtime_error says why it cannot.
+    // Takes the socket or pipe; std::runtime_error says why it cannot.
     void Listen();
     // Serves until Stop.
     void Run();
@@ -56,10 +56,9 @@ private:
     std::FILE* m_log;
     std::string m_socket_path;
     asio::io_context m_io;
-    asio::local::stream_protocol::acceptor m_acceptor;
+    std::unique_ptr<ClientListener> m_listener;
     LinkWorker m_link;
     std::unique_ptr<HubServer> m_server;
-    bool m_listening = false;
     bool m_stopped = false;
 };
 
