@@ -18,7 +18,7 @@ public:
     virtual ~ClientStream() = default;
     // Some bytes as they come; asio::error::eof once the client has closed its end.
     virtual void ReadSome(asio::mutable_buffer into, Done done) = 0;
-    // The whole buffer, or the reason it could not go.
+    // The whole buffer, or the reason it could not go: asio::error::eof if the client has gone.
     virtual void Write(asio::const_buffer bytes, Done done) = 0;
     virtual void Close() = 0;
 };
@@ -32,20 +32,28 @@ public:
     virtual void Close() = 0;
 };
 
-// An Asio stream as a client's stream. A pipe whose client went away reads as broken; that is
-// the end of its input, as a closed socket's is.
-template <class Stream>
+// A read that fails because the client went away: the end of its input, as a closed
+// socket's is.
+struct BrokenPipeEndsInput {
+    bool operator()(std::error_code error) const { return error == asio::error::broken_pipe; }
+};
+
+// An Asio stream as a client's stream.
+template <class Stream, class EndsInput = BrokenPipeEndsInput>
 class AsioClientStream final : public ClientStream {
 public:
     explicit AsioClientStream(Stream stream) : m_stream(std::move(stream)) {}
     void ReadSome(asio::mutable_buffer into, Done done) override {
-        m_stream.async_read_some(into, [done = std::move(done)](std::error_code error,
-                                                                 std::size_t count) {
-            done(error == asio::error::broken_pipe ? asio::error::eof : error, count);
-        });
+        m_stream.async_read_some(
+            into, [done = std::move(done)](std::error_code error, std::size_t count) {
+                done(EndsInput{}(error) ? asio::error::eof : error, count);
+            });
     }
     void Write(asio::const_buffer bytes, Done done) override {
-        asio::async_write(m_stream, bytes, std::move(done));
+        asio::async_write(m_stream, bytes,
+                          [done = std::move(done)](std::error_code error, std::size_t count) {
+                              done(EndsInput{}(error) ? asio::error::eof : error, count);
+                          });
     }
     void Close() override {
         std::error_code ignored;

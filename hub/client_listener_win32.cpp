@@ -1,9 +1,11 @@
+// Asio first: it brings in the sockets' header before windows.h can bring the old one.
+#include "hub/client_listener.h"
+
 #include <windows.h>
 #include <sddl.h>
 
 #include <stdexcept>
 
-#include "hub/client_listener.h"
 #include "system/system_message.h"
 
 namespace hub {
@@ -11,6 +13,19 @@ namespace hub {
 namespace {
 
 using Handle = asio::windows::stream_handle;
+
+// A pipe reads as broken, closing or no longer connected once its client has gone.
+struct ClientGoneEndsInput {
+    bool operator()(std::error_code error) const {
+        if (error.category() != asio::error::get_system_category()) {
+            return false;
+        }
+        const int code = error.value();
+        return code == ERROR_BROKEN_PIPE || code == ERROR_NO_DATA ||
+               code == ERROR_PIPE_NOT_CONNECTED;
+    }
+};
+using PipeStream = AsioClientStream<Handle, ClientGoneEndsInput>;
 
 constexpr const char* kPipePrefix = R"(\\.\pipe\)";
 constexpr DWORD kPipeBuffer = 64 * 1024;
@@ -91,14 +106,16 @@ public:
                     arrived(error, nullptr);
                     return;
                 }
-                arrived(error, std::make_unique<AsioClientStream<Handle>>(std::move(*waiting)));
+                arrived(error, std::make_unique<PipeStream>(std::move(*waiting)));
             });
         const BOOL connected = ConnectNamedPipe(pipe, overlapped.get());
         const DWORD last = GetLastError();
         if (connected || last == ERROR_IO_PENDING) {
             overlapped.release();  // its completion comes through the io_context
-        } else if (last == ERROR_PIPE_CONNECTED) {
-            overlapped.complete({}, 0);  // came between the instance and the wait
+        } else if (last == ERROR_PIPE_CONNECTED || last == ERROR_NO_DATA) {
+            // Came between the instance and the wait, and may have gone again: its first
+            // read tells.
+            overlapped.complete({}, 0);
         } else {
             overlapped.complete(std::error_code(static_cast<int>(last),
                                                 asio::error::get_system_category()),

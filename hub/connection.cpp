@@ -74,9 +74,10 @@ void Connection::ReadMore() {
                     return;
                 }
                 if (error == asio::error::connection_reset) {
-                    self->m_server.Log("client " + std::to_string(self->m_id) + " left");
+                    self->Left();
+                } else {
+                    self->Drop(error.message());
                 }
-                self->Drop(error == asio::error::connection_reset ? "" : error.message());
                 return;
             }
             self->Take(n);
@@ -252,6 +253,10 @@ void Connection::WriteNext() {
                           if (self->m_closed) {
                               return;
                           }
+                          if (error == asio::error::eof || error == asio::error::connection_reset) {
+                              self->Left();  // gone without reading what it was told
+                              return;
+                          }
                           if (error) {
                               self->Drop(error.message());
                               return;
@@ -260,6 +265,15 @@ void Connection::WriteNext() {
                           self->m_out.pop_front();
                           self->WriteNext();
                       });
+}
+
+// The client went away on its own: an ordinary end, not a fault.
+void Connection::Left() {
+    if (!m_end_told) {
+        m_server.Log("client " + std::to_string(m_id) + " left");
+        m_end_told = true;
+    }
+    Drop("");
 }
 
 // An empty reason: the end was already told (a framing error, a quit).

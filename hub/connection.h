@@ -25,6 +25,7 @@ public:
 private:
     void ReadMore();
     void EndOfInput();
+    void Left();
     void Take(std::size_t count);
     void Process();
     bool ProcessLine();

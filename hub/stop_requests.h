@@ -19,8 +19,9 @@ public:
     // The usage text's line on how the hub is stopped.
     static const char* Usage();
 
+    struct Watch;  // the platform's part
+
 private:
-    struct Watch;
     std::unique_ptr<Watch> m_watch;
 };
 
