@@ -33,7 +33,7 @@ PASSED=0
 FAILED=0
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/wine_tests.XXXXXX")
 PREFIX=$WORK/prefix
-MODULE_PID= PANEL_PID= XVFB_PID= # one module at a time
+MODULE_PID= PANEL_PID= HUB_PID= XVFB_PID= # one module at a time
 
 stop() { # stop PANEL_PID|MODULE_PID: ends that process, if any
     if [ -n "${!1}" ]; then { kill "${!1}" && wait "${!1}"; } 2>/dev/null || true; fi
@@ -43,6 +43,7 @@ stop_module() { stop MODULE_PID; }
 
 cleanup() {
     stop PANEL_PID
+    stop HUB_PID
     stop_module
     if [ -d "$PREFIX" ]; then # only our own prefix's server, which saves into the prefix
         WINEPREFIX=$PREFIX "$WINESERVER" -k 2>/dev/null || true
@@ -67,7 +68,7 @@ phase "libjpeg-turbo for Windows"
 "$ROOT/tools/build_windows_jpeg.sh" "$ROOT/build-deps/libjpeg-turbo-mingw"
 
 phase "MinGW-w64 build into $MINGW_BUILD"
-WINDOWS_TARGETS=(lcdctl lcdpanel window_probe line_settings_win32_test module_text_test
+WINDOWS_TARGETS=(lcdctl lcdhub lcdpanel window_probe line_settings_win32_test module_text_test
     picture_files_test jpeg_image_test serial_link_test str_to_int_test mono_frame_test
     screen_scaler_test dither_test saved_file_test)
 cmake -S "$ROOT" -B "$MINGW_BUILD" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" \
@@ -197,6 +198,16 @@ expected() {
     echo "$file"
 }
 
+# wait_until SECONDS COMMAND...: true once the command is, false at the deadline.
+wait_until() {
+    local deadline=$((SECONDS + $1))
+    shift
+    until "$@"; do
+        [ "$SECONDS" -lt "$deadline" ] || return 1
+        sleep 0.2
+    done
+}
+
 MARK="yes, current baudrate is: "
 OK_921600="初始化成功，双方的当前波特率：921600"
 NEGOTIATED=("baudrate 921600..." "baudrate 2400..." "${MARK}2400" "baudrate 2400..." "${MARK}2400"
@@ -271,18 +282,61 @@ same_screen send_jpeg_padded send "$ROOT/demo/demo480x480-4.jpg" --fit pad --dit
     send 'Z:'"${ROOT//\//\\}"'\demo\demo480x480-4.jpg' --fit pad --dither atkinson
 same_screen stream_stdin stream --count 1 -- stream --count 1
 
+# The service on its pipe: it waits for a port that is not there yet, takes lcdctl.exe's
+# picture through the pipe to the screen lcdctl draws on Linux, refuses a second hub, and
+# stops for taskkill (a close message, as at log-off) with the screen cleared.
+phase "lcdhub.exe: lcdctl.exe draws through the named pipe"
+hub_log_has() { tr -d '\r' <"$WORK/hub.raw" >"$WORK/hub.out" && grep -qxF -- "$1" "$WORK/hub.out"; }
+hub_expect() { # hub_expect NAME COMMAND...: one verdict, the hub's log shown on a failure
+    local name=$1 result=FAIL
+    shift
+    if "$@"; then result=ok; fi
+    verdict "$result" "$name" "$WORK/hub.out" "$WORK/hub_client.out"
+}
+: >"$WORK/hub.raw"
+unmap_ports
+check_ports
+(cd "$WORK" && exec timeout 120 "$WINE" "$(exe hub/lcdhub.exe)" -p COM5 --on-exit clear) \
+    >"$WORK/hub.raw" 2>&1 &
+HUB_PID=$!
+hub_expect "a missing port is waited for" wait_until 30 hub_log_has \
+    'lcdhub: waiting for the port: cannot open COM5: File not found'
+start_module hub COM5 --baud 2400 --screen "$WORK/hub.png"
+hub_expect "the port that comes is negotiated up" wait_until 30 hub_log_has \
+    'lcdhub: link up at 921600 on COM5'
+run_wine hub_client "$(exe cli/lcdctl.exe)" -q send 'Z:'"${WORK//\//\\}"'\picture.png' --wait
+hub_expect "lcdctl.exe's picture through the hub is lcdctl's on Linux" \
+    eval '[ "$STATUS" -eq 0 ] && cmp -s "$WORK/hub.png" "$WORK/send_png.linux.png"'
+run_wine hub_client "$(exe cli/lcdctl.exe)" status
+hub_expect "lcdctl.exe status reads the hub's state" \
+    grep -q '^link=up port=COM5 speed=921600 shown=lcdctl sent=1 ' "$WORK/hub_client.out"
+run_wine hub_client "$(exe hub/lcdhub.exe)" -p COM5
+refusal='lcdhub: cannot listen at \\.\pipe\lcdhub: another lcdhub answers there'
+hub_expect "a second hub is refused and says why" \
+    eval '[ "$STATUS" -eq 1 ] && grep -qxF -- "$refusal" "$WORK/hub_client.out"'
+run_wine hub_client taskkill.exe /im lcdhub.exe
+hub_status=0
+wait "$HUB_PID" || hub_status=$?
+HUB_PID=
+hub_expect "taskkill stops the hub with status 0; clients that left are no faults" \
+    eval '[ "$hub_status" -eq 0 ] && hub_log_has "lcdhub: stopped" && ! grep -q dropped "$WORK/hub.out"'
+hub_expect "--on-exit clear leaves a cleared screen" \
+    eval '[ "$(convert "$WORK/hub.png" -format "%[fx:standard_deviation]" info:)" = 0 ]'
+: >"$WORK/hub.raw"
+(cd "$WORK" && exec timeout 120 "$WINE" "$(exe hub/lcdhub.exe)" -p COM5) >"$WORK/hub.raw" 2>&1 &
+HUB_PID=$!
+wait_until 30 hub_log_has 'lcdhub: link up at 921600 on COM5' || true
+kill -INT "$HUB_PID" # timeout hands it on; Wine makes it the console's Ctrl-C
+hub_status=0
+wait "$HUB_PID" || hub_status=$?
+HUB_PID=
+hub_expect "Ctrl-C stops the hub with status 0" \
+    eval '[ "$hub_status" -eq 0 ] && hub_log_has "lcdhub: stopped"'
+stop_module
+
 phase "the Win32 panel, driven as an operator would"
 PROBE=$(exe tests/wine/window_probe.exe)
 probe() { (cd "$WORK" && exec timeout 20 "$WINE" "$PROBE" "$@") 2>/dev/null | tr -d '\r'; }
-# wait_until SECONDS COMMAND...: true once the command is, false at the deadline.
-wait_until() {
-    local deadline=$((SECONDS + $1))
-    shift
-    until "$@"; do
-        [ "$SECONDS" -lt "$deadline" ] || return 1
-        sleep 0.2
-    done
-}
 click() { # click ID [BUTTON]
     local x y
     read -r x y < <(probe center "$1") && xdotool mousemove "$x" "$y" click "${2:-1}"
