@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # tools/make_windows_zip.sh OUT.zip: the portable Windows folder, lcdpanel-windows-x64.zip:
-# lcdpanel.exe and lcdctl.exe (static, stripped), the demo picture, a short README and
+# lcdpanel.exe, lcdctl.exe and lcdhub.exe (static, stripped), the demo picture, a short README and
 # libjpeg-turbo's licence. A Release cross-build in build-windows/, without tests. The same
 # sources give the same bytes: no link time in the executables, no build paths, every
 # file dated by the last commit, in a fixed order.
@@ -17,13 +17,14 @@ cmake -S "$ROOT" -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_6
     -DPANEL_WINDOWS_JPEG_DIR="$JPEG" \
     -DCMAKE_CXX_FLAGS="-ffile-prefix-map=$ROOT=." -DCMAKE_C_FLAGS="-ffile-prefix-map=$ROOT=." \
     >/dev/null
-cmake --build "$BUILD" -j"$(nproc)" --target lcdpanel lcdctl >/dev/null
+cmake --build "$BUILD" -j"$(nproc)" --target lcdpanel lcdctl lcdhub >/dev/null
 
 STAGE=$(mktemp -d "${TMPDIR:-/tmp}/windows_zip.XXXXXX")
 trap 'rm -rf "$STAGE"' EXIT
 FOLDER=$STAGE/lcdpanel
 mkdir -p "$FOLDER"
-cp "$BUILD/app/win32/lcdpanel.exe" "$BUILD/cli/lcdctl.exe" "$ROOT/demo/demo480x480-4.jpg" "$FOLDER/"
+cp "$BUILD/app/win32/lcdpanel.exe" "$BUILD/cli/lcdctl.exe" "$BUILD/hub/lcdhub.exe" \
+    "$ROOT/demo/demo480x480-4.jpg" "$FOLDER/"
 # Windows' Notepad of old wants CR LF.
 sed 's/$/\r/' "$ROOT/packaging/windows/README.txt" >"$FOLDER/README.txt"
 cp "$JPEG/LICENSE.md" "$FOLDER/libjpeg-turbo-LICENSE.md"
