@@ -4,8 +4,8 @@
 
 namespace hub {
 
-HubServer::HubServer(asio::io_context& io, ClientListener& listener, Display& display, std::int32_t baud,
-                     EventLog log, ServerLimits limits)
+HubServer::HubServer(asio::io_context& io, ClientListener& listener, Display& display,
+                     std::int32_t baud, EventLog log, ServerLimits limits)
     : m_io(io),
       m_listener(listener),
       m_log(std::move(log)),
@@ -14,6 +14,7 @@ HubServer::HubServer(asio::io_context& io, ClientListener& listener, Display& di
           display, [] { return Clock::now(); },
           [this](std::optional<Clock::time_point> when) { SetAlarm(when); }, baud),
       m_alarm(io),
+      m_accept_retry(io),
       m_decoders(limits.decoders) {}
 
 HubServer::~HubServer() {
@@ -32,6 +33,7 @@ void HubServer::Close() {
     m_closed = true;
     m_listener.Close();
     m_alarm.cancel();
+    m_accept_retry.cancel();
     const auto connections = m_connections;
     for (const auto& connection : connections) {
         connection->Drop("the hub is stopping");
@@ -44,6 +46,7 @@ void HubServer::Accept() {
             return;
         }
         if (!error) {
+            m_accept_failing = false;
             if (m_connections.size() >= m_limits.clients) {
                 Refuse(std::move(stream));
             } else {
@@ -53,8 +56,25 @@ void HubServer::Accept() {
             }
         } else if (error == asio::error::operation_aborted) {
             return;
+        } else {
+            RetryAccept(error);
+            return;
         }
         Accept();
+    });
+}
+
+// A failure that would come again at once (too many open files): said once, tried later.
+void HubServer::RetryAccept(std::error_code error) {
+    if (!m_accept_failing) {
+        m_log("cannot take a client: " + error.message());
+    }
+    m_accept_failing = true;
+    m_accept_retry.expires_after(m_limits.accept_retry);
+    m_accept_retry.async_wait([this](std::error_code cancelled) {
+        if (!cancelled && !m_closed) {
+            Accept();
+        }
     });
 }
 

@@ -22,6 +22,8 @@ struct ServerLimits {
     std::size_t queued_bytes = 64 * 1024;  // replies and events waiting for a slow reader
     std::chrono::milliseconds payload_silence{10000};
     unsigned decoders = 2;
+    // After a failed accept (no descriptors left, say): the next try, not a spin.
+    std::chrono::milliseconds accept_retry{1000};
 };
 
 // A line for the service's log, told as it happens.
@@ -50,6 +52,7 @@ public:
 
 private:
     void Accept();
+    void RetryAccept(std::error_code error);
     void Refuse(std::unique_ptr<ClientStream> stream);
     void SetAlarm(std::optional<Clock::time_point> when);
 
@@ -59,9 +62,11 @@ private:
     ServerLimits m_limits;
     HubCore m_core;
     asio::steady_timer m_alarm;
+    asio::steady_timer m_accept_retry;
     asio::thread_pool m_decoders;
     std::set<std::shared_ptr<Connection>> m_connections;
     bool m_closed = false;
+    bool m_accept_failing = false;
 };
 
 }  // namespace hub

@@ -222,4 +222,51 @@ TEST_F(HubServiceTest, TheSocketIsPrivateAndNeverTakenFromAnother) {
     EXPECT_TRUE(fs::is_regular_file(m_options.socket));
 }
 
+// Accepts that fail as a process out of descriptors does, three times; then one that waits.
+class FailingListener final : public hub::ClientListener {
+public:
+    explicit FailingListener(asio::io_context& io) : m_io(io) {}
+    void Accept(Arrived arrived) override {
+        if (++calls > 3) {
+            m_waiting = std::move(arrived);
+            return;
+        }
+        asio::post(m_io, [arrived = std::move(arrived)] {
+            arrived(std::make_error_code(std::errc::too_many_files_open), nullptr);
+        });
+    }
+    void Close() override { m_waiting = nullptr; }
+    int calls = 0;
+
+private:
+    asio::io_context& m_io;
+    Arrived m_waiting;
+};
+
+struct NoDisplay final : hub::Display {
+    bool Show(hub::Showing) override { return false; }
+    void SetModel(int) override {}
+};
+
+TEST(HubServerTest, AFailingAcceptIsToldOnceAndTriedAgainLaterNotInASpin) {
+    asio::io_context io;
+    FailingListener listener(io);
+    NoDisplay display;
+    std::vector<std::string> log;
+    hub::ServerLimits limits;
+    limits.accept_retry = 20ms;
+    hub::HubServer server(
+        io, listener, display, 921600, [&log](const std::string& line) { log.push_back(line); },
+        limits);
+    const auto started = std::chrono::steady_clock::now();
+    server.Start();
+    for (int i = 0; i < 500 && listener.calls < 4; ++i) {
+        io.run_for(10ms);
+    }
+    EXPECT_EQ(listener.calls, 4);
+    EXPECT_GE(std::chrono::steady_clock::now() - started, 3 * limits.accept_retry);
+    EXPECT_EQ(log, std::vector<std::string>{"cannot take a client: Too many open files"});
+    server.Close();
+}
+
 }  // namespace
