@@ -37,6 +37,8 @@ public:
     // From any thread: the frame on the line finishes, the screen is cleared if asked, the
     // socket removed.
     void Stop();
+    // From any thread: a serial port came or went; the line looks at once.
+    void PortsChanged() { m_link.PortsChanged(); }
 
     const std::string& SocketPath() const { return m_socket_path; }
 

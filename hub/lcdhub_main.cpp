@@ -8,7 +8,7 @@
 
 #include "hub/hub_options.h"
 #include "hub/hub_service.h"
-#include "hub/stop_requests.h"
+#include "hub/system_notices.h"
 
 int main(int argc, char** argv) {
     const hub::ParsedHubArguments parsed =
@@ -25,7 +25,8 @@ int main(int argc, char** argv) {
         auto platform = serial::MakeNativeSerialPlatform();
         hub::HubService service(parsed.options, *platform);
         service.Listen();
-        hub::StopRequests requests([&service] { service.Stop(); });
+        hub::SystemNotices notices([&service] { service.Stop(); },
+                                   [&service] { service.PortsChanged(); });
         service.Run();
     } catch (const std::exception& error) {
         std::fprintf(stderr, "lcdhub: %s\n", error.what());

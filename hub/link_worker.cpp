@@ -118,10 +118,15 @@ void LinkWorker::TellWaiting(const std::string& why) {
     }
 }
 
-// A wake from a new frame does not bring the next look forward.
+void LinkWorker::PortsChanged() {
+    m_ports_changed = true;
+    m_waker->Wake();
+}
+
+// A wake from a new frame does not bring the next look forward; news of a port does.
 void LinkWorker::WaitBeforeRetry() {
     const Clock::time_point next = Clock::now() + m_timings.retry;
-    while (!m_stopping) {
+    while (!m_stopping && !m_ports_changed.exchange(false)) {
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(next - Clock::now());
         if (left.count() <= 0) {
             return;
@@ -147,6 +152,7 @@ void LinkWorker::ServeWhileUp() {
         return;
     }
     serial::SerialDevice* device = m_session.Link().hComPort();
+    m_ports_changed = false;  // this wait checks the port when told again
     if (device == nullptr || device->WaitWhileIdle(*m_waker)) {
         Lose("the port hung up");
     }

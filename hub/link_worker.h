@@ -79,6 +79,9 @@ public:
     void SetModel(int model) override;
     // Lets the frame on the line finish, then, with `clear`, blanks the screen; joins.
     void Stop(bool clear);
+    // From any thread: ports came or went. An idle port is checked, a missing one looked
+    // for, at once.
+    void PortsChanged();
 
 private:
     void Run();
@@ -101,6 +104,7 @@ private:
     const LinkTimings m_timings;
     std::atomic<bool> m_stopping{false};
     std::atomic<bool> m_interrupt{false};  // asked by the session's waits
+    std::atomic<bool> m_ports_changed{false};
     std::unique_ptr<serial::Waker> m_waker = serial::MakeWaker();
     session::ModuleSession m_session;
 

@@ -77,6 +77,14 @@ public:
 
     void WaitForInput(std::chrono::microseconds) override { Sleep(1); }
 
+    // An idle port's handle does not tell that its device went; the system tells the hub,
+    // which wakes this wait, and a port that is gone no longer answers for its queue.
+    bool WaitWhileIdle(Waker& waker) override {
+        while (!waker.WaitFor(std::chrono::hours(1))) {
+        }
+        return !BytesWaiting().has_value();
+    }
+
 private:
     HANDLE m_handle;
 };

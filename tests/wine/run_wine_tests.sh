@@ -283,8 +283,9 @@ same_screen send_jpeg_padded send "$ROOT/demo/demo480x480-4.jpg" --fit pad --dit
 same_screen stream_stdin stream --count 1 -- stream --count 1
 
 # The service on its pipe: it waits for a port that is not there yet, takes lcdctl.exe's
-# picture through the pipe to the screen lcdctl draws on Linux, refuses a second hub, and
-# stops for taskkill (a close message, as at log-off) with the screen cleared.
+# picture through the pipe to the screen lcdctl draws on Linux, hears a port pulled out
+# while idle and sends the picture again when it is back, refuses a second hub, and stops
+# for taskkill (a close message, as at log-off) with the screen cleared, and for Ctrl-C.
 phase "lcdhub.exe: lcdctl.exe draws through the named pipe"
 hub_log_has() { tr -d '\r' <"$WORK/hub.raw" >"$WORK/hub.out" && grep -qxF -- "$1" "$WORK/hub.out"; }
 hub_expect() { # hub_expect NAME COMMAND...: one verdict, the hub's log shown on a failure
@@ -310,6 +311,14 @@ hub_expect "lcdctl.exe's picture through the hub is lcdctl's on Linux" \
 run_wine hub_client "$(exe cli/lcdctl.exe)" status
 hub_expect "lcdctl.exe status reads the hub's state" \
     grep -q '^link=up port=COM5 speed=921600 shown=lcdctl sent=1 ' "$WORK/hub_client.out"
+stop_module # the adapter pulled out while the screen is idle; Windows tells every window
+rm -f "$WORK/hub.png"
+run_wine hub_client "$(exe tests/wine/window_probe.exe)" port-gone COM5
+hub_expect "a port pulled out while idle is lost when Windows tells" wait_until 10 hub_log_has \
+    'lcdhub: link lost: the port hung up'
+start_module hub_again COM5 --baud 2400 --screen "$WORK/hub.png"
+hub_expect "the port back, the shown picture is sent again" wait_until 30 \
+    cmp -s "$WORK/hub.png" "$WORK/send_png.linux.png"
 run_wine hub_client "$(exe hub/lcdhub.exe)" -p COM5
 refusal='lcdhub: cannot listen at \\.\pipe\lcdhub: another lcdhub answers there'
 hub_expect "a second hub is refused and says why" \

@@ -10,6 +10,9 @@
 //                                 CF_DIB: white in the top 50 rows and the left 40 columns,
 //                                 black elsewhere (reference_screens draws the same)
 //   window_probe close            asks the window to close, as its close box does
+//   window_probe port-gone NAME   tells every window that COM port NAME was removed, as
+//                                 Windows does when an adapter is pulled out
+#include <dbt.h>
 #include <windows.h>
 
 #include <cstdio>
@@ -89,16 +92,33 @@ int Fail(const char* what) {
     return 1;
 }
 
+bool BroadcastPortGone(const char* name) {
+    struct {
+        DEV_BROADCAST_PORT_A port;
+        char room[16];
+    } removed{};
+    removed.port.dbcp_size = sizeof(removed);
+    removed.port.dbcp_devicetype = DBT_DEVTYP_PORT;
+    lstrcpynA(removed.port.dbcp_name, name, sizeof(removed.room));
+    DWORD_PTR ignored = 0;
+    return SendMessageTimeoutA(HWND_BROADCAST, WM_DEVICECHANGE, DBT_DEVICEREMOVECOMPLETE,
+                               reinterpret_cast<LPARAM>(&removed), SMTO_ABORTIFHUNG, 5000,
+                               &ignored) != 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 2) {
         return Fail(
             "usage: window_probe center ID | log | box SECONDS | visible ID | next-tab ID | "
-            "put-dib | close");
+            "put-dib | close | port-gone NAME");
     }
     if (std::string(argv[1]) == "put-dib") {
         return PutDib() ? 0 : Fail("cannot put a bitmap on the clipboard");
+    }
+    if (std::string(argv[1]) == "port-gone" && argc == 3) {
+        return BroadcastPortGone(argv[2]) ? 0 : Fail("cannot tell the windows");
     }
     const HWND panel = Panel();
     if (panel == nullptr) {

@@ -1,10 +1,11 @@
+#include <dbt.h>
 #include <windows.h>
 
 #include <future>
 #include <mutex>
 #include <thread>
 
-#include "hub/stop_requests.h"
+#include "hub/system_notices.h"
 
 namespace hub {
 
@@ -16,11 +17,12 @@ constexpr DWORD kGraceMs = 5000;
 
 }  // namespace
 
-// A console's events come on a thread of the system's; a session's end comes to top-level
-// windows, so a hub started without a console keeps a hidden one. Either kind of
-// request ends the process once its handler returns, so the handler waits for the hub.
-struct StopRequests::Watch {
+// A console's events come on a thread of the system's; a session's end and a port's arrival
+// or removal come to top-level windows, so the hub keeps a hidden one. A session's end
+// ends the process once its handler returns, so the handler waits for the hub.
+struct SystemNotices::Watch {
     std::function<void()> stop;
+    std::function<void()> ports_changed;
     std::once_flag once;
     HANDLE finished = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     std::thread window_thread;
@@ -33,10 +35,10 @@ struct StopRequests::Watch {
 namespace {
 
 // The console's handler is a plain function; there is one watch in a process.
-StopRequests::Watch* g_watch = nullptr;
+SystemNotices::Watch* g_watch = nullptr;
 
 BOOL WINAPI OnConsoleEvent(DWORD event) {
-    StopRequests::Watch* watch = g_watch;
+    SystemNotices::Watch* watch = g_watch;
     if (watch == nullptr) {
         return FALSE;
     }
@@ -47,8 +49,17 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
     return TRUE;
 }
 
+// Sent to every top-level window, unasked, when a COM port comes or goes.
+bool IsPortChange(WPARAM event, LPARAM details) {
+    if (event != DBT_DEVICEARRIVAL && event != DBT_DEVICEREMOVECOMPLETE) {
+        return false;
+    }
+    const auto* header = reinterpret_cast<const DEV_BROADCAST_HDR*>(details);
+    return header != nullptr && header->dbch_devicetype == DBT_DEVTYP_PORT;
+}
+
 LRESULT CALLBACK OnWindowMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-    StopRequests::Watch* watch = g_watch;
+    SystemNotices::Watch* watch = g_watch;
     switch (message) {
         case WM_QUERYENDSESSION:
             return TRUE;
@@ -63,6 +74,11 @@ LRESULT CALLBACK OnWindowMessage(HWND window, UINT message, WPARAM wparam, LPARA
                 watch->Request();
             }
             return 0;
+        case WM_DEVICECHANGE:
+            if (watch != nullptr && IsPortChange(wparam, lparam)) {
+                watch->ports_changed();
+            }
+            return TRUE;
         default:
             return DefWindowProcW(window, message, wparam, lparam);
     }
@@ -89,8 +105,10 @@ void ServeHiddenWindow() {
 
 }  // namespace
 
-StopRequests::StopRequests(std::function<void()> stop) : m_watch(std::make_unique<Watch>()) {
+SystemNotices::SystemNotices(std::function<void()> stop, std::function<void()> ports_changed)
+    : m_watch(std::make_unique<Watch>()) {
     m_watch->stop = std::move(stop);
+    m_watch->ports_changed = std::move(ports_changed);
     g_watch = m_watch.get();
     SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
     std::promise<DWORD> started;
@@ -105,7 +123,7 @@ StopRequests::StopRequests(std::function<void()> stop) : m_watch(std::make_uniqu
 }
 
 // The watch itself stays: a console's handler may still be returning on its own thread.
-StopRequests::~StopRequests() {
+SystemNotices::~SystemNotices() {
     SetEvent(m_watch->finished);
     SetConsoleCtrlHandler(OnConsoleEvent, FALSE);
     PostThreadMessageW(m_watch->window_thread_id, WM_QUIT, 0, 0);
@@ -113,7 +131,7 @@ StopRequests::~StopRequests() {
     (void)m_watch.release();
 }
 
-const char* StopRequests::Usage() {
+const char* SystemNotices::StopUsage() {
     return "Stops on Ctrl-C, on its console's closing, at the session's end or on taskkill\n"
            "(without /f), once the frame on the line is finished.\n";
 }
