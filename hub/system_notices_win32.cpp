@@ -1,5 +1,6 @@
-#include <dbt.h>
 #include <windows.h>
+// After windows.h, whose types it uses.
+#include <dbt.h>
 
 #include <future>
 #include <mutex>

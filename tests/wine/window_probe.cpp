@@ -12,8 +12,9 @@
 //   window_probe close            asks the window to close, as its close box does
 //   window_probe port-gone NAME   tells every window that COM port NAME was removed, as
 //                                 Windows does when an adapter is pulled out
-#include <dbt.h>
 #include <windows.h>
+// After windows.h, whose types it uses.
+#include <dbt.h>
 
 #include <cstdio>
 #include <cstdlib>
