@@ -27,23 +27,16 @@ public:
     explicit SocketChannel(int fd) : m_fd(fd) {}
     ~SocketChannel() override { ::close(m_fd); }
 
-    bool Write(const void* data, std::size_t count, std::chrono::milliseconds timeout) override {
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        const char* next = static_cast<const char*>(data);
-        while (count > 0) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now());
-            if (left.count() <= 0 || !WaitFor(m_fd, POLLOUT, left)) {
-                return false;
-            }
-            const ssize_t put = ::send(m_fd, next, count, MSG_NOSIGNAL | MSG_DONTWAIT);
-            if (put < 0 && errno != EAGAIN && errno != EINTR) {
-                return false;
-            }
-            next += put > 0 ? put : 0;
-            count -= put > 0 ? static_cast<std::size_t>(put) : 0;
+    std::optional<std::size_t> WriteSome(const char* data, std::size_t count,
+                                         std::chrono::milliseconds left) override {
+        if (left.count() <= 0 || !WaitFor(m_fd, POLLOUT, left)) {
+            return std::nullopt;
         }
-        return true;
+        const ssize_t put = ::send(m_fd, data, count, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (put < 0 && errno != EAGAIN && errno != EINTR) {
+            return std::nullopt;
+        }
+        return put > 0 ? static_cast<std::size_t>(put) : 0;
     }
 
     std::optional<std::size_t> Read(char* buffer, std::size_t room,

@@ -22,25 +22,18 @@ public:
     PipeChannel(const PipeChannel&) = delete;
     PipeChannel& operator=(const PipeChannel&) = delete;
 
-    bool Write(const void* data, std::size_t count, std::chrono::milliseconds timeout) override {
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        const char* next = static_cast<const char*>(data);
-        while (count > 0) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now());
-            const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(count, 1 << 20));
-            const std::optional<DWORD> put = Transfer(
-                [&](OVERLAPPED* overlapped) {
-                    return WriteFile(m_pipe, next, chunk, nullptr, overlapped);
-                },
-                left);
-            if (!put || *put == 0) {
-                return false;
-            }
-            next += *put;
-            count -= *put;
+    std::optional<std::size_t> WriteSome(const char* data, std::size_t count,
+                                         std::chrono::milliseconds left) override {
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(count, 1 << 20));
+        const std::optional<DWORD> put = Transfer(
+            [&](OVERLAPPED* overlapped) {
+                return WriteFile(m_pipe, data, chunk, nullptr, overlapped);
+            },
+            left);
+        if (!put || *put == 0) {
+            return std::nullopt;
         }
-        return true;
+        return *put;
     }
 
     std::optional<std::size_t> Read(char* buffer, std::size_t room,
