@@ -26,6 +26,11 @@ void HubService::Listen() {
     if (m_socket_path.empty()) {
         throw std::runtime_error("XDG_RUNTIME_DIR is not set; name the socket with --socket");
     }
+    if (m_options.port.empty() && !m_platform.NamesTellUsbPorts()) {
+        // It would wait for good for a port it can never pick.
+        throw std::runtime_error("name the port with --port: " + m_platform.PortNamePrefix() +
+                                 " names do not tell a USB adapter from a built-in port");
+    }
     m_listener = ListenForClients(m_io, m_socket_path, m_options.socket_group);
     m_server = std::make_unique<HubServer>(
         m_io, *m_listener, m_link, m_options.baud, [this](const std::string& line) { Write(line); },

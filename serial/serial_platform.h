@@ -106,6 +106,10 @@ public:
     // What every port name here starts with, shown in an empty port field; empty where
     // port names have no common start.
     virtual std::string PortNamePrefix() const { return {}; }
+
+    // Whether a port's name tells a USB adapter from a built-in port (COM names do not), so
+    // that a program may pick the only USB serial port by itself.
+    virtual bool NamesTellUsbPorts() const { return true; }
 };
 
 // The backend of the platform this program was built for.

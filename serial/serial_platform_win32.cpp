@@ -136,6 +136,8 @@ public:
 
     std::string PortNamePrefix() const override { return "COM"; }
 
+    bool NamesTellUsbPorts() const override { return false; }
+
     std::vector<std::string> PortCandidates() const override {
         std::vector<std::string> names;
         for (int n = 0; n <= 99; ++n) {

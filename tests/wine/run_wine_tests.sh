@@ -297,6 +297,9 @@ hub_expect() { # hub_expect NAME COMMAND...: one verdict, the hub's log shown on
 : >"$WORK/hub.raw"
 unmap_ports
 check_ports
+run_wine hub_client "$(exe hub/lcdhub.exe)"
+hub_expect "no port named: refused, since COM names do not tell a USB adapter" \
+    eval '[ "$STATUS" -eq 1 ] && grep -qxF "lcdhub: name the port with --port: COM names do not tell a USB adapter from a built-in port" "$WORK/hub_client.out"'
 (cd "$WORK" && exec timeout 120 "$WINE" "$(exe hub/lcdhub.exe)" -p COM5 --on-exit clear) \
     >"$WORK/hub.raw" 2>&1 &
 HUB_PID=$!
