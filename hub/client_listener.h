@@ -71,7 +71,8 @@ private:
 // unset), \\.\pipe\lcdhub on Windows.
 std::string DefaultHubAddress();
 
-// The usage text's lines on --socket and --socket-group.
+// The usage text's options for the address, in its synopsis and in its lines.
+const char* ClientAddressSynopsis();
 const char* ClientAddressUsage();
 
 // Takes `address` for clients: a socket created 0600, or 0660 for `group`, never wider on

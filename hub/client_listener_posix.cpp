@@ -143,6 +143,10 @@ std::string DefaultHubAddress() {
     return runtime != nullptr && *runtime != '\0' ? std::string(runtime) + "/lcdhub.sock" : "";
 }
 
+const char* ClientAddressSynopsis() {
+    return "[--socket PATH] [--socket-group G]";
+}
+
 const char* ClientAddressUsage() {
     return "  --socket PATH         where clients connect (default "
            "$XDG_RUNTIME_DIR/lcdhub.sock)\n"

@@ -165,6 +165,10 @@ std::string DefaultHubAddress() {
     return std::string(kPipePrefix) + "lcdhub";
 }
 
+const char* ClientAddressSynopsis() {
+    return "[--socket NAME]";
+}
+
 const char* ClientAddressUsage() {
     return "  --socket NAME         the pipe clients connect to (default \\\\.\\pipe\\lcdhub)\n";
 }

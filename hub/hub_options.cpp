@@ -87,14 +87,14 @@ ParsedHubArguments ParseHubArguments(const std::vector<std::string>& args) {
 }
 
 std::string HubUsageText() {
-    return std::string(
-               "usage: lcdhub [--port P] [--baud B] [--socket PATH] [--socket-group G]\n"
-               "              [--on-exit keep|clear] [-v]\n"
-               "Owns the LCD module's port and lets many programs share its screen through a\n"
-               "local socket or pipe, each on screens of its own with a priority.\n"
-               "  -p, --port P          the module's port (default: the only USB serial port);\n"
-               "                        a port that is missing or goes away is waited for\n"
-               "  -b, --baud B          the speed to bring the link to (default 921600)\n") +
+    return std::string("usage: lcdhub [--port P] [--baud B] ") + ClientAddressSynopsis() +
+           "\n"
+           "              [--on-exit keep|clear] [-v]\n"
+           "Owns the LCD module's port and lets many programs share its screen through a\n"
+           "local socket or pipe, each on screens of its own with a priority.\n"
+           "  -p, --port P          the module's port (default: the only USB serial port);\n"
+           "                        a port that is missing or goes away is waited for\n"
+           "  -b, --baud B          the speed to bring the link to (default 921600)\n" +
            ClientAddressUsage() +
            "  --on-exit keep|clear  leave the last frame on the screen (default) or clear it\n"
            "  -v, --verbose         log the module's replies\n"
