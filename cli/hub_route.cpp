@@ -1,8 +1,12 @@
 #include "cli/hub_route.h"
 
+#include <charconv>
 #include <chrono>
+#include <cstdint>
 #include <deque>
 #include <memory>
+#include <optional>
+#include <string_view>
 
 #include "cli/commands.h"
 #include "cli/hub_channel.h"
@@ -114,6 +118,23 @@ int Check(ConsoleLog& log, const std::string& reply) {
     return kBadInput;
 }
 
+// The number in a `KEY=N` field of a reply or an event.
+std::optional<std::uint64_t> FieldNumber(std::string_view line, std::string_view key) {
+    for (std::size_t at = line.find(' '); at != std::string_view::npos;
+         at = line.find(' ', at + 1)) {
+        const std::string_view field = line.substr(at + 1, line.find(' ', at + 1) - at - 1);
+        if (field.size() > key.size() && field.substr(0, key.size()) == key &&
+            field[key.size()] == '=') {
+            std::uint64_t value = 0;
+            const char* end = field.data() + field.size();
+            if (std::from_chars(field.data() + key.size() + 1, end, value).ptr == end) {
+                return value;
+            }
+        }
+    }
+    return std::nullopt;
+}
+
 std::string ScreenLine(const Options& options) {
     return "screen " + options.hub_screen + " priority=" + options.hub_priority + " expire=" +
            (options.hub_for_seconds > 0 ? std::to_string(options.hub_for_seconds) : "never") +
@@ -139,15 +160,16 @@ std::string RequestFor(const Options& options) {
 }
 
 // --wait: the module's final reply to the screen's frame, or why not.
-int AwaitSent(const Options& options, ConsoleLog& log, HubConversation& hub, bool link_down) {
+int AwaitSent(const Options& options, ConsoleLog& log, HubConversation& hub, bool link_down,
+              std::optional<std::uint64_t> version) {
     const std::string& screen = options.hub_screen;
     const Clock::time_point deadline = Clock::now() + std::chrono::seconds(options.wait_seconds);
     for (std::string event; Clock::now() < deadline && !Interrupted();) {
         event = hub.NextEvent(deadline);
-        if (event == "event sent " + screen) {
+        if (IsEventOfOurFrame(event, "sent", screen, version)) {
             return kDone;
         }
-        if (event == "event unanswered " + screen) {
+        if (IsEventOfOurFrame(event, "unanswered", screen, version)) {
             PrintError(log, "the module did not answer");
             return kNoAnswer;
         }
@@ -180,6 +202,16 @@ std::string AnsweringHub() {
 }
 
 }  // namespace
+
+bool IsEventOfOurFrame(const std::string& event, const std::string& kind, const std::string& screen,
+                       std::optional<std::uint64_t> version) {
+    const std::string head = "event " + kind + " " + screen;
+    if (event.rfind(head, 0) != 0 || (event.size() > head.size() && event[head.size()] != ' ')) {
+        return false;
+    }
+    const std::optional<std::uint64_t> told = FieldNumber(event, "version");
+    return !version || !told || *told >= *version;
+}
 
 HubChoice FindHub(const Options& options) {
     if (options.direct) {
@@ -247,7 +279,7 @@ int RunThroughHub(const Options& options, ConsoleLog& log, const std::string& pa
         const std::string fields = EscapeForDisplay(reply.size() > 3 ? reply.substr(3) : "") + "\n";
         WriteOutput(fields.data(), fields.size());
     }
-    return waits ? AwaitSent(options, log, *hub, link_down) : kDone;
+    return waits ? AwaitSent(options, log, *hub, link_down, FieldNumber(reply, "version")) : kDone;
 }
 
 class HubStream::Impl {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,11 @@ std::string HubHint();
 // pattern. The exit status, its reason printed.
 int RunThroughHub(const Options& options, ConsoleLog& log, const std::string& path,
                   const std::vector<std::uint8_t>* frame = nullptr);
+
+// Whether `event` tells of KIND ("sent", "unanswered") for the screen's frame that the hub
+// numbered `version`, or for a newer one that replaced it: an earlier frame's is not ours.
+bool IsEventOfOurFrame(const std::string& event, const std::string& kind, const std::string& screen,
+                       std::optional<std::uint64_t> version);
 
 // A stream's frames through the hub, each replacing the last on the stream's screen.
 class HubStream {

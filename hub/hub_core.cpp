@@ -10,7 +10,18 @@ std::string Reply(RuleError error) {
     return error == RuleError::None ? "ok" : "error " + std::string(RuleErrorText(error));
 }
 
+std::string VersionField(std::uint64_t version) {
+    return "version=" + std::to_string(version);
+}
+
 }  // namespace
+
+// A change of a screen's content or settings is answered with the version it made, so that
+// a client can tell the events of its own frame from those of an earlier one.
+std::string HubCore::ChangeReply(RuleError error, std::string_view name) const {
+    const Screen* screen = error == RuleError::None ? m_rules.Find(name) : nullptr;
+    return screen == nullptr ? Reply(error) : "ok " + VersionField(screen->version);
+}
 
 HubCore::HubCore(Display& display, Now now, Alarm alarm, std::int32_t baud)
     : m_display(display), m_now(std::move(now)), m_alarm(std::move(alarm)), m_baud(baud) {}
@@ -38,14 +49,15 @@ std::string HubCore::Execute(ClientId client, const Command& command,
             } else if constexpr (std::is_same_v<C, FrameCommand> ||
                                  std::is_same_v<C, PictureCommand> ||
                                  std::is_same_v<C, GrayCommand>) {
-                return Reply(m_rules.Fill(client, c.name, std::move(content), now));
+                return ChangeReply(m_rules.Fill(client, c.name, std::move(content), now), c.name);
             } else if constexpr (std::is_same_v<C, PatternCommand>) {
                 auto frame = std::make_shared<Frame>(protocol::FrameBytes, c.fill);
-                return Reply(m_rules.Fill(client, c.name, std::move(frame), now));
+                return ChangeReply(m_rules.Fill(client, c.name, std::move(frame), now), c.name);
             } else if constexpr (std::is_same_v<C, SettingCommand>) {
-                return Reply(c.setting == Setting::Color
-                                 ? m_rules.SetColor(client, c.name, c.value, now)
-                                 : m_rules.SetBrightness(client, c.name, c.value, now));
+                return ChangeReply(c.setting == Setting::Color
+                                       ? m_rules.SetColor(client, c.name, c.value, now)
+                                       : m_rules.SetBrightness(client, c.name, c.value, now),
+                                   c.name);
             } else if constexpr (std::is_same_v<C, ModelCommand>) {
                 m_display.SetModel(c.value);
                 return "ok";
@@ -76,7 +88,8 @@ void HubCore::Reschedule() {
     if (shown != nullptr && (shown->name != m_given_name || shown->version != m_given_version)) {
         m_given_name = shown->name;
         m_given_version = shown->version;
-        if (m_display.Show(Showing{shown->name, shown->content, shown->color, shown->brightness})) {
+        if (m_display.Show(Showing{shown->name, shown->content, shown->color, shown->brightness,
+                                   shown->version})) {
             ++m_dropped;
         }
     }
@@ -102,13 +115,13 @@ void HubCore::LinkDown(const std::string& reason) {
     Broadcast("event link down " + words);
 }
 
-void HubCore::FrameSent(const std::string& screen) {
+void HubCore::FrameSent(const std::string& screen, std::uint64_t version) {
     ++m_sent;
-    Broadcast("event sent " + screen);
+    Broadcast("event sent " + screen + " " + VersionField(version));
 }
 
-void HubCore::FrameUnanswered(const std::string& screen) {
-    Broadcast("event unanswered " + screen);
+void HubCore::FrameUnanswered(const std::string& screen, std::uint64_t version) {
+    Broadcast("event unanswered " + screen + " " + VersionField(version));
 }
 
 std::string HubCore::StatusLine() const {

@@ -42,8 +42,8 @@ public:
 
     void LinkUp(const std::string& port, std::int32_t baud);
     void LinkDown(const std::string& reason);
-    void FrameSent(const std::string& screen);
-    void FrameUnanswered(const std::string& screen);
+    void FrameSent(const std::string& screen, std::uint64_t version);
+    void FrameUnanswered(const std::string& screen, std::uint64_t version);
 
     std::string StatusLine() const;
     std::size_t Clients() const { return m_clients.size(); }
@@ -54,6 +54,7 @@ private:
         bool watching = false;
     };
     void Broadcast(const std::string& event);
+    std::string ChangeReply(RuleError error, std::string_view name) const;
 
     Display& m_display;
     Now m_now;

@@ -72,14 +72,14 @@ void HubService::LinkDown(const std::string& reason) {
     });
 }
 
-void HubService::FrameSent(const std::string& screen) {
-    asio::post(m_io, [this, screen] { m_server->Core().FrameSent(screen); });
+void HubService::FrameSent(const std::string& screen, std::uint64_t version) {
+    asio::post(m_io, [this, screen, version] { m_server->Core().FrameSent(screen, version); });
 }
 
-void HubService::FrameUnanswered(const std::string& screen) {
-    asio::post(m_io, [this, screen] {
+void HubService::FrameUnanswered(const std::string& screen, std::uint64_t version) {
+    asio::post(m_io, [this, screen, version] {
         Write("no reply to the frame of " + screen);
-        m_server->Core().FrameUnanswered(screen);
+        m_server->Core().FrameUnanswered(screen, version);
     });
 }
 

@@ -45,8 +45,8 @@ public:
 private:
     void LinkUp(const std::string& port, std::int32_t baud) override;
     void LinkDown(const std::string& reason) override;
-    void FrameSent(const std::string& screen) override;
-    void FrameUnanswered(const std::string& screen) override;
+    void FrameSent(const std::string& screen, std::uint64_t version) override;
+    void FrameUnanswered(const std::string& screen, std::uint64_t version) override;
     void Waiting(const std::string& why) override;
     void LogLine(std::string_view text) override;
     void LogReply(std::string_view bytes) override;

@@ -172,10 +172,10 @@ void LinkWorker::Perform(const Showing& showing) {
     }
     if (!m_session.Commands().LastReplyMissing()) {
         m_unanswered = 0;
-        m_events.FrameSent(showing.screen);
+        m_events.FrameSent(showing.screen, showing.version);
         return;
     }
-    m_events.FrameUnanswered(showing.screen);
+    m_events.FrameUnanswered(showing.screen, showing.version);
     if (++m_unanswered >= kUnansweredBeforeRenegotiating && !m_stopping) {
         m_current_pending = true;
         Lose("no reply to " + std::to_string(m_unanswered) + " frames in a row");

@@ -27,6 +27,7 @@ struct Showing {
     std::shared_ptr<const std::vector<std::uint8_t>> frame;
     std::optional<int> color;
     std::optional<int> brightness;
+    std::uint64_t version = 0;  // the screen's, told back with the frame's events
 };
 
 // Where the module's frames go: the line's thread in the service, a recorder in tests.
@@ -44,8 +45,8 @@ public:
     virtual void LinkUp(const std::string& port, std::int32_t baud) = 0;
     virtual void LinkDown(const std::string& reason) = 0;
     // The module gave its final reply to the screen's frame, or gave none.
-    virtual void FrameSent(const std::string& screen) = 0;
-    virtual void FrameUnanswered(const std::string& screen) = 0;
+    virtual void FrameSent(const std::string& screen, std::uint64_t version) = 0;
+    virtual void FrameUnanswered(const std::string& screen, std::uint64_t version) = 0;
     // Told once per wait, not at every look: why there is no port to open yet.
     virtual void Waiting(const std::string& why) = 0;
 };

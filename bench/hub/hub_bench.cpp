@@ -214,12 +214,22 @@ bool LinkUp(HubClient& client, std::chrono::milliseconds timeout = 10s) {
     return false;
 }
 
+// `ok`, with or without fields.
+bool IsOk(const std::string& reply) {
+    return reply.substr(0, reply.find(' ')) == "ok";
+}
+
+// The event of a frame of the bench's screen reaching the module.
+bool IsSent(const std::string& event) {
+    return event.rfind("event sent bench ", 0) == 0;
+}
+
 // Sends the commands and takes one `ok` for each.
 bool Commands(HubClient& client, const std::string& bytes, int replies) {
     if (!client.Send(bytes))
         return false;
     for (int i = 0; i < replies; ++i)
-        if (client.Line() != "ok")
+        if (!IsOk(client.Line()))
             return false;
     return true;
 }
@@ -294,7 +304,7 @@ bool HubTurnarounds(const std::string& socket, std::vector<Clock::time_point>& g
             return false;
         given.push_back(Clock::now());
         std::string line;
-        while ((line = client->Line(true)) != "event sent bench")
+        while (!IsSent(line = client->Line(true)))
             if (line.empty())
                 return false;
     }
@@ -401,11 +411,11 @@ int StreamThroughHub(const std::string& socket, const sim::PtyModule& module, bo
             return 0;
         ++given;
         if (!after_sent) {
-            if (client->Line() != "ok")
+            if (!IsOk(client->Line()))
                 return 0;
             continue;
         }
-        for (std::string line; (line = client->Line(true)) != "event sent bench";)
+        for (std::string line; !IsSent(line = client->Line(true));)
             if (line.empty())
                 return 0;
     }

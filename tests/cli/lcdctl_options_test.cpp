@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "cli/hub_route.h"
 #include "cli/options.h"
 #include "cli/ports.h"
 #include "support/scripted_serial.h"
@@ -95,6 +96,23 @@ TEST(LcdctlPortsTest, DetailsComeFromTheUsbDeviceAndTheByIdLink) {
     EXPECT_EQ(cli::DescribePort("ttyS0", cli::DetailsOf("ttyS0", root / "sys", root / "dev")),
               "ttyS0\t-\t-\t-\t-");
     fs::remove_all(root);
+}
+
+// --wait takes the events of its own frame (version 5) or of a newer one that replaced it,
+// never an earlier frame's that was still on the line when it began.
+TEST(LcdctlHubEventsTest, OnlyOurFramesEventsCount) {
+    const std::tuple<const char*, std::optional<std::uint64_t>, bool> rows[] = {
+        {"event sent lcdctl version=5", 5, true},
+        {"event sent lcdctl version=6", 5, true},
+        {"event sent lcdctl version=4", 5, false},
+        {"event sent lcdctl2 version=5", 5, false},
+        {"event unanswered lcdctl version=5", 5, false},
+        {"event sent lcdctl", 5, true},  // a hub that numbers nothing
+        {"event sent lcdctl version=1", std::nullopt, true},
+    };
+    for (const auto& [event, version, ours] : rows) {
+        EXPECT_EQ(cli::IsEventOfOurFrame(event, "sent", "lcdctl", version), ours) << event;
+    }
 }
 
 }  // namespace

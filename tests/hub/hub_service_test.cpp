@@ -88,14 +88,14 @@ TEST_F(HubServiceTest, AHigherPriorityTakesOverAndItsScreenGoesWithItsClient) {
     auto info = Client();
     ASSERT_TRUE(info->Send("screen clock\nframe clock\n" + FrameOf(0x0F) + "watch on\n"));
     EXPECT_EQ(info->Line(), "ok");
-    EXPECT_EQ(info->Line(), "ok");
+    EXPECT_EQ(info->Line(), "ok version=1");
     EXPECT_EQ(info->Line(), "ok");
     EXPECT_TRUE(ModuleShows(0x0F));
     {
         auto alert = Client();
         ASSERT_TRUE(alert->Send("screen build priority=alert\npattern build solid\n"));
         EXPECT_EQ(alert->Line(), "ok");
-        EXPECT_EQ(alert->Line(), "ok");
+        EXPECT_EQ(alert->Line(), "ok version=1");
         EXPECT_TRUE(ModuleShows(0xFF));
         ASSERT_TRUE(alert->Send("status\n"));
         EXPECT_EQ(alert->Line().rfind(
@@ -115,7 +115,9 @@ TEST_F(HubServiceTest, ALinkLostToAnUnplugOrAResetComesBackWithTheShownScreen) {
     StartHub();
     auto client = Client();
     ASSERT_TRUE(client->Send("screen s\ncolor s 3\nframe s\n" + FrameOf(0x0F)));
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(client->Line(), "ok");
+    for (const char* reply : {"ok", "ok version=1", "ok version=2"}) {
+        EXPECT_EQ(client->Line(), reply);
+    }
     ASSERT_TRUE(ModuleShows(0x0F));
     m_module->Unplug();
     std::this_thread::sleep_for(100ms);
@@ -124,12 +126,15 @@ TEST_F(HubServiceTest, ALinkLostToAnUnplugOrAResetComesBackWithTheShownScreen) {
     m_module->PowerCycle();  // answers nothing at the old speed: two frames go unanswered
     ASSERT_TRUE(client->Send("watch on\n"));
     EXPECT_EQ(client->Line(), "ok");
-    for (const std::uint8_t fill : {0x33, 0x44}) {
+    for (const std::uint8_t fill : {0x33, 0x44}) {  // each frame's event names its version
         ASSERT_TRUE(client->Send("frame s\n" + FrameOf(fill)));
+        const std::string reply = client->Line();
+        ASSERT_EQ(reply.rfind("ok version=", 0), 0u) << reply;
+        const std::string event = "event unanswered s " + reply.substr(3);
         std::string line;
-        while (!(line = client->Line(true)).empty() && line != "event unanswered s") {
+        while (!(line = client->Line(true)).empty() && line != event) {
         }
-        EXPECT_EQ(line, "event unanswered s");
+        EXPECT_EQ(line, event);
     }
     EXPECT_TRUE(ModuleShows(0x44));
     const auto lines = m_module->ReceivedLines();
