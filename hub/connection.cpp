@@ -133,19 +133,30 @@ bool Connection::ProcessLine() {
     }
     if (parsed->payload > 0) {
         m_payload_for = *parsed;
+        m_payload_left = parsed->payload;
         m_payload.clear();
-        m_payload.reserve(std::min<std::size_t>(parsed->payload, 1 << 20));
+        if (m_payload_for->command && m_server.HoldPayload(parsed->payload)) {
+            m_held = parsed->payload;
+            m_payload.reserve(std::min<std::size_t>(parsed->payload, 1 << 20));
+        } else if (m_payload_for->command) {
+            m_payload_for->command.reset();  // read all the same, and dropped
+            m_payload_for->error = "busy";
+        }
         return true;  // the payload's own step arms its timer
     }
     Finish(*parsed, {});
     return true;
 }
 
+// A refused line's payload is counted off, never kept.
 bool Connection::ProcessPayload() {
-    const std::size_t wanted = m_payload_for->payload - m_payload.size();
+    const std::size_t wanted = m_payload_left;
     const std::size_t taken = std::min(wanted, m_in.size());
-    m_payload.insert(m_payload.end(), m_in.begin(), m_in.begin() + static_cast<long>(taken));
+    if (m_payload_for->command) {
+        m_payload.insert(m_payload.end(), m_in.begin(), m_in.begin() + static_cast<long>(taken));
+    }
     m_in.erase(0, taken);
+    m_payload_left -= taken;
     if (taken < wanted) {
         ArmPayloadTimer();  // silence is counted from the last bytes that came
         return false;
@@ -179,6 +190,7 @@ void Connection::Finish(const ParsedLine& parsed, std::vector<std::uint8_t> payl
     if (std::holds_alternative<FrameCommand>(command)) {
         content = std::make_shared<const Frame>(std::move(payload));
     }
+    ReleasePayload();  // a frame is the screen's now, bounded as screens are
     Reply(m_server.Core().Execute(m_id, command, std::move(content)));
     if (std::holds_alternative<QuitCommand>(command)) {
         m_server.Log("client " + std::to_string(m_id) + " left");
@@ -191,6 +203,7 @@ void Connection::Finish(const ParsedLine& parsed, std::vector<std::uint8_t> payl
 void Connection::FinishDecoded(const Command& command, std::shared_ptr<const Frame> frame,
                                const std::string& error) {
     m_decoding = false;
+    ReleasePayload();
     if (m_closed) {
         return;
     }
@@ -276,6 +289,10 @@ void Connection::Left() {
     Drop("");
 }
 
+void Connection::ReleasePayload() {
+    m_server.ReleasePayload(std::exchange(m_held, 0));
+}
+
 // An empty reason: the end was already told (a framing error, a quit).
 void Connection::Drop(const std::string& reason) {
     if (m_closed) {
@@ -286,6 +303,9 @@ void Connection::Drop(const std::string& reason) {
         m_server.Log("client " + std::to_string(m_id) + " dropped: " + reason);
     }
     m_payload_timer.cancel();
+    if (!m_decoding) {
+        ReleasePayload();  // a decode in flight releases its own when it ends
+    }
     m_stream->Close();
     if (m_joined) {
         m_joined = false;

@@ -25,6 +25,7 @@ public:
 private:
     void ReadMore();
     void EndOfInput();
+    void ReleasePayload();
     void Left();
     void Take(std::size_t count);
     void Process();
@@ -52,6 +53,8 @@ private:
     std::string m_in;
     std::optional<ParsedLine> m_payload_for;
     std::vector<std::uint8_t> m_payload;
+    std::size_t m_payload_left = 0;  // bytes still to come
+    std::size_t m_held = 0;          // of the server's room for payloads
 
     std::deque<std::string> m_out;
     std::size_t m_queued = 0;

@@ -78,6 +78,14 @@ void HubServer::RetryAccept(std::error_code error) {
     });
 }
 
+bool HubServer::HoldPayload(std::size_t bytes) {
+    if (bytes > m_limits.held_payload_bytes - m_held_payload_bytes) {
+        return false;
+    }
+    m_held_payload_bytes += bytes;
+    return true;
+}
+
 // One line, no greeting; the stream lives until the line is out or cannot go.
 void HubServer::Refuse(std::unique_ptr<ClientStream> stream) {
     std::shared_ptr<ClientStream> refused = std::move(stream);

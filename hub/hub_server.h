@@ -22,6 +22,9 @@ struct ServerLimits {
     std::size_t queued_bytes = 64 * 1024;  // replies and events waiting for a slow reader
     std::chrono::milliseconds payload_silence{10000};
     unsigned decoders = 2;
+    // Payloads held at once by all clients together, while they come and are decoded; one
+    // that would go over is read and dropped, and answered "error busy".
+    std::size_t held_payload_bytes = 256u * 1024 * 1024;
     // After a failed accept (no descriptors left, say): the next try, not a spin.
     std::chrono::milliseconds accept_retry{1000};
 };
@@ -49,6 +52,9 @@ public:
     void Decode(std::function<std::shared_ptr<const Frame>(std::string& error)> decode,
                 std::function<void(std::shared_ptr<const Frame>, const std::string&)> done);
     void Forget(const std::shared_ptr<Connection>& connection);
+    // Room for a payload of `bytes` among all the clients' payloads; false when none.
+    bool HoldPayload(std::size_t bytes);
+    void ReleasePayload(std::size_t bytes) { m_held_payload_bytes -= bytes; }
 
 private:
     void Accept();
@@ -67,6 +73,7 @@ private:
     std::set<std::shared_ptr<Connection>> m_connections;
     bool m_closed = false;
     bool m_accept_failing = false;
+    std::size_t m_held_payload_bytes = 0;
 };
 
 }  // namespace hub

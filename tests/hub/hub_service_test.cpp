@@ -194,6 +194,26 @@ int Lcdctl(std::vector<std::string> args) {
     return -1;
 }
 
+// Payloads held at once are bounded for all clients together: one that would go over is
+// read, dropped and refused, and the room comes back once the first is taken.
+TEST_F(HubServiceTest, PayloadsHeldAtOnceAreBoundedForAllClients) {
+    m_options.limits.held_payload_bytes = 40000;
+    m_options.limits.payload_silence = 10s;
+    StartHub();
+    auto first = Client();
+    auto second = Client();
+    const std::string frame = FrameOf(0x0F);
+    ASSERT_TRUE(first->Send("screen a\nframe a\n" + frame.substr(0, 10000)));
+    EXPECT_EQ(first->Line(), "ok");
+    ASSERT_TRUE(second->Send("screen b\nframe b\n" + frame));
+    EXPECT_EQ(second->Line(), "ok");
+    EXPECT_EQ(second->Line(), "error busy");
+    ASSERT_TRUE(first->Send(frame.substr(10000)));
+    EXPECT_EQ(first->Line(), "ok version=1");
+    ASSERT_TRUE(second->Send("frame b\n" + frame));
+    EXPECT_EQ(second->Line(), "ok version=1");
+}
+
 // lcdctl through the hub: its exit status says what became of the frame.
 TEST_F(HubServiceTest, LcdctlThroughTheHubTellsWhatBecameOfItsFrame) {
     StartHub();
