@@ -86,8 +86,7 @@ void Connection::ReadMore() {
 
 // The client has said all it will: what it asked is answered, then the connection closes.
 void Connection::EndOfInput() {
-    m_server.Log("client " + std::to_string(m_id) + " left");
-    m_end_told = true;
+    TellLeft();
     m_closing = true;
     m_payload_timer.cancel();
     if (!m_decoding) {
@@ -135,12 +134,12 @@ bool Connection::ProcessLine() {
         m_payload_for = *parsed;
         m_payload_left = parsed->payload;
         m_payload.clear();
-        if (m_payload_for->command && m_server.HoldPayload(parsed->payload)) {
-            m_held = parsed->payload;
-            m_payload.reserve(std::min<std::size_t>(parsed->payload, 1 << 20));
-        } else if (m_payload_for->command) {
+        if (m_payload_for->command && !m_server.HoldPayload(parsed->payload)) {
             m_payload_for->command.reset();  // read all the same, and dropped
             m_payload_for->error = "busy";
+        } else if (m_payload_for->command) {
+            m_held = parsed->payload;
+            m_payload.reserve(std::min<std::size_t>(parsed->payload, 1 << 20));
         }
         return true;  // the payload's own step arms its timer
     }
@@ -193,8 +192,7 @@ void Connection::Finish(const ParsedLine& parsed, std::vector<std::uint8_t> payl
     ReleasePayload();  // a frame is the screen's now, bounded as screens are
     Reply(m_server.Core().Execute(m_id, command, std::move(content)));
     if (std::holds_alternative<QuitCommand>(command)) {
-        m_server.Log("client " + std::to_string(m_id) + " left");
-        m_end_told = true;
+        TellLeft();
         m_closing = true;
         WriteNext();
     }
@@ -280,12 +278,17 @@ void Connection::WriteNext() {
                       });
 }
 
-// The client went away on its own: an ordinary end, not a fault.
-void Connection::Left() {
+// The client ended the connection: an ordinary end, not a fault, told once.
+void Connection::TellLeft() {
     if (!m_end_told) {
         m_server.Log("client " + std::to_string(m_id) + " left");
         m_end_told = true;
     }
+}
+
+// The client went away without waiting for what it was told.
+void Connection::Left() {
+    TellLeft();
     Drop("");
 }
 

@@ -26,6 +26,7 @@ private:
     void ReadMore();
     void EndOfInput();
     void ReleasePayload();
+    void TellLeft();
     void Left();
     void Take(std::size_t count);
     void Process();

@@ -80,8 +80,7 @@ public:
     // An idle port's handle does not tell that its device went; the system tells the hub,
     // which wakes this wait, and a port that is gone no longer answers for its queue.
     bool WaitWhileIdle(Waker& waker) override {
-        while (!waker.WaitFor(std::chrono::hours(1))) {
-        }
+        SerialDevice::WaitWhileIdle(waker);
         return !BytesWaiting().has_value();
     }
 
