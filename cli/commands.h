@@ -39,4 +39,13 @@ int RunLinkCommand(const Options& options, ConsoleLog& log, serial::SerialPlatfo
 int RunSend(const Options& options, ConsoleLog& log, serial::SerialPlatform& platform);
 int RunStream(const Options& options, ConsoleLog& log, serial::SerialPlatform& platform);
 
+// The preview PNG, to standard output for "-", else saved whole or not at all. Nothing when
+// it was written, else why not ("" when there is no reason to tell).
+std::optional<std::string> WritePreview(const std::vector<std::uint8_t>& frame,
+                                        const std::string& target);
+
+// Each page of a page file drawn once with the values of the moment, as one-bit PNGs; a
+// build without pages says so.
+int RunPagePreview(const Options& options, ConsoleLog& log);
+
 }  // namespace cli

@@ -25,6 +25,9 @@ int main(int argc, char** argv) {
     const auto platform = serial::MakeNativeSerialPlatform();
     try {
         cli::Options options = parsed.options;
+        if (options.command == cli::Command::Page) {
+            return cli::RunPagePreview(options, log);  // drawn here: no module, no hub
+        }
         if (const int status = cli::RouteThroughHub(options, log); status != cli::kDone) {
             return status;
         }

@@ -37,6 +37,10 @@ constexpr char kUsage[] =
     "  status                    the running lcdhub's link, port, speed, shown screen and\n"
     "                            frame counts\n"
     "  release                   take lcdctl's screen off the running lcdhub\n"
+    "  page FILE --preview OUT.png [--set NAME=VALUE]...\n"
+    "                            draw each page of a page file once, with the values of the\n"
+    "                            moment, as a one-bit PNG: OUT.png for one page, OUT-NAME.png\n"
+    "                            for each of several; --set gives a value as a client would\n"
     "  --reconnect[=SECONDS]     send and stream: when the port vanishes (or stops taking\n"
     "                            data), wait up to SECONDS (30) for it to come back, bring\n"
     "                            the link up again from the module's power-up speed and go\n"
@@ -121,7 +125,8 @@ const std::map<std::string, Command>& CommandNames() {
         {"color", Command::Color},     {"brightness", Command::Brightness},
         {"model", Command::Model},     {"pattern", Command::Pattern},
         {"send", Command::Send},       {"stream", Command::Stream},
-        {"release", Command::Release}, {"status", Command::Status}};
+        {"release", Command::Release}, {"status", Command::Status},
+        {"page", Command::Page}};
     return names;
 }
 
@@ -203,6 +208,12 @@ private:
         } else if (name == "--preview") {
             if (value(v))
                 o.preview = v;
+        } else if (name == "--set") {
+            const std::size_t split = value(v) ? v.find('=') : std::string::npos;
+            if (split == std::string::npos || split == 0)
+                Fail("--set takes NAME=VALUE");
+            else
+                o.page_values.emplace_back(v.substr(0, split), v.substr(split + 1));
         } else if (name == "--size") {
             if (value(v) && !ParseSize(v, o.width, o.height))
                 Fail("--size takes WIDTHxHEIGHT, such as 480x480");
@@ -305,6 +316,11 @@ private:
                     return Fail("send takes one picture file, or - for standard input");
                 o.input = rest[0];
                 return;
+            case Command::Page:
+                if (rest.size() != 1)
+                    return Fail("page takes one page file");
+                o.input = rest[0];
+                return;
             default:
                 if (!rest.empty())
                     Fail("unexpected argument " + rest[0]);
@@ -342,8 +358,12 @@ private:
         }
         if (Seen("--long") && command != Command::Ports)
             return Fail("--long goes with ports");
-        if (Seen("--preview") && command != Command::Send)
-            return Fail("--preview goes with send");
+        if (Seen("--preview") && command != Command::Send && command != Command::Page)
+            return Fail("--preview goes with send and page");
+        if (Seen("--set") && command != Command::Page)
+            return Fail("--set goes with page");
+        if (command == Command::Page && !Seen("--preview"))
+            return Fail("page draws its pages with --preview OUT.png; it sends none yet");
         const bool stream_option =
             Seen("--size") || Seen("--fps") || Seen("--no-drop") || Seen("--count");
         if (stream_option && command != Command::Stream) {

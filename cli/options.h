@@ -19,7 +19,8 @@ enum class Command {
     Send,
     Stream,
     Release,
-    Status
+    Status,
+    Page
 };
 
 using Fit = imaging::Fit;
@@ -35,9 +36,11 @@ struct Options {
     bool long_listing = false;  // ports --long
     int value = 0;              // color, brightness, model
     std::uint8_t fill = 0;      // pattern
-    std::string input;          // send: a file, or "-" for standard input
-    std::string preview;        // send --preview: a PNG file, or "-" for standard output
+    std::string input;          // send: a file, or "-" for standard input; page: its file
+    std::string preview;        // send, page --preview: a PNG file, or "-" for standard output
     PictureOptions picture;
+    // page --preview: values given as they would be set through the hub
+    std::vector<std::pair<std::string, std::string>> page_values;
     int width = 480;  // stream: the size of the frames read
     int height = 480;
     double fps = 0;  // stream: 0 is as fast as the line goes

@@ -46,25 +46,6 @@ imaging::Bitmap ReadPicture(const Options& options) {
         options.picture.fit == Fit::None ? 0 : kSide);
 }
 
-// The preview PNG, to standard output for "-", else saved whole or not at all. Nothing when
-// it was written, else why not ("" when there is no reason to tell).
-std::optional<std::string> WritePreview(const std::vector<std::uint8_t>& frame,
-                                        const std::string& target) {
-    const std::vector<std::uint8_t> png = pictures::EncodeFramePng(frame);
-    if (png.empty()) {
-        return "";
-    }
-    if (target == "-") {
-        return WriteOutput(png.data(), png.size()) ? std::nullopt : std::optional<std::string>("");
-    }
-    try {
-        files::SaveFile(target, png);
-        return std::nullopt;
-    } catch (const files::ESavedFile& error) {
-        return error.Reason();
-    }
-}
-
 // A bar for a payload that takes more than a second on the line.
 void ShowProgress(ConsoleLog& log, std::size_t written, std::size_t total, std::int32_t baud) {
     constexpr int kWidth = 30;
@@ -109,6 +90,23 @@ int SendFrame(const Options& options, ConsoleLog& log, serial::SerialPlatform& p
 }
 
 }  // namespace
+
+std::optional<std::string> WritePreview(const std::vector<std::uint8_t>& frame,
+                                        const std::string& target) {
+    const std::vector<std::uint8_t> png = pictures::EncodeFramePng(frame);
+    if (png.empty()) {
+        return "";
+    }
+    if (target == "-") {
+        return WriteOutput(png.data(), png.size()) ? std::nullopt : std::optional<std::string>("");
+    }
+    try {
+        files::SaveFile(target, png);
+        return std::nullopt;
+    } catch (const files::ESavedFile& error) {
+        return error.Reason();
+    }
+}
 
 int RunSend(const Options& options, ConsoleLog& log, serial::SerialPlatform& platform) {
     std::vector<std::uint8_t> frame(protocol::FrameBytes);

@@ -1,0 +1,10 @@
+#include "cli/commands.h"
+
+namespace cli {
+
+int RunPagePreview(const Options&, ConsoleLog& log) {
+    PrintError(log, "this build of lcdctl draws no pages");
+    return kUsage;
+}
+
+}  // namespace cli

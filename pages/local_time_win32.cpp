@@ -1,0 +1,12 @@
+#include "pages/local_time.h"
+
+namespace pages {
+
+std::tm LocalTime(Moment moment) {
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(moment);
+    std::tm parts{};
+    localtime_s(&parts, &seconds);
+    return parts;
+}
+
+}  // namespace pages
