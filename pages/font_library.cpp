@@ -2,6 +2,8 @@
 
 #include <stdexcept>
 
+#include "imaging/picture_file.h"
+
 namespace pages {
 
 namespace {
@@ -22,10 +24,6 @@ FontLibrary::FontLibrary(std::vector<std::filesystem::path> folders)
 
 FontLibrary::~FontLibrary() = default;
 
-std::vector<std::filesystem::path> FontLibrary::SystemFolders() {
-    return {"/usr/share/fonts/X11/misc", "/usr/share/fonts/opentype/unifont"};
-}
-
 std::vector<std::string> FontLibrary::PathsOf(const std::string& name) const {
     if (name.find_first_of("/\\") != std::string::npos) {
         return {name};
@@ -39,7 +37,7 @@ std::vector<std::string> FontLibrary::PathsOf(const std::string& name) const {
         for (const std::filesystem::path& folder : m_folders) {
             std::error_code error;
             if (std::filesystem::is_regular_file(folder / file, error)) {
-                paths.push_back((folder / file).string());
+                paths.push_back(imaging::PathText(folder / file));
                 break;
             }
         }

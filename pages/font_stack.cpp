@@ -3,6 +3,9 @@
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <stdexcept>
 #include <tuple>
@@ -25,6 +28,7 @@ struct FontStack::Glyph {
 
 struct FontStack::Fonts {
     FT_Library library = nullptr;
+    std::vector<std::vector<FT_Byte>> files;  // each face reads its file's bytes as it goes
     std::vector<FT_Face> faces;
     std::map<std::pair<char32_t, int>, Glyph> glyphs;
 
@@ -65,6 +69,25 @@ int ScaleFor(FT_Face face, int size, bool closest) {
     return 0;
 }
 
+constexpr std::uintmax_t kMostFontBytes = 64u << 20;
+
+// A font file's bytes, read whole once its type and size are known. The path is UTF-8 and
+// opened as such, so that a folder with any name works on Windows too.
+std::vector<FT_Byte> ReadFontFile(const std::string& path) {
+    const std::filesystem::path file(std::u8string(path.begin(), path.end()));
+    std::error_code error;
+    const bool regular = std::filesystem::is_regular_file(file, error);
+    const std::uintmax_t size = regular ? std::filesystem::file_size(file, error) : 0;
+    std::vector<FT_Byte> bytes(static_cast<std::size_t>(std::min(size, kMostFontBytes)));
+    std::ifstream stream(file, std::ios::binary);
+    if (!regular || error || size > kMostFontBytes ||
+        !stream.read(reinterpret_cast<char*>(bytes.data()),
+                     static_cast<std::streamsize>(bytes.size()))) {
+        throw std::runtime_error("cannot open the font " + path);
+    }
+    return bytes;
+}
+
 }  // namespace
 
 // The character from `face` at `size` in one bit, if the face has it and can draw it there.
@@ -101,8 +124,11 @@ FontStack::FontStack(const std::vector<std::string>& paths) : m_fonts(std::make_
         throw std::runtime_error("cannot start FreeType");
     }
     for (const std::string& path : paths) {
+        m_fonts->files.push_back(ReadFontFile(path));
+        const std::vector<FT_Byte>& bytes = m_fonts->files.back();
         FT_Face face = nullptr;
-        if (FT_New_Face(m_fonts->library, path.c_str(), 0, &face) != 0) {
+        if (FT_New_Memory_Face(m_fonts->library, bytes.data(), static_cast<FT_Long>(bytes.size()),
+                               0, &face) != 0) {
             throw std::runtime_error("cannot open the font " + path);
         }
         m_fonts->faces.push_back(face);
