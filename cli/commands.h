@@ -47,5 +47,7 @@ std::optional<std::string> WritePreview(const std::vector<std::uint8_t>& frame,
 // Each page of a page file drawn once with the values of the moment, as one-bit PNGs; a
 // build without pages says so.
 int RunPagePreview(const Options& options, ConsoleLog& log);
+// A page file's pages to the running hub, the pictures they name carried inside.
+int RunPageSend(const Options& options, ConsoleLog& log);
 
 }  // namespace cli

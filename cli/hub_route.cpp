@@ -135,6 +135,17 @@ std::optional<std::uint64_t> FieldNumber(std::string_view line, std::string_view
     return std::nullopt;
 }
 
+// The text of a `KEY=TEXT` field, up to the next space.
+std::string FieldText(std::string_view line, std::string_view key) {
+    const std::string head = " " + std::string(key) + "=";
+    const std::size_t at = line.find(head);
+    if (at == std::string_view::npos) {
+        return {};
+    }
+    const std::string_view rest = line.substr(at + head.size());
+    return std::string(rest.substr(0, rest.find(' ')));
+}
+
 std::string ScreenLine(const Options& options) {
     return "screen " + options.hub_screen + " priority=" + options.hub_priority + " expire=" +
            (options.hub_for_seconds > 0 ? std::to_string(options.hub_for_seconds) : "never") +
@@ -154,6 +165,10 @@ std::string RequestFor(const Options& options) {
             return "delete " + screen;
         case Command::Status:
             return "status";
+        case Command::Set:
+            return "set " + options.value_name + " " + options.value_text;
+        case Command::Unset:
+            return "unset " + options.value_name;
         default:
             return "frame " + screen;
     }
@@ -237,8 +252,10 @@ int RouteThroughHub(Options& options, ConsoleLog& log) {
         return kNoLink;
     }
     options.hub = hub.path;
-    if (hub.path.empty() &&
-        (options.command == Command::Release || options.command == Command::Status)) {
+    const bool hubs_own = options.command == Command::Release ||
+                          options.command == Command::Status || options.command == Command::Set ||
+                          options.command == Command::Unset || options.command == Command::Page;
+    if (hub.path.empty() && hubs_own) {
         PrintError(log, "no lcdhub answers; start one with lcdhub, or name its socket with --hub");
         return kNoLink;
     }
@@ -271,9 +288,16 @@ int RunThroughHub(const Options& options, ConsoleLog& log, const std::string& pa
             return status;
         }
     }
-    const std::string reply = hub->Request(RequestFor(options), frame);
+    const std::string request = options.command == Command::Page && frame != nullptr
+                                    ? "page " + std::to_string(frame->size())
+                                    : RequestFor(options);
+    const std::string reply = hub->Request(request, frame);
     if (const int status = Check(log, reply); status != kDone) {
         return status;
+    }
+    if (options.command == Command::Page) {
+        const std::string names = FieldText(reply, "pages");
+        log.LogLine("pages on the hub: " + EscapeForDisplay(names));
     }
     if (options.command == Command::Status) {
         const std::string fields = EscapeForDisplay(reply.size() > 3 ? reply.substr(3) : "") + "\n";

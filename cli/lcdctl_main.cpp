@@ -25,7 +25,7 @@ int main(int argc, char** argv) {
     const auto platform = serial::MakeNativeSerialPlatform();
     try {
         cli::Options options = parsed.options;
-        if (options.command == cli::Command::Page) {
+        if (options.command == cli::Command::Page && !options.preview.empty()) {
             return cli::RunPagePreview(options, log);  // drawn here: no module, no hub
         }
         if (const int status = cli::RouteThroughHub(options, log); status != cli::kDone) {
@@ -38,8 +38,12 @@ int main(int argc, char** argv) {
                 return cli::RunSend(options, log, *platform);
             case cli::Command::Stream:
                 return cli::RunStream(options, log, *platform);
+            case cli::Command::Page:
+                return cli::RunPageSend(options, log);
             case cli::Command::Release:
             case cli::Command::Status:
+            case cli::Command::Set:
+            case cli::Command::Unset:
                 return cli::RunThroughHub(options, log, options.hub);
             default:
                 return cli::RunLinkCommand(options, log, *platform);

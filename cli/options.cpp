@@ -37,10 +37,16 @@ constexpr char kUsage[] =
     "  status                    the running lcdhub's link, port, speed, shown screen and\n"
     "                            frame counts\n"
     "  release                   take lcdctl's screen off the running lcdhub\n"
+    "  page FILE                 send a page file's pages to the running lcdhub, which draws\n"
+    "                            them with live values until pages of the same names come or\n"
+    "                            they are released (release --screen NAME); the pictures they\n"
+    "                            name are sent inside\n"
     "  page FILE --preview OUT.png [--set NAME=VALUE]...\n"
-    "                            draw each page of a page file once, with the values of the\n"
-    "                            moment, as a one-bit PNG: OUT.png for one page, OUT-NAME.png\n"
-    "                            for each of several; --set gives a value as a client would\n"
+    "                            draw each page once, with the values of the moment, as a\n"
+    "                            one-bit PNG: OUT.png for one page, OUT-NAME.png for each of\n"
+    "                            several; --set gives a value as lcdctl set would\n"
+    "  set NAME TEXT             give the running lcdhub's pages a value, until it exits or\n"
+    "  unset NAME                the value is unset\n"
     "  --reconnect[=SECONDS]     send and stream: when the port vanishes (or stops taking\n"
     "                            data), wait up to SECONDS (30) for it to come back, bring\n"
     "                            the link up again from the module's power-up speed and go\n"
@@ -126,7 +132,8 @@ const std::map<std::string, Command>& CommandNames() {
         {"model", Command::Model},     {"pattern", Command::Pattern},
         {"send", Command::Send},       {"stream", Command::Stream},
         {"release", Command::Release}, {"status", Command::Status},
-        {"page", Command::Page}};
+        {"page", Command::Page},       {"set", Command::Set},
+        {"unset", Command::Unset}};
     return names;
 }
 
@@ -321,6 +328,17 @@ private:
                     return Fail("page takes one page file");
                 o.input = rest[0];
                 return;
+            case Command::Set:
+                if (rest.size() != 2 || rest[1].find_first_of("\r\n") != std::string::npos)
+                    return Fail("set takes a value's name and one line of text");
+                o.value_name = rest[0];  // the hub judges the name
+                o.value_text = rest[1];
+                return;
+            case Command::Unset:
+                if (rest.size() != 1)
+                    return Fail("unset takes a value's name");
+                o.value_name = rest[0];
+                return;
             default:
                 if (!rest.empty())
                     Fail("unexpected argument " + rest[0]);
@@ -360,10 +378,8 @@ private:
             return Fail("--long goes with ports");
         if (Seen("--preview") && command != Command::Send && command != Command::Page)
             return Fail("--preview goes with send and page");
-        if (Seen("--set") && command != Command::Page)
-            return Fail("--set goes with page");
-        if (command == Command::Page && !Seen("--preview"))
-            return Fail("page draws its pages with --preview OUT.png; it sends none yet");
+        if (Seen("--set") && (command != Command::Page || !Seen("--preview")))
+            return Fail("--set goes with page --preview; a running hub takes lcdctl set");
         const bool stream_option =
             Seen("--size") || Seen("--fps") || Seen("--no-drop") || Seen("--count");
         if (stream_option && command != Command::Stream) {
@@ -387,8 +403,11 @@ private:
             return Fail("--screen goes with send, pattern, stream, color, brightness and release");
         if (Seen("--wait") && command != Command::Send && command != Command::Pattern)
             return Fail("--wait goes with send and pattern");
-        if (Seen("--direct") && (command == Command::Release || command == Command::Status))
-            return Fail("release and status are the hub's; --direct has no hub");
+        const bool hubs_own = command == Command::Release || command == Command::Status ||
+                              command == Command::Set || command == Command::Unset ||
+                              (command == Command::Page && !Seen("--preview"));
+        if (Seen("--direct") && hubs_own)
+            return Fail("release, status, set, unset and page are the hub's; --direct has no hub");
     }
 
     ParsedArguments m_result;

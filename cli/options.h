@@ -20,7 +20,9 @@ enum class Command {
     Stream,
     Release,
     Status,
-    Page
+    Page,
+    Set,
+    Unset
 };
 
 using Fit = imaging::Fit;
@@ -39,6 +41,8 @@ struct Options {
     std::string input;          // send: a file, or "-" for standard input; page: its file
     std::string preview;        // send, page --preview: a PNG file, or "-" for standard output
     PictureOptions picture;
+    std::string value_name;  // set, unset
+    std::string value_text;  // set
     // page --preview: values given as they would be set through the hub
     std::vector<std::pair<std::string, std::string>> page_values;
     int width = 480;  // stream: the size of the frames read

@@ -2,6 +2,7 @@
 #include <thread>
 
 #include "cli/commands.h"
+#include "cli/hub_route.h"
 #include "imaging/picture_file.h"
 #include "pages/page_drawing.h"
 #include "pages/picture_cache.h"
@@ -40,15 +41,14 @@ int RunPagePreview(const Options& options, ConsoleLog& log) {
         return kBadInput;
     }
     const pages::PageFile& file = std::get<pages::PageFile>(read);
-    const std::filesystem::path folder = std::filesystem::path(options.input).parent_path();
     const auto note = [&log](const std::string& line) { log.LogLine(line); };
     pages::ValueBoard values("/", note);
-    values.Use(file.values, folder, file.pages);
+    values.Use(file.values, file.pages);
     for (const auto& [name, value] : options.page_values) {
         values.Set(name, value);
     }
     ReadValuesTwice(values);
-    pages::PictureCache pictures(folder, note);
+    pages::PictureCache pictures(note);
     pages::FontLibrary fonts(pages::FontLibrary::SystemFolders());
     pages::DrawInputs inputs{
         values.Values(), values.Samples(), fonts,
@@ -64,6 +64,16 @@ int RunPagePreview(const Options& options, ConsoleLog& log) {
         log.LogLine("page " + page.name + ": " + target);
     }
     return kDone;
+}
+
+int RunPageSend(const Options& options, ConsoleLog& log) {
+    const pages::PagesToSend pages = pages::PreparePagesToSend(options.input);
+    if (!pages.error.empty()) {
+        PrintError(log, pages.error);
+        return kBadInput;
+    }
+    const std::vector<std::uint8_t> bytes(pages.text.begin(), pages.text.end());
+    return RunThroughHub(options, log, options.hub, &bytes);
 }
 
 }  // namespace cli

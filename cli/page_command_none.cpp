@@ -7,4 +7,9 @@ int RunPagePreview(const Options&, ConsoleLog& log) {
     return kUsage;
 }
 
+int RunPageSend(const Options&, ConsoleLog& log) {
+    PrintError(log, "this build of lcdctl sends no pages");
+    return kUsage;
+}
+
 }  // namespace cli

@@ -25,6 +25,14 @@ if(TARGET lcdpanel)
             DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/128x128/apps)
 endif()
 
+# The example pages, and the fonts they draw with.
+if(TARGET pages_run)
+    file(GLOB PACKAGING_PAGES ${PROJECT_SOURCE_DIR}/pages/examples/*.toml)
+    install(FILES ${PACKAGING_PAGES} DESTINATION ${CMAKE_INSTALL_DATADIR}/lcdpanel/pages)
+    install(FILES ${PROJECT_SOURCE_DIR}/docs/pages.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/lcdpanel)
+    set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-unifont, xfonts-unifont, xfonts-wqy")
+endif()
+
 # Debian wants the changelog gzipped without a name or time stamp (-n), at -9.
 set(PACKAGING_CHANGELOG_GZ ${CMAKE_CURRENT_BINARY_DIR}/packaging/changelog.gz)
 add_custom_command(

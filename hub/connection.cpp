@@ -186,8 +186,9 @@ void Connection::Finish(const ParsedLine& parsed, std::vector<std::uint8_t> payl
         return;
     }
     std::shared_ptr<const Frame> content;
-    if (std::holds_alternative<FrameCommand>(command)) {
-        content = std::make_shared<const Frame>(std::move(payload));
+    if (std::holds_alternative<FrameCommand>(command) ||
+        std::holds_alternative<PageCommand>(command)) {
+        content = std::make_shared<const Frame>(std::move(payload));  // a page file's bytes too
     }
     ReleasePayload();  // a frame is the screen's now, bounded as screens are
     Reply(m_server.Core().Execute(m_id, command, std::move(content)));

@@ -6,10 +6,13 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 
+#include "hub/blanking.h"
 #include "hub/hub_protocol.h"
 #include "hub/link_worker.h"
+#include "hub/page_host.h"
 #include "hub/screen_rules.h"
 
 // The hub's state and its answers, apart from sockets and threads: the screens, who
@@ -30,6 +33,16 @@ public:
     using Alarm = std::function<void(std::optional<Clock::time_point>)>;
 
     HubCore(Display& display, Now now, Alarm alarm, std::int32_t baud);
+
+    // Pages: the host that draws them, and the display's dark hours and idle time, with
+    // the second of the local day for the hours.
+    void UsePages(PageHost& host) { m_pages = &host; }
+    void UseBlanking(const pages::DisplaySettings& settings, std::function<int()> second_of_day);
+    // The hub's own pages from a file: their screens are made, changed, or gone with them.
+    // The reply's words: "ok pages=NAME,..." or "error ...".
+    std::string TakeOwnPages(const std::string& source, const pages::PageFile& file);
+    // A page's frame, drawn by the host.
+    void PageDrawn(const std::string& name, std::shared_ptr<const Frame> frame);
 
     ClientId Join(ClientOutput& output);
     void Leave(ClientId client);
@@ -55,6 +68,11 @@ private:
     };
     void Broadcast(const std::string& event);
     std::string ChangeReply(RuleError error, std::string_view name) const;
+    std::string TakeClientPages(ClientId client, const Frame& file);
+    std::string TakePages(ClientId owner, const std::string& source, const pages::PageFile& file);
+    std::string ValueReply(const Command& command);
+    void ShowOrDarken(Clock::time_point now);
+    std::optional<Clock::time_point> NextChange(Clock::time_point now) const;
 
     Display& m_display;
     Now m_now;
@@ -70,6 +88,17 @@ private:
     std::uint64_t m_given_version = 0;
     long m_sent = 0;
     long m_dropped = 0;
+
+    PageHost* m_pages = nullptr;
+    // Values clients set, by name: bounded, as everything a client makes the hub keep.
+    static constexpr std::size_t kMostSetValues = 1024;
+    std::set<std::string> m_set_values;
+    std::map<std::string, std::vector<std::string>> m_own_pages;  // by file
+    std::optional<Blanking> m_blanking;
+    std::function<int()> m_second_of_day;
+    bool m_dark = false;
+    bool m_restore_brightness = false;
+    int m_brightness = protocol::kBrightnessChoices - 1;  // the last sent, to come back to
 };
 
 }  // namespace hub

@@ -74,6 +74,14 @@ ParsedHubArguments ParseHubArguments(const std::vector<std::string>& args) {
             TakeValue(args, i, "--socket-group", o.socket_group) && !o.socket_group.empty()
                 ? void()
                 : fail("--socket-group takes a group's name");
+        } else if (Named(arg, "--pages")) {
+            if (!TakeValue(args, i, "--pages", value) || value.empty()) {
+                fail("--pages takes one page file or more");
+            }
+            o.pages.push_back(value);
+            while (i + 1 < args.size() && !args[i + 1].starts_with("-")) {
+                o.pages.push_back(args[++i]);
+            }
         } else if (Named(arg, "--on-exit")) {
             if (!TakeValue(args, i, "--on-exit", value) || (value != "keep" && value != "clear")) {
                 fail("--on-exit takes keep or clear");
@@ -89,13 +97,16 @@ ParsedHubArguments ParseHubArguments(const std::vector<std::string>& args) {
 std::string HubUsageText() {
     return std::string("usage: lcdhub [--port P] [--baud B] ") + ClientAddressSynopsis() +
            "\n"
-           "              [--on-exit keep|clear] [-v]\n"
+           "              [--pages FILE...] [--on-exit keep|clear] [-v]\n"
            "Owns the LCD module's port and lets many programs share its screen through a\n"
            "local socket or pipe, each on screens of its own with a priority.\n"
            "  -p, --port P          the module's port (default: the only USB serial port);\n"
            "                        a port that is missing or goes away is waited for\n"
            "  -b, --baud B          the speed to bring the link to (default 921600)\n" +
            ClientAddressUsage() +
+           "  --pages FILE...       show the pages of these page files as the hub's own\n"
+           "                        screens, reloaded when a file changes; the first file's\n"
+           "                        [display] blanks the screen (see the pages manual)\n"
            "  --on-exit keep|clear  leave the last frame on the screen (default) or clear it\n"
            "  -v, --verbose         log the module's replies\n"
            "  -h, --help            this text\n" +

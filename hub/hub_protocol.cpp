@@ -270,14 +270,14 @@ Outcome ParseBare(Words args, Command command) {
     return command;
 }
 
-Outcome ParseCommand(std::string_view verb, Words args, std::size_t picture_bytes) {
+Outcome ParseCommand(std::string_view verb, Words args, std::size_t payload_bytes) {
     if (verb == "screen")
         return ParseScreen(args);
     if (verb == "frame")
         return ParseNamed(args, [](std::string name) { return FrameCommand{std::move(name)}; });
     if (verb == "picture") {
         PictureCommand picture;
-        picture.bytes = picture_bytes;
+        picture.bytes = payload_bytes;
         return ParseRecipeCommand(args, 2, std::move(picture));
     }
     if (verb == "gray")
@@ -300,6 +300,18 @@ Outcome ParseCommand(std::string_view verb, Words args, std::size_t picture_byte
     if (verb == "watch")
         return ParseValued(args, false, NameIn(kSwitches),
                            [](std::string, bool on) { return WatchCommand{on}; });
+    if (verb == "unset") {
+        if (args.size() != 1)
+            return std::string(args.empty() ? "missing argument" : "too many arguments");
+        if (!IsClientValueName(args[0]))
+            return std::string("bad name");
+        return UnsetCommand{std::string(args[0])};
+    }
+    if (verb == "page") {
+        if (args.size() != 1)
+            return std::string(args.empty() ? "missing argument" : "too many arguments");
+        return PageCommand{payload_bytes};
+    }
     if (verb == "status")
         return ParseBare(args, StatusCommand{});
     if (verb == "quit")
@@ -316,6 +328,10 @@ void SetPayload(std::string_view verb, Words args, ParsedLine& parsed) {
         parsed.payload = kGrayBytes;
     } else if (verb == "picture") {
         const auto bytes = args.size() >= 2 ? Count(args[1], kMaxPictureBytes) : std::nullopt;
+        parsed.framing_lost = !bytes;
+        parsed.payload = bytes.value_or(0);
+    } else if (verb == "page") {
+        const auto bytes = args.size() >= 1 ? Count(args[0], kMaxPageBytes) : std::nullopt;
         parsed.framing_lost = !bytes;
         parsed.payload = bytes.value_or(0);
     }
@@ -344,9 +360,40 @@ bool IsScreenName(std::string_view name) {
            std::all_of(name.begin(), name.end(), allowed);
 }
 
+bool IsClientValueName(std::string_view name) {
+    const auto allowed = [](char c) {
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+               c == '_' || c == '.' || c == '-';
+    };
+    return !name.empty() && name.size() <= 64 && !name.starts_with("hub.") &&
+           std::all_of(name.begin(), name.end(), allowed);
+}
+
+namespace {
+
+// "set NAME TEXT": the text is the rest of the line after one space, spaces and all.
+ParsedLine ParseSet(std::string_view rest) {
+    ParsedLine parsed;
+    const std::size_t space = rest.find(' ');
+    const std::string_view name = rest.substr(0, space);
+    if (name.empty())
+        parsed.error = "missing argument";
+    else if (!IsClientValueName(name))
+        parsed.error = "bad name";
+    else
+        parsed.command = SetCommand{std::string(name), space == std::string_view::npos
+                                                           ? std::string()
+                                                           : std::string(rest.substr(space + 1))};
+    return parsed;
+}
+
+}  // namespace
+
 std::optional<ParsedLine> ParseLine(std::string_view line) {
     if (!line.empty() && line.back() == '\r')
         line.remove_suffix(1);
+    if (line.starts_with("set ") || line == "set")
+        return ParseSet(line.substr(std::min<std::size_t>(4, line.size())));
     const std::vector<std::string_view> words = SplitWords(line);
     if (words.empty())
         return std::nullopt;
@@ -358,8 +405,8 @@ std::optional<ParsedLine> ParseLine(std::string_view line) {
         parsed.error = "bad size";
         return parsed;
     }
-    if (verb == "picture" && parsed.payload == 0) {
-        parsed.error = "empty picture";
+    if ((verb == "picture" || verb == "page") && parsed.payload == 0) {
+        parsed.error = verb == "page" ? "empty page" : "empty picture";
         return parsed;
     }
     Outcome outcome = ParseCommand(verb, args, parsed.payload);

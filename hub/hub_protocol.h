@@ -8,6 +8,7 @@
 #include <variant>
 
 #include "imaging/frame_pipeline.h"
+#include "pages/page_file.h"
 
 // The hub's line protocol, version 1: one command a line, each answered by one line.
 namespace hub {
@@ -16,6 +17,7 @@ inline constexpr char kGreeting[] = "lcdhub 1 480x480";
 inline constexpr std::size_t kMaxLineBytes = 4096;  // a line this long without LF loses framing
 inline constexpr std::size_t kMaxPictureBytes = 64u * 1024 * 1024;
 inline constexpr std::size_t kGrayBytes = 480u * 480u;
+inline constexpr std::size_t kMaxPageBytes = pages::kMostSentPageBytes;
 
 // Highest first: the order is the rank.
 enum class Priority { Alert, Foreground, Info, Background };
@@ -25,6 +27,8 @@ std::optional<Priority> PriorityNamed(std::string_view name);
 
 // 1 to 32 of A-Z a-z 0-9 _ . -
 bool IsScreenName(std::string_view name);
+// A value a client may set: 1 to 64 of the same, not under "hub.", which are the hub's own.
+bool IsClientValueName(std::string_view name);
 
 // Options a command left out are nullopt, and keep their current values.
 struct ScreenCommand {
@@ -65,20 +69,31 @@ struct DeleteCommand {
 struct WatchCommand {
     bool on = false;
 };
+struct SetCommand {
+    std::string name;  // a value's: 1 to 64 of A-Z a-z 0-9 _ . -, not hub.*
+    std::string text;  // the rest of the line after one space, as it is
+};
+struct UnsetCommand {
+    std::string name;
+};
+struct PageCommand {
+    std::size_t bytes = 0;  // then this many bytes of a page file
+};
 struct StatusCommand {};
 struct QuitCommand {};
 
-using Command = std::variant<ScreenCommand, FrameCommand, PictureCommand, GrayCommand,
-                             PatternCommand, SettingCommand, ModelCommand, DeleteCommand,
-                             WatchCommand, StatusCommand, QuitCommand>;
+using Command =
+    std::variant<ScreenCommand, FrameCommand, PictureCommand, GrayCommand, PatternCommand,
+                 SettingCommand, ModelCommand, DeleteCommand, WatchCommand, SetCommand,
+                 UnsetCommand, PageCommand, StatusCommand, QuitCommand>;
 
 struct ParsedLine {
     std::optional<Command> command;  // nullopt when the line is bad
     std::string error;               // the REASON of "error REASON" when it is bad
     // Bytes that follow the line, read whole before the reply even when the line is bad.
     std::size_t payload = 0;
-    // The payload's length cannot be known (a picture's BYTES that is no number, or over
-    // kMaxPictureBytes): reply the error and close the connection.
+    // The payload's length cannot be known (a picture's or a page's BYTES that is no number,
+    // or over its limit): reply the error and close the connection.
     bool framing_lost = false;
 };
 

@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include "hub/client_listener.h"
+#include "pages/local_time.h"
 #include "pictures/module_text.h"
 #include "serial/port_choice.h"
 
@@ -14,9 +15,19 @@ HubService::HubService(const HubOptions& options, serial::SerialPlatform& platfo
       m_log(log),
       m_socket_path(options.socket.empty() ? DefaultHubAddress() : options.socket),
       m_link(
-          platform, *this, *this, [this] { return FindPort(); }, options.baud, options.timings) {}
+          platform, *this, *this, [this] { return FindPort(); }, options.baud, options.timings),
+      m_pages(
+          pages::FontLibrary::SystemFolders(),
+          [this](const std::string& name, std::shared_ptr<const Frame> frame) {
+              asio::post(m_io, [this, name, frame] {
+                  if (!m_stopped)
+                      m_server->Core().PageDrawn(name, frame);
+              });
+          },
+          [this](const std::string& line) { Write(line); }) {}
 
 HubService::~HubService() {
+    m_pages.Stop();
     m_link.Stop(false);
     m_server.reset();
     m_listener.reset();
@@ -35,10 +46,64 @@ void HubService::Listen() {
     m_server = std::make_unique<HubServer>(
         m_io, *m_listener, m_link, m_options.baud, [this](const std::string& line) { Write(line); },
         m_options.limits);
+    m_server->Core().UsePages(m_pages);
+    LoadPages();
     Write("listening at " + m_socket_path);
 }
 
+void HubService::LoadPages() {
+    for (const std::string& file : m_options.pages) {
+        LoadPageFile(file, true);
+    }
+    if (m_options.pages.empty()) {
+        return;
+    }
+    const std::vector<std::filesystem::path> files(m_options.pages.begin(), m_options.pages.end());
+    m_page_files = WatchFiles(m_io, files, [this](const std::filesystem::path& file) {
+        m_changed_pages.insert(file.string());
+        m_reload_timer.expires_after(std::chrono::milliseconds(200));
+        m_reload_timer.async_wait([this](std::error_code error) {
+            if (error) {
+                return;  // put off by a later notice, or the hub stops
+            }
+            for (const std::string& changed : std::exchange(m_changed_pages, {})) {
+                LoadPageFile(changed, false);
+            }
+        });
+    });
+}
+
+bool HubService::LoadPageFile(const std::string& file, bool at_start) {
+    auto read = pages::ReadPageFile(file, pages::Trust::Own);
+    if (const std::string* error = std::get_if<std::string>(&read)) {
+        if (at_start) {
+            throw std::runtime_error(*error);
+        }
+        Write(*error + "; the pages shown stay");
+        return false;
+    }
+    const pages::PageFile& pages = std::get<pages::PageFile>(read);
+    const std::string reply = m_server->Core().TakeOwnPages(file, pages);
+    if (!reply.starts_with("ok")) {
+        const std::string why = "pages of " + file + ": " + reply.substr(reply.find(' ') + 1);
+        if (at_start) {
+            throw std::runtime_error(why);
+        }
+        Write(why);
+        return false;
+    }
+    Write((at_start ? "pages of " : "pages reloaded from ") + file + ": " + reply.substr(9));
+    if (file == m_options.pages.front() && pages.display) {
+        m_server->Core().UseBlanking(*pages.display, [] {
+            const std::tm now = pages::LocalTime(std::chrono::system_clock::now());
+            return now.tm_hour * 3600 + now.tm_min * 60 + now.tm_sec;
+        });
+    }
+    return true;
+}
+
 void HubService::Run() {
+    m_pages.Start();
     m_link.Start();
     m_server->Start();
     m_io.run();
@@ -51,6 +116,9 @@ void HubService::Stop() {
         }
         m_stopped = true;
         m_server->Close();
+        m_page_files.reset();
+        m_reload_timer.cancel();
+        m_pages.Stop();
         m_link.Stop(m_options.clear_on_exit);
         Write("stopped");
         m_io.stop();

@@ -5,10 +5,14 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <set>
 #include <string>
+#include <vector>
 
+#include "hub/file_watch.h"
 #include "hub/hub_server.h"
 #include "hub/link_worker.h"
+#include "hub/page_worker.h"
 
 // lcdhub put together: the socket, the clients, the module's line, the log.
 namespace hub {
@@ -19,6 +23,7 @@ struct HubOptions {
     std::string socket;  // empty: DefaultHubAddress()
     std::string socket_group;
     bool clear_on_exit = false;
+    std::vector<std::string> pages;  // page files of the hub's own
     bool verbose = false;  // the module's replies in the log
     LinkTimings timings;
     ServerLimits limits;
@@ -52,6 +57,10 @@ private:
     void LogReply(std::string_view bytes) override;
     void Write(const std::string& line);
     PortPick FindPort();
+    // The hub's own page files: read at the start (a mistake stops it), and again when one
+    // changes (a mistake then keeps the pages shown).
+    void LoadPages();
+    bool LoadPageFile(const std::string& file, bool at_start);
 
     HubOptions m_options;
     serial::SerialPlatform& m_platform;
@@ -61,6 +70,11 @@ private:
     std::unique_ptr<ClientListener> m_listener;
     LinkWorker m_link;
     std::unique_ptr<HubServer> m_server;
+    PageWorker m_pages;
+    std::unique_ptr<FileWatch> m_page_files;
+    // An editor's save can come as several notices: they are read once, a moment later.
+    asio::steady_timer m_reload_timer{m_io};
+    std::set<std::string> m_changed_pages;
     bool m_stopped = false;
 };
 

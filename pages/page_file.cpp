@@ -7,6 +7,7 @@
 #include <fstream>
 #include <map>
 #include <set>
+#include <sstream>
 
 #include "imaging/picture_file.h"
 #include "pages/base64.h"
@@ -196,7 +197,7 @@ std::string ValueNameOf(Fields& fields) {
 }
 
 void RefuseFromClient(Trust trust, const toml::node& node, const std::string& what) {
-    if (trust == Trust::Client) {
+    if (trust != Trust::Own) {
         Fail(node, what + " is refused in pages sent to the hub: it only reads what is sent");
     }
 }
@@ -292,7 +293,9 @@ PictureElement ReadPicture(Fields& fields, Trust trust) {
         Fail(fields.Table(), "a picture needs either path = \"FILE\" or data = \"BASE64\"");
     }
     if (path) {
-        RefuseFromClient(trust, *fields.Find("path"), "a picture's path (" + *path + ")");
+        if (trust == Trust::Client) {  // a sender carries the file instead
+            RefuseFromClient(trust, *fields.Find("path"), "a picture's path (" + *path + ")");
+        }
         picture.path = *path;
     } else if (const auto bytes = DecodeBase64(*data); bytes && !bytes->empty()) {
         picture.bytes = *bytes;
@@ -479,7 +482,7 @@ PageFile ReadFile(const toml::table& root, Trust trust) {
     Fields fields(root, "the file");
     PageFile file;
     if (const toml::node* display = fields.Find("display")) {
-        if (trust == Trust::Client) {
+        if (trust != Trust::Own) {
             Fail(*display, "[display] is refused in pages sent to the hub: it is the hub's own");
         }
         file.display = ReadDisplay(TableAt(*display, "[display]"));
@@ -507,6 +510,27 @@ PageFile ReadFile(const toml::table& root, Trust trust) {
     }
     fields.Finish();
     return file;
+}
+
+// Relative paths as the file's own folder has them, wherever the reader runs.
+void FromFolder(PageFile& file, const std::filesystem::path& folder) {
+    const auto resolve = [&](std::string& path) {
+        if (!path.empty() && std::filesystem::path(path).is_relative()) {
+            path = imaging::PathText(folder / std::filesystem::path(path));
+        }
+    };
+    for (ValueSource& value : file.values) {
+        if (auto* source = std::get_if<FileSource>(&value.source))
+            resolve(source->path);
+        if (auto* source = std::get_if<DiskSource>(&value.source))
+            resolve(source->path);
+    }
+    for (Page& page : file.pages) {
+        for (Element& element : page.elements) {
+            if (auto* picture = std::get_if<PictureElement>(&element))
+                resolve(picture->path);
+        }
+    }
 }
 
 }  // namespace
@@ -545,27 +569,96 @@ std::variant<PageFile, PageFileError> ParsePageFile(std::string_view text, Trust
     }
 }
 
-std::variant<PageFile, std::string> ReadPageFile(const std::filesystem::path& path, Trust trust) {
+namespace {
+
+// The file's text once its type and size are known to be safe to read; else why not.
+std::optional<std::string> ReadWhole(const std::filesystem::path& path, std::string& error) {
     const std::string name = imaging::PathText(path);
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error)) {
-        return "cannot read " + name + ": " + (error ? error.message() : "not a regular file");
+    std::error_code code;
+    if (!std::filesystem::is_regular_file(path, code)) {
+        error = "cannot read " + name + ": " + (code ? code.message() : "not a regular file");
+        return std::nullopt;
     }
-    const std::uintmax_t size = std::filesystem::file_size(path, error);
-    if (error || size > kMostPageFileBytes) {
-        return "cannot read " + name + ": " + (error ? error.message() : "larger than 1 MiB");
+    const std::uintmax_t size = std::filesystem::file_size(path, code);
+    if (code || size > kMostPageFileBytes) {
+        error = "cannot read " + name + ": " + (code ? code.message() : "larger than 1 MiB");
+        return std::nullopt;
     }
     std::ifstream file(path, std::ios::binary);
     std::string text(static_cast<std::size_t>(size), '\0');
     if (!file.read(text.data(), static_cast<std::streamsize>(size))) {
-        return "cannot read " + name;
+        error = "cannot read " + name;
+        return std::nullopt;
     }
-    auto parsed = ParsePageFile(text, trust);
-    if (auto* mistake = std::get_if<PageFileError>(&parsed)) {
-        return name + ":" + std::to_string(mistake->place.line) + ":" +
-               std::to_string(mistake->place.column) + ": " + mistake->reason;
+    return text;
+}
+
+std::string Placed(const std::filesystem::path& path, const PageFileError& mistake) {
+    return imaging::PathText(path) + ":" + std::to_string(mistake.place.line) + ":" +
+           std::to_string(mistake.place.column) + ": " + mistake.reason;
+}
+
+// Each picture's file, read as picture files are, becomes its data.
+void CarryPictures(toml::table& root, const std::filesystem::path& folder) {
+    toml::array* pages = root["page"].as_array();
+    for (std::size_t p = 0; pages != nullptr && p < pages->size(); ++p) {
+        toml::table* page = pages->get(p)->as_table();
+        toml::array* elements = page != nullptr ? (*page)["element"].as_array() : nullptr;
+        for (std::size_t e = 0; elements != nullptr && e < elements->size(); ++e) {
+            toml::table* element = elements->get(e)->as_table();
+            const auto path =
+                element != nullptr ? (*element)["path"].value<std::string>() : std::nullopt;
+            if (path && (*element)["type"].value<std::string>() == "picture") {
+                const std::vector<std::uint8_t> bytes =
+                    imaging::ReadPictureFile(folder / std::filesystem::path(*path));
+                element->erase("path");
+                element->insert("data", EncodeBase64(bytes));
+            }
+        }
     }
-    return std::get<PageFile>(std::move(parsed));
+}
+
+}  // namespace
+
+std::variant<PageFile, std::string> ReadPageFile(const std::filesystem::path& path, Trust trust) {
+    std::string error;
+    const auto text = ReadWhole(path, error);
+    if (!text) {
+        return error;
+    }
+    auto parsed = ParsePageFile(*text, trust);
+    if (const auto* mistake = std::get_if<PageFileError>(&parsed)) {
+        return Placed(path, *mistake);
+    }
+    PageFile pages = std::get<PageFile>(std::move(parsed));
+    FromFolder(pages, path.parent_path());
+    return pages;
+}
+
+PagesToSend PreparePagesToSend(const std::filesystem::path& path) {
+    PagesToSend sendable;
+    const auto text = ReadWhole(path, sendable.error);
+    if (!text) {
+        return sendable;
+    }
+    const auto parsed = ParsePageFile(*text, Trust::Sender);
+    if (const auto* mistake = std::get_if<PageFileError>(&parsed)) {
+        sendable.error = Placed(path, *mistake);
+        return sendable;
+    }
+    try {
+        toml::table root = toml::parse(*text);
+        CarryPictures(root, path.parent_path());
+        std::ostringstream out;
+        out << root;
+        sendable.text = out.str();
+    } catch (const imaging::EPictureFile& failure) {
+        sendable.error = imaging::PathText(failure.Path()) + ": " + failure.Reason();
+    }
+    if (sendable.text.size() > kMostSentPageBytes) {
+        sendable.error = imaging::PathText(path) + ": with its pictures, larger than 8 MiB";
+    }
+    return sendable;
 }
 
 }  // namespace pages

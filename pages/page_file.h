@@ -58,7 +58,7 @@ struct GraphElement {
 };
 struct PictureElement {
     Box box;
-    std::string path;                 // as written; resolved against the file's folder
+    std::string path;                 // a file read from disk: from its folder
     std::vector<std::uint8_t> bytes;  // embedded instead of a path, as lcdctl sends them
     imaging::Fit fit = imaging::Fit::Pad;
     std::optional<imaging::DitherMethod> dither = imaging::DitherMethod::FloydSteinberg;
@@ -137,7 +137,12 @@ struct PageFileError {
 
 // Who wrote the file. The hub's own files may run commands and read files; pages that come
 // from a client may not, since the hub must not run or read anything on a client's behalf.
-enum class Trust { Own, Client };
+// A client's own check before it sends lets pictures name files, which it then carries.
+enum class Trust { Own, Sender, Client };
+
+// The most bytes of pages a client sends, pictures included: the hub parses them on the
+// clients' thread.
+inline constexpr std::size_t kMostSentPageBytes = 8u * 1024 * 1024;
 
 // The names of the built-in groups whose interval a [values.NAME] table may set.
 std::vector<std::string_view> BuiltinGroupNames();
@@ -148,9 +153,18 @@ std::vector<std::string_view> PriorityNames();
 std::variant<PageFile, PageFileError> ParsePageFile(std::string_view text, Trust trust);
 
 // A page file read whole, after its type and size were checked (at most kMostPageFileBytes),
-// then parsed; or the reason, with the path and, for a mistake in it, the line and column.
+// then parsed, its relative paths taken from its folder; or the reason, with the path and,
+// for a mistake in it, the line and column.
 inline constexpr std::uintmax_t kMostPageFileBytes = 1u << 20;
 std::variant<PageFile, std::string> ReadPageFile(const std::filesystem::path& path, Trust trust);
+
+// The page file as a client sends it: checked as the hub will check it (a mistake with the
+// path, line and column), and the files its pictures name read and carried inside it.
+struct PagesToSend {
+    std::string text;
+    std::string error;  // empty when the text can be sent
+};
+PagesToSend PreparePagesToSend(const std::filesystem::path& path);
 
 // "10s", "500ms", "10m", "2h" as milliseconds; nullopt when it is no such duration.
 std::optional<std::chrono::milliseconds> ParseDuration(std::string_view text);

@@ -18,15 +18,14 @@ std::string ReasonOf(const std::exception& failure) {
 
 }  // namespace
 
-PictureCache::PictureCache(std::filesystem::path folder, Log log)
-    : m_folder(std::move(folder)), m_log(std::move(log)) {}
+PictureCache::PictureCache(Log log) : m_log(std::move(log)) {}
 
 const imaging::Bitmap* PictureCache::Get(const PictureElement& element) {
     return element.bytes.empty() ? FromFile(element.path) : FromBytes(element.bytes);
 }
 
 const imaging::Bitmap* PictureCache::FromFile(const std::string& path) {
-    const std::filesystem::path full = m_folder / path;
+    const std::filesystem::path full = path;
     Entry& entry = m_files[path];
     std::error_code error;
     const auto time = std::filesystem::last_write_time(full, error);

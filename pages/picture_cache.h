@@ -17,7 +17,7 @@ class PictureCache {
 public:
     using Log = std::function<void(const std::string&)>;
 
-    PictureCache(std::filesystem::path folder, Log log);
+    explicit PictureCache(Log log);
 
     const imaging::Bitmap* Get(const PictureElement& element);
 
@@ -32,7 +32,6 @@ private:
     const imaging::Bitmap* FromFile(const std::string& path);
     const imaging::Bitmap* FromBytes(const std::vector<std::uint8_t>& bytes);
 
-    std::filesystem::path m_folder;
     Log m_log;
     std::map<std::string, Entry> m_files;
     std::map<std::string, Entry> m_embedded;  // by the bytes themselves

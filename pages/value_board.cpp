@@ -94,9 +94,7 @@ void NameTheCpuTemperature(ValueMap& values) {
 ValueBoard::ValueBoard(std::filesystem::path system_root, Log log)
     : m_system(std::move(system_root)), m_log(std::move(log)) {}
 
-void ValueBoard::Use(const std::vector<ValueSource>& sources, const std::filesystem::path& folder,
-                     const std::vector<Page>& pages) {
-    m_folder = folder;
+void ValueBoard::Use(const std::vector<ValueSource>& sources, const std::vector<Page>& pages) {
     m_graphed = GraphedValues(pages);
     m_sources.clear();
     std::set<std::string> owners;
@@ -143,11 +141,11 @@ std::optional<std::string> ValueBoard::Read(Source& source, Clock::time_point no
     }
     std::erase_if(m_values, [&](const auto& entry) { return OwnerOf(entry.first) == name; });
     if (const auto* disk = std::get_if<DiskSource>(&declared)) {
-        return ReadDiskUse(m_folder / disk->path, name, m_values);
+        return ReadDiskUse(disk->path, name, m_values);
     }
     std::string error;
     if (const auto* file = std::get_if<FileSource>(&declared)) {
-        if (const auto line = ReadFirstLine(m_folder / file->path, kOutputLimit, error)) {
+        if (const auto line = ReadFirstLine(file->path, kOutputLimit, error)) {
             m_values[name] = *line;
         }
         return error.empty() ? std::nullopt : std::optional(error);

@@ -24,11 +24,9 @@ public:
 
     ValueBoard(std::filesystem::path system_root, Log log);
 
-    // The sources of a file, paths taken from `folder`. Only the built-in groups that the
-    // pages show are read, at their own intervals unless the file sets them. Values a graph
-    // draws keep their samples.
-    void Use(const std::vector<ValueSource>& sources, const std::filesystem::path& folder,
-             const std::vector<Page>& pages);
+    // The sources of the pages' files. Only the built-in groups that the pages show are read,
+    // at their own intervals unless a file sets them. Values a graph draws keep their samples.
+    void Use(const std::vector<ValueSource>& sources, const std::vector<Page>& pages);
 
     // Reads every source that is due, or all with `all`; the time the next one is due.
     Clock::time_point Refresh(Clock::time_point now, Moment wall, bool all = false);
@@ -59,7 +57,6 @@ private:
 
     SystemValues m_system;
     Log m_log;
-    std::filesystem::path m_folder;
     std::vector<Source> m_sources;
     std::set<std::string> m_graphed;
     ValueMap m_values;

@@ -105,13 +105,15 @@ private:
 // fill up and stop it the way an unread pipe would.
 class HubProcess {
 public:
-    HubProcess(const std::string& port, const std::string& socket, const std::string& log) {
+    HubProcess(const std::string& port, const std::string& socket, const std::string& log,
+               const std::vector<std::string>& extra = {}) {
         posix_spawn_file_actions_t actions;
         ::posix_spawn_file_actions_init(&actions);
         ::posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
         ::posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT, 0600);
         ::posix_spawn_file_actions_adddup2(&actions, 1, 2);
         std::vector<std::string> args = {LCDHUB_PATH, "--port", port, "--socket", socket};
+        args.insert(args.end(), extra.begin(), extra.end());
         std::vector<char*> argv;
         for (std::string& arg : args) argv.push_back(arg.data());
         argv.push_back(nullptr);
@@ -162,6 +164,21 @@ long CpuTicks(pid_t pid) {
             stime = std::stol(field);
     }
     return utime + stime;
+}
+
+// The processor time of the process's children it has waited for (cutime + cstime), in ticks.
+long ChildrenTicks(pid_t pid) {
+    std::ifstream file("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    const std::size_t name_end = text.rfind(')');
+    std::istringstream fields(name_end == std::string::npos ? "" : text.substr(name_end + 2));
+    std::string field;
+    long ticks = 0;
+    for (int index = 3; index <= 17 && fields >> field; ++index) {
+        if (index == 16 || index == 17)
+            ticks += std::stol(field);
+    }
+    return ticks;
 }
 
 // The same in nanoseconds on the processor, summed over the process's threads: the ticks
@@ -469,10 +486,11 @@ struct RunningHub {
     std::unique_ptr<HubProcess> process;
     std::unique_ptr<HubClient> probe;
 
-    bool Start() {
+    bool Start(const std::vector<std::string>& extra = {}) {
         module = std::make_unique<sim::PtyModule>(Module(921600, false, dir / "port"));
         module->Start();
-        process = std::make_unique<HubProcess>(dir / "port", dir / "hub.sock", dir / "hub.log");
+        process =
+            std::make_unique<HubProcess>(dir / "port", dir / "hub.sock", dir / "hub.log", extra);
         probe = Connect(dir / "hub.sock");
         return process->Pid() > 0 && probe && LinkUp(*probe);
     }
@@ -519,6 +537,50 @@ BENCHMARK(BM_HubIdleCpu)
     ->Arg(60)
     ->Iterations(1)
     ->Unit(benchmark::kSecond);
+
+// The hub showing the system page as shipped (its values read every 2 s, its clock every
+// second), beside a shell loop that draws a like page with ImageMagick every 2 s: processor
+// time over the window, the loop's children counted as they are reaped.
+void BM_HubPagesCpu(benchmark::State& state) {
+    const auto window = std::chrono::seconds(state.range(0));
+    for (auto _ : state) {
+        RunningHub hub;
+        if (!hub.Start({"--pages", PAGES_DIR "/system.toml"})) {
+            state.SkipWithError("lcdhub did not come up");
+            return;
+        }
+        std::this_thread::sleep_for(3s);  // the first pages drawn and sent
+        const pid_t pid = hub.process->Pid();
+        const double ns_before = RunNanoseconds(pid);
+        const std::string png = hub.dir / "magick.png";
+        const std::string loop =
+            "while :; do convert -size 480x480 xc:black -fill white -font " MAGICK_FONT
+            " -pointsize 64 -annotate +150+70 \"$(date +%H:%M)\" -pointsize 28 -annotate +16+150 "
+            "\"load $(cut -d' ' -f1-3 /proc/loadavg)\" -annotate +16+250 \"$(grep MemAvailable "
+            "/proc/meminfo)\" -annotate +16+350 \"$(grep eth0 /proc/net/dev | tr -s ' ' | cut -d' "
+            "' -f3)\" "
+            "-monochrome " +
+            png + "; sleep 2; done";
+        pid_t shell = -1;
+        std::vector<std::string> args = {"/bin/sh", "-c", loop};
+        std::vector<char*> argv;
+        for (std::string& arg : args) argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        const bool magick =
+            ::posix_spawn(&shell, "/bin/sh", nullptr, nullptr, argv.data(), environ) == 0;
+        const auto start = Clock::now();
+        std::this_thread::sleep_for(window);
+        const double wall = Seconds(Clock::now() - start);
+        state.counters["hub_cpu_pct"] = 100 * (RunNanoseconds(pid) - ns_before) / 1e9 / wall;
+        if (magick) {
+            state.counters["magick_cpu_pct"] =
+                100.0 * ChildrenTicks(shell) / static_cast<double>(::sysconf(_SC_CLK_TCK)) / wall;
+            ::kill(shell, SIGKILL);
+            ::waitpid(shell, nullptr, 0);
+        }
+    }
+}
+BENCHMARK(BM_HubPagesCpu)->ArgName("window_s")->Arg(20)->Iterations(1)->Unit(benchmark::kSecond);
 
 // Memory with the most clients the hub lets in, each holding its 16 screens, every screen
 // with a frame of its own.

@@ -60,6 +60,11 @@ TEST(LcdctlOptionsTest, MistakesAreNamed) {
         {{"stream", "--fps", "1e-10"}, "--fps takes a rate from 0.001 to 1000"},
         {{"stream", "--reconnect=0"}, "--reconnect takes a number of seconds from 1"},
         {{"connect", "--reconnect"}, "--reconnect goes with send and stream"},
+        {{"set", "a"}, "set takes a value's name and one line of text"},
+        {{"set", "a", "two\nlines"}, "set takes a value's name and one line of text"},
+        {{"page", "a.toml", "--set", "x=1"}, "--set goes with page --preview"},
+        {{"page", "a.toml", "--preview", "a.png", "--set", "=1"}, "--set takes NAME=VALUE"},
+        {{"page", "a.toml", "--direct"}, "page are the hub's; --direct has no hub"},
     };
     for (const auto& [args, message] : mistakes) {
         EXPECT_NE(Parse(args).error.find(message), std::string::npos)

@@ -10,9 +10,9 @@ using hub::ParseLine;
 
 // What a line came to: "none" for no reply, the command's kind, or the error's reason.
 std::string OutcomeOf(const std::optional<hub::ParsedLine>& parsed) {
-    static const char* const kKinds[] = {"screen",  "frame",   "picture", "gray",
-                                         "pattern", "setting", "model",   "delete",
-                                         "watch",   "status",  "quit"};
+    static const char* const kKinds[] = {"screen",  "frame", "picture", "gray",  "pattern",
+                                         "setting", "model", "delete",  "watch", "set",
+                                         "unset",   "page",  "status",  "quit"};
     if (!parsed)
         return "none";
     return parsed->command ? kKinds[parsed->command->index()] : parsed->error;
@@ -57,7 +57,11 @@ TEST(HubProtocolTest, LinesGiveTheirCommandPayloadAndReason) {
         {"picture a", "bad size", 0, true}, {"pattern a zigzag", "bad value zigzag"},
         {"pattern a", "missing argument"}, {"color a 7", "setting"}, {"color a 8", "bad value 8"},
         {"brightness a 4", "bad value 4"}, {"model 1", "model"}, {"model 2", "bad value 2"},
-        {"watch on", "watch"}, {"watch", "missing argument"}, {"delete a b", "too many arguments"}};
+        {"watch on", "watch"}, {"watch", "missing argument"}, {"delete a b", "too many arguments"},
+        {"set a.b", "set"}, {"set", "missing argument"}, {"set hub.frames 3", "bad name"},
+        {"set a/b 3", "bad name"}, {"unset a", "unset"}, {"unset a b", "too many arguments"},
+        {"page 10", "page", 10}, {"page 0", "empty page"}, {"page 8388608", "page", 8388608},
+        {"page 8388609", "bad size", 0, true}, {"page", "bad size", 0, true}};
     // clang-format on
     for (const Row& row : rows) {
         const auto parsed = ParseLine(row.line);
@@ -65,6 +69,12 @@ TEST(HubProtocolTest, LinesGiveTheirCommandPayloadAndReason) {
         EXPECT_EQ(parsed ? parsed->payload : 0, row.payload) << row.line;
         EXPECT_EQ(parsed && parsed->framing_lost, row.framing_lost) << row.line;
     }
+}
+
+TEST(HubProtocolTest, ASetValueIsTheRestOfTheLineAsItIs) {
+    const auto set = std::get<hub::SetCommand>(CommandOf("set build.name  app #12 \xe6\xb5\x8b\r"));
+    EXPECT_EQ(set.name, "build.name");
+    EXPECT_EQ(set.text, " app #12 \xe6\xb5\x8b");
 }
 
 TEST(HubProtocolTest, OptionsReachTheirFields) {

@@ -74,6 +74,18 @@ protected:
         return false;
     }
 
+    // Waits until the hub's log holds `text`.
+    bool LogHas(const std::string& text, std::chrono::milliseconds timeout = 5s) {
+        for (const auto deadline = std::chrono::steady_clock::now() + timeout;
+             std::chrono::steady_clock::now() < deadline; std::this_thread::sleep_for(10ms)) {
+            std::string log(1 << 16, '\0');
+            log.resize(::pread(::fileno(m_log), log.data(), log.size(), 0));
+            if (log.find(text) != std::string::npos)
+                return true;
+        }
+        return false;
+    }
+
     fs::path m_dir;
     std::unique_ptr<sim::PtyModule> m_module;
     std::unique_ptr<serial::SerialPlatform> m_platform = serial::MakeNativeSerialPlatform();
@@ -229,6 +241,41 @@ TEST_F(HubServiceTest, LcdctlThroughTheHubTellsWhatBecameOfItsFrame) {
     EXPECT_EQ(Lcdctl({hub, "-q", "pattern", "clear", "--wait=1"}), 1);
     EXPECT_EQ(Lcdctl({hub, "release"}), 0);
     EXPECT_EQ(Lcdctl({hub, "release"}), 3);  // no such screen now
+}
+
+// Pages: the hub's own file, drawn with a value a client sets, reloaded when it changes (a
+// mistake keeps the pages shown); a client's pages, refused when they would run anything.
+TEST_F(HubServiceTest, PagesAreDrawnFedReloadedAndSentByClients) {
+    const auto write = [&](const std::string& text) {
+        std::ofstream(m_dir / "own.toml.new") << text;
+        fs::rename(m_dir / "own.toml.new", m_dir / "own.toml");  // as an editor saves
+    };
+    const std::string bar =
+        "[[page]]\nname = \"own\"\n[[page.element]]\ntype = \"bar\"\n"
+        "value = \"level\"\noutline = false\n";
+    write(bar);
+    m_options.pages = {(m_dir / "own.toml").string()};
+    StartHub();
+    EXPECT_TRUE(ModuleShows(0xFF));  // an unknown value: an empty bar on white
+    auto client = Client();
+    ASSERT_TRUE(client->Send("set level 100\n"));
+    EXPECT_EQ(client->Line(), "ok");
+    EXPECT_TRUE(ModuleShows(0x00));  // a full bar
+    write(bar + "size = 3\n");
+    EXPECT_TRUE(LogHas("own.toml:7:1: unknown key size in an element; the pages shown stay"));
+    write("[[page]]\nname = \"other\"\n");
+    EXPECT_TRUE(ModuleShows(0xFF));
+    ASSERT_TRUE(client->Send("status\n"));
+    EXPECT_NE(client->Line().find(" shown=other "), std::string::npos);
+    const std::string exec = "[values.x]\nexec = [\"true\"]\n[[page]]\nname = \"c\"\n";
+    const std::string dark =
+        "[[page]]\nname = \"c\"\npriority = \"alert\"\nbackground = \"black\"\n";
+    ASSERT_TRUE(client->Send("page " + std::to_string(exec.size()) + "\n" + exec + "page " +
+                             std::to_string(dark.size()) + "\n" + dark));
+    EXPECT_EQ(client->Line(),
+              "error 2:8: exec is refused in pages sent to the hub: it only reads what is sent");
+    EXPECT_EQ(client->Line(), "ok pages=c");
+    EXPECT_TRUE(ModuleShows(0x00));
 }
 
 // A socket is made for the hub alone; nothing else at its path is touched.

@@ -4,6 +4,7 @@
 #include <sstream>
 #include <string>
 
+#include "hub/blanking.h"
 #include "hub/screen_rules.h"
 
 namespace {
@@ -109,6 +110,44 @@ TEST(ScreenRulesLimitsTest, SeventeenthUnkeptAndSixtyFifthKeptAreRefusedAndChang
                                    "0k1u0", "0n1u98", "0x2u99"})
         EXPECT_EQ(Apply(rules, step), WantOf(step)) << step;
     EXPECT_EQ(rules.Count(), 80u);
+}
+
+// The display goes dark in its hours unless a client showed something a moment ago, and when
+// nothing changed for blank_after; each answer holds until the next check.
+TEST(BlankingTest, DarkHoursIdleTimeAndWaking) {
+    using std::chrono::seconds;
+    const Clock::time_point t0{};
+    const auto at = [&](int s) { return t0 + seconds(s); };
+    const pages::DisplaySettings night{std::pair(23 * 60, 7 * 60), std::nullopt};
+    const pages::DisplaySettings idle{std::nullopt, seconds(600)};
+    const int noon = 12 * 3600;
+    const int midnight = 0;
+    const struct {
+        const char* what;
+        pages::DisplaySettings settings;
+        int woken_at;  // -1: never
+        int asked_at;
+        int second_of_day;
+        bool dark;
+        int next_check;  // seconds after asked_at; -1: none
+    } rows[] = {
+        {"day", night, -1, 0, noon, false, 11 * 3600},
+        {"night, across midnight", night, -1, 0, midnight, true, 7 * 3600},
+        {"the last minute before the hours", night, -1, 0, 23 * 3600 - 1, false, 1},
+        {"woken at night", night, 0, 30, midnight + 30, false, 30},
+        {"dark again after the minute", night, 0, 60, midnight + 60, true, 7 * 3600 - 60},
+        {"idle not yet", idle, 0, 599, noon, false, 1},
+        {"idle", idle, 0, 600, noon, true, -1},
+    };
+    for (const auto& row : rows) {
+        hub::Blanking blanking(row.settings);
+        blanking.Changed(t0);
+        if (row.woken_at >= 0)
+            blanking.Woken(at(row.woken_at));
+        EXPECT_EQ(blanking.Dark(at(row.asked_at), row.second_of_day), row.dark) << row.what;
+        const auto next = blanking.NextCheck(at(row.asked_at), row.second_of_day);
+        EXPECT_EQ(next ? (*next - at(row.asked_at)) / seconds(1) : -1, row.next_check) << row.what;
+    }
 }
 
 }  // namespace

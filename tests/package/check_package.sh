@@ -69,9 +69,11 @@ expected=$(printf '%s\n' "${programs[@]/#/usr/bin/}" \
     usr/share/applications/lcdpanel.desktop \
     usr/share/doc/lcdpanel/changelog.gz \
     usr/share/doc/lcdpanel/copyright \
+    usr/share/doc/lcdpanel/pages.md \
     usr/share/icons/hicolor/128x128/apps/lcdpanel.png \
     usr/share/icons/hicolor/scalable/apps/lcdpanel.svg \
     usr/share/lcdpanel/demo480x480-4.jpg \
+    usr/share/lcdpanel/pages/{build_status,chinese,clock,system}.toml \
     "${man_pages[@]}" "${units[@]}" | LC_ALL=C sort)
 actual=$(cd "$root" && find . -type f -printf '%P\n' | LC_ALL=C sort)
 [ "$actual" = "$expected" ] ||
@@ -146,6 +148,9 @@ for type in $mime_types; do
 done
 depends=$(dpkg-deb --field "$deb" Depends)
 grep -q 'libqt6gui6' <<<"$depends" || fail "Depends has no Qt: $depends"
+grep -q 'xfonts-unifont' <<<"$depends" || fail "Depends has not the pages' fonts: $depends"
+timeout 10 "$root/usr/bin/lcdctl" --quiet page "$root/usr/share/lcdpanel/pages/clock.toml" \
+    --preview "$work/clock.png" || fail "the installed clock page cannot be drawn"
 
 echo "package check: $(basename "$deb"), $(stat -c %s "$deb") bytes," \
     "$(wc -l <<<"$expected") files, Depends: $depends"

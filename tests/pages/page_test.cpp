@@ -7,6 +7,7 @@
 
 #include "imaging/mono_frame.h"
 #include "pages/base64.h"
+#include "pages/page_deck.h"
 #include "pages/page_drawing.h"
 #include "pages/picture_cache.h"
 #include "pages/value_format.h"
@@ -191,7 +192,13 @@ width = 3
 )"},
 };
 
-Page ParsedPage(const std::string& elements) {
+Page ParsedPage(std::string elements) {
+    const std::string picture = "demo480x480-4.jpg";
+    for (auto at = elements.find(picture); at != std::string::npos;
+         at = elements.find(picture, at + 1)) {
+        elements.insert(at, DEMO_FOLDER "/");
+        at += sizeof DEMO_FOLDER;
+    }
     auto parsed = ParsePageFile(kElementsOnly + elements, Trust::Own);
     if (const auto* error = std::get_if<PageFileError>(&parsed)) {
         ADD_FAILURE() << error->place.line << ":" << error->place.column << ": " << error->reason;
@@ -214,7 +221,7 @@ TEST(PageTest, PagesGiveTheirGoldenFrames) {
                              {"bad", std::string("caf\xe9 \xff!")}};
     SampleHistory samples = {{"series", {0, 5, 10, 20, 15, 5, 30}}};
     FontLibrary fonts(FontLibrary::SystemFolders());
-    PictureCache pictures(DEMO_FOLDER, [](const std::string& line) { ADD_FAILURE() << line; });
+    PictureCache pictures([](const std::string& line) { ADD_FAILURE() << line; });
     DrawInputs inputs{values, samples, fonts,
                       [&](const PictureElement& e) { return pictures.Get(e); }};
     const char* write_to = std::getenv("PAGES_WRITE_GOLDENS");
@@ -309,6 +316,51 @@ TEST(PageTest, FieldsShowTheirFormats) {
         ASSERT_EQ(split.error, "") << text;
         EXPECT_EQ(FillFields(split.pieces, values), expected) << text;
     }
+}
+
+// Pages are given out only when their pixels change; a value that fails is logged once, and
+// only the groups a page shows are read (this made-up system has no memory to read).
+TEST(PageTest, ADeckGivesPagesWhenTheyChangeAndLogsAFailingValueOnce) {
+    namespace fs = std::filesystem;
+    const fs::path root = fs::temp_directory_path() / ("page_deck_" + std::to_string(::getpid()));
+    fs::create_directories(root / "proc/sys/kernel");
+    std::ofstream(root / "proc/sys/kernel/hostname") << "deck\n";
+    const auto word = [&](const char* text) { std::ofstream(root / "word") << text; };
+    word("one\nrest");
+    FontLibrary fonts(FontLibrary::SystemFolders());
+    std::vector<std::string> log;
+    PageDeck deck(root, fonts, [&](const std::string& line) { log.push_back(line); });
+    const auto file =
+        ParsePageFile("[values.word]\nfile = '" + (root / "word").string() +
+                          "'\ninterval = \"1s\"\n[[page]]\nname = \"a\"\n"
+                          "[[page.element]]\ntype = \"text\"\ntext = \"{hostname} {word} {x}\"\n"
+                          "[[page]]\nname = \"b\"\n",
+                      Trust::Own);
+    EXPECT_TRUE(deck.Replace("f", std::get<PageFile>(file)).empty());
+    const PageDeck::Clock::time_point t0{};
+    const auto given = [&](int ms) {
+        std::string names;
+        for (const DrawnPage& page : deck.Advance(t0 + std::chrono::milliseconds(ms), {}))
+            names += page.name;
+        return names;
+    };
+    EXPECT_EQ(given(0), "ab");
+    EXPECT_EQ(given(500), "");
+    deck.Set("x", "!");
+    EXPECT_EQ(given(600), "a");
+    fs::remove(root / "word");
+    EXPECT_EQ(given(1000), "a");
+    EXPECT_EQ(given(2000), "");
+    word("two");
+    EXPECT_EQ(given(3000), "a");
+    Page only_b;
+    only_b.name = "b";
+    EXPECT_EQ(deck.Replace("f", PageFile{std::nullopt, {}, {only_b}}),
+              std::vector<std::string>{"a"});
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(log[0].rfind("value word: cannot read " + (root / "word").string(), 0), 0u) << log[0];
+    EXPECT_EQ(log[1], "value word: works again");
+    fs::remove_all(root);
 }
 
 TEST(PageTest, Base64RoundTripsAndRefusesWhatIsNotBase64) {

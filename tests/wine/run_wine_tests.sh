@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # tests/wine/run_wine_tests.sh LINUX_BUILD_DIR: cross-builds the Windows programs with
-# MinGW-w64 into build-mingw/ (libjpeg-turbo from Debian's source package into
+# MinGW-w64 into build-mingw/ (libjpeg-turbo and FreeType from Debian's source packages into
 # build-deps/, once) and runs them under Wine on a private Xvfb display against the
 # simulated module (lcdsim from LINUX_BUILD_DIR, built there if missing) on a
 # pseudo-terminal mapped to a COM port: the tests of the code that differs on Windows,
@@ -64,16 +64,18 @@ verdict() {
     for file in "${@:3}"; do if [ -f "$file" ]; then sed 's/^/      | /' "$file"; fi; done
 }
 
-phase "libjpeg-turbo for Windows"
+phase "libjpeg-turbo and FreeType for Windows"
 "$ROOT/tools/build_windows_jpeg.sh" "$ROOT/build-deps/libjpeg-turbo-mingw"
+"$ROOT/tools/build_windows_freetype.sh" "$ROOT/build-deps/freetype-mingw"
 
 phase "MinGW-w64 build into $MINGW_BUILD"
 WINDOWS_TARGETS=(lcdctl lcdhub lcdpanel window_probe line_settings_win32_test module_text_test
     picture_files_test jpeg_image_test serial_link_test str_to_int_test mono_frame_test
-    screen_scaler_test dither_test saved_file_test)
+    screen_scaler_test dither_test saved_file_test text_test page_test values_win32_test)
 cmake -S "$ROOT" -B "$MINGW_BUILD" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" \
     -DCMAKE_BUILD_TYPE=Release -DPANEL_BUILD_BENCH=OFF \
-    -DPANEL_WINDOWS_JPEG_DIR="$ROOT/build-deps/libjpeg-turbo-mingw" >"$WORK/configure.log" ||
+    -DPANEL_WINDOWS_JPEG_DIR="$ROOT/build-deps/libjpeg-turbo-mingw" \
+    -DPANEL_WINDOWS_FREETYPE_DIR="$ROOT/build-deps/freetype-mingw" >"$WORK/configure.log" ||
     { cat "$WORK/configure.log"; exit 1; }
 cmake --build "$MINGW_BUILD" -j"$JOBS" ${WINDOWS_TARGETS[@]/#/--target } >"$WORK/build.log" 2>&1 ||
     { cat "$WORK/build.log"; exit 1; }
@@ -227,6 +229,12 @@ for program in serial/line_settings_win32_test pictures/module_text_test \
     imaging/dither_test files/saved_file_test; do
     gtest "${program#*/}" "$(exe "tests/$program.exe")"
 done
+# The pages: FreeType built for Windows with its gzip, the fonts beside the program, the
+# frames Linux draws (its goldens, read through Z:), and the system's values and commands as
+# Windows gives them.
+for program in text_test page_test values_win32_test; do
+    gtest "$program" "$(exe "tests/pages/$program.exe")"
+done
 # A port that cannot open stops at the first probe and says why, in Wine's words.
 expect_lcdctl missing_port 1 "$(expected "baudrate 921600..." \
     'lcdctl: no link to the module on COM77: cannot open \\.\COM77: File not found')" -p COM77 connect
@@ -334,10 +342,31 @@ hub_expect "taskkill stops the hub with status 0; clients that left are no fault
     eval '[ "$hub_status" -eq 0 ] && hub_log_has "lcdhub: stopped" && ! grep -q dropped "$WORK/hub.out"'
 hub_expect "--on-exit clear leaves a cleared screen" \
     eval '[ "$(convert "$WORK/hub.png" -format "%[fx:standard_deviation]" info:)" = 0 ]'
+# Pages: the hub's own page is drawn as Linux draws it, and drawn again when its file
+# changes (the folder's change notices); lcdctl.exe carries a page's picture to the hub.
+same_pixels() { [ "$(compare -metric AE "$1" "$2" null: 2>&1)" = 0 ]; }
+write_page() { # write_page FILE TEXT: a page of a frame and a line of text
+    printf '[[page]]\nname = "own"\n[[page.element]]\ntype = "rect"\nx = 20\ny = 20\nwidth = 440\nheight = 100\n[[page.element]]\ntype = "text"\nx = 30\ny = 50\ntext = "%s"\nsize = 32\n' "$2" >"$1.new"
+    mv "$1.new" "$1"
+}
+write_page "$WORK/own.toml" "Windows 中文 ☃"
+"$LINUX_BUILD/cli/lcdctl" -q page "$WORK/own.toml" --preview "$WORK/own.linux.png"
+write_page "$WORK/own2.toml" "reloaded"
+"$LINUX_BUILD/cli/lcdctl" -q page "$WORK/own2.toml" --preview "$WORK/own2.linux.png"
+printf '[[page]]\nname = "pic"\npriority = "alert"\n[[page.element]]\ntype = "picture"\npath = "picture.png"\n' >"$WORK/pic.toml"
+"$LINUX_BUILD/cli/lcdctl" -q page "$WORK/pic.toml" --preview "$WORK/pic.linux.png"
 : >"$WORK/hub.raw"
-(cd "$WORK" && exec timeout 120 "$WINE" "$(exe hub/lcdhub.exe)" -p COM5) >"$WORK/hub.raw" 2>&1 &
+(cd "$WORK" && exec timeout 120 "$WINE" "$(exe hub/lcdhub.exe)" -p COM5 --pages own.toml) >"$WORK/hub.raw" 2>&1 &
 HUB_PID=$!
 wait_until 30 hub_log_has 'lcdhub: link up at 921600 on COM5' || true
+hub_expect "lcdhub.exe --pages draws the page as Linux does" wait_until 30 \
+    same_pixels "$WORK/hub.png" "$WORK/own.linux.png"
+write_page "$WORK/own.toml" "reloaded"
+hub_expect "a page file changed is drawn again" wait_until 30 \
+    same_pixels "$WORK/hub.png" "$WORK/own2.linux.png"
+run_wine hub_client "$(exe cli/lcdctl.exe)" -q page 'Z:'"${WORK//\//\\}"'\pic.toml'
+hub_expect "lcdctl.exe page carries its picture to the hub" \
+    eval '[ "$STATUS" -eq 0 ] && wait_until 30 same_pixels "$WORK/hub.png" "$WORK/pic.linux.png"'
 kill -INT "$HUB_PID" # timeout hands it on; Wine makes it the console's Ctrl-C
 hub_status=0
 wait "$HUB_PID" || hub_status=$?
