@@ -197,9 +197,10 @@ std::string ValueNameOf(Fields& fields) {
 }
 
 void RefuseFromClient(Trust trust, const toml::node& node, const std::string& what) {
-    if (trust != Trust::Own) {
-        Fail(node, what + " is refused in pages sent to the hub: it only reads what is sent");
+    if (trust == Trust::Own) {
+        return;  // the hub's own configuration
     }
+    Fail(node, what + " is refused in pages sent to the hub: it only reads what is sent");
 }
 
 std::vector<std::string> ReadFonts(Fields& fields, Trust trust) {

@@ -58,4 +58,18 @@ TEST(HubCoreTest, IdleDarkensAndWhatAClientShowsLightsAtTheBrightnessBefore) {
     }
 }
 
+// In the dark hours, what a client shows wakes the display; a page's own change does not.
+TEST(HubCoreTest, WhatAClientShowsWakesTheDarkHours) {
+    RecordedDisplay display;
+    hub::HubCore core(display, [] { return hub::Clock::time_point{}; }, [](auto) {}, 921600);
+    NoOutput output;
+    const hub::ClientId client = core.Join(output);
+    core.UseBlanking(pages::DisplaySettings{std::pair(0, 23 * 60), std::nullopt}, [] { return 60; });
+    core.Execute(client, hub::ScreenCommand{"s", std::nullopt, std::nullopt, std::nullopt, false});
+    core.Execute(client, hub::PatternCommand{"s", 0x0F});
+    ASSERT_EQ(display.shown.size(), 2u);
+    EXPECT_EQ(display.shown[0].screen, "-");
+    EXPECT_EQ(display.shown[1].screen, "s");
+}
+
 }  // namespace
