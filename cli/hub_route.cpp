@@ -137,7 +137,8 @@ std::optional<std::uint64_t> FieldNumber(std::string_view line, std::string_view
 
 // The text of a `KEY=TEXT` field, up to the next space.
 std::string FieldText(std::string_view line, std::string_view key) {
-    const std::string head = " " + std::string(key) + "=";
+    std::string head(" ");
+    head.append(key).append("=");
     const std::size_t at = line.find(head);
     if (at == std::string_view::npos) {
         return {};

@@ -19,4 +19,7 @@ struct CommandOutput {
 CommandOutput RunCommand(const std::vector<std::string>& argv, std::chrono::milliseconds timeout,
                          std::size_t limit);
 
+// "timed out after 5 s", or "after 300 ms" below a second: how a timeout is told everywhere.
+std::string TimeoutText(std::chrono::milliseconds timeout);
+
 }  // namespace pages

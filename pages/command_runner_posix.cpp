@@ -28,15 +28,6 @@ std::string ReasonOf(int error) {
     return std::generic_category().message(error);
 }
 
-std::string TimeoutText(std::chrono::milliseconds timeout) {
-    if (timeout >= std::chrono::seconds(1)) {
-        return "timed out after " +
-               std::to_string(std::chrono::duration_cast<std::chrono::seconds>(timeout).count()) +
-               " s";
-    }
-    return "timed out after " + std::to_string(timeout.count()) + " ms";
-}
-
 // The spawn's settings, freed however the spawn goes.
 class SpawnSettings {
 public:

@@ -84,15 +84,6 @@ std::wstring CommandLine(const std::vector<std::string>& argv) {
     return line;
 }
 
-std::string TimeoutText(std::chrono::milliseconds timeout) {
-    if (timeout >= std::chrono::seconds(1)) {
-        return "timed out after " +
-               std::to_string(std::chrono::duration_cast<std::chrono::seconds>(timeout).count()) +
-               " s";
-    }
-    return "timed out after " + std::to_string(timeout.count()) + " ms";
-}
-
 // Small codes as numbers; the system's own (a crash's 0xC0000005) as it writes them.
 std::string ExitText(DWORD code) {
     if (code < 0x80000000u) {

@@ -6,6 +6,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "pages/value.h"
@@ -28,7 +29,19 @@ public:
     std::optional<std::string> Refresh(SystemGroup group, std::chrono::steady_clock::time_point now,
                                        ValueMap& values);
 
+    // An interface's byte counters, as the system gives them.
+    struct InterfaceCount {
+        std::string name;  // unique among those given
+        std::uint64_t rx = 0;
+        std::uint64_t tx = 0;
+        bool loopback = false;  // the host talking to itself: left out of the totals
+    };
+
 private:
+    // Each interface's rates since the previous reading, and the totals.
+    void GiveRates(const std::vector<InterfaceCount>& interfaces,
+                   std::chrono::steady_clock::time_point now, ValueMap& read);
+
     std::optional<std::string> ReadGroup(SystemGroup group,
                                          std::chrono::steady_clock::time_point now, ValueMap& read);
     std::optional<std::string> ReadCpu(ValueMap& read);
@@ -45,6 +58,12 @@ private:
     std::map<std::string, std::uint64_t> m_previous_counts;
     std::map<SystemGroup, std::chrono::steady_clock::time_point> m_previous_time;
 };
+
+// A label as value names have it: "Package id 0" is "package_id_0" (lowercase ASCII letters
+// and digits, other characters' runs as one '_', at most 64), since names in a page are ASCII.
+std::string ValueLabel(std::string_view text);
+// "name", else "name_2", "name_3"... whichever is free in `taken` first.
+std::string UniqueValueName(const std::string& name, const ValueMap& taken);
 
 // Disk use of the file system that holds `path`: "PREFIX.total", ".used", ".free" in bytes
 // and ".percent" used. An error names the path and the system's reason.

@@ -27,8 +27,6 @@ namespace fs = std::filesystem;
 
 // Far more than any file read here holds; a made-up or broken file cannot make us read more.
 constexpr std::size_t kFileLimit = 1 << 20;
-// A sensor's label goes into a value's name, which a page author has to type.
-constexpr std::size_t kLabelLimit = 64;
 
 std::string ReasonOf(int error) {
     return std::generic_category().message(error);
@@ -192,28 +190,6 @@ std::vector<std::pair<std::uint64_t, std::string>> NumberedEntries(const fs::pat
     }
     std::sort(entries.begin(), entries.end());
     return entries;
-}
-
-// "Package id 0" -> "package_id_0": lowercase, other characters' runs as one '_'.
-std::string SanitisedLabel(std::string_view text) {
-    std::string label;
-    bool gap = false;
-    for (const char c : text) {
-        const char lower = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-        if (!((lower >= 'a' && lower <= 'z') || (lower >= '0' && lower <= '9'))) {
-            gap = true;
-            continue;
-        }
-        if (label.size() >= kLabelLimit) {
-            break;
-        }
-        if (gap && !label.empty()) {
-            label += '_';
-        }
-        gap = false;
-        label += lower;
-    }
-    return label;
 }
 
 std::optional<std::string> ReadUptime(TreeReader& tree, ValueMap& read) {
@@ -420,7 +396,7 @@ struct Sensor {
 std::string LabelOrEmpty(TreeReader& tree, const std::string& relative) {
     std::string reason;
     const auto text = ReadBounded(tree.root() / relative, reason);
-    return text ? SanitisedLabel(FirstLine(*text)) : std::string();
+    return text ? ValueLabel(FirstLine(*text)) : std::string();
 }
 
 // hwmon's tempN_input, named by tempN_label, else by the driver's name and N ("coretemp_1").
@@ -449,20 +425,7 @@ void AddThermalZones(TreeReader& tree, std::vector<Sensor>& sensors) {
     for (const auto& [_, zone] : NumberedEntries(tree.root() / base, "thermal_zone", "")) {
         const std::string folder = base + "/" + zone;
         std::string label = LabelOrEmpty(tree, folder + "/type");
-        sensors.push_back(Sensor{label.empty() ? SanitisedLabel(zone) : label, folder + "/temp"});
-    }
-}
-
-// "name", else "name_2", "name_3"... whichever is free first.
-std::string UniqueName(const std::string& name, const ValueMap& taken) {
-    if (!taken.contains(name)) {
-        return name;
-    }
-    for (int suffix = 2;; ++suffix) {
-        std::string candidate = name + "_" + std::to_string(suffix);
-        if (!taken.contains(candidate)) {
-            return candidate;
-        }
+        sensors.push_back(Sensor{label.empty() ? ValueLabel(zone) : label, folder + "/temp"});
     }
 }
 
@@ -483,32 +446,13 @@ std::optional<std::string> ReadTemperatures(TreeReader& tree, ValueMap& read) {
             tree.Unparsable(sensor.input);
             continue;
         }
-        read[UniqueName("temp." + sensor.label, read)] =
+        read[UniqueValueName("temp." + sensor.label, read)] =
             static_cast<double>(*millidegrees) / 1000.0;
     }
     return tree.error();
 }
 
 }  // namespace
-
-SystemValues::SystemValues(std::filesystem::path root) : m_root(std::move(root)) {}
-
-std::optional<std::string> SystemValues::Refresh(SystemGroup group,
-                                                 std::chrono::steady_clock::time_point now,
-                                                 ValueMap& values) {
-    std::vector<std::string>& given = m_given[group];
-    for (const std::string& name : given) {
-        values.erase(name);
-    }
-    given.clear();
-    ValueMap read;
-    const std::optional<std::string> error = ReadGroup(group, now, read);
-    for (auto& [name, value] : read) {
-        given.push_back(name);
-        values[name] = std::move(value);
-    }
-    return error;
-}
 
 std::optional<std::string> SystemValues::ReadGroup(SystemGroup group,
                                                    std::chrono::steady_clock::time_point now,
@@ -533,18 +477,6 @@ std::optional<std::string> SystemValues::ReadGroup(SystemGroup group,
             return ReadTemperatures(tree, read);
     }
     return std::nullopt;
-}
-
-void SystemValues::ReplaceCounts(const std::string& prefix,
-                                 std::map<std::string, std::uint64_t> counts) {
-    std::erase_if(m_previous_counts,
-                  [&](const auto& entry) { return entry.first.starts_with(prefix); });
-    m_previous_counts.merge(counts);
-}
-
-std::optional<std::uint64_t> SystemValues::PreviousCount(const std::string& key) const {
-    const auto found = m_previous_counts.find(key);
-    return found == m_previous_counts.end() ? std::nullopt : std::optional(found->second);
 }
 
 std::optional<std::string> SystemValues::ReadCpu(ValueMap& read) {
@@ -599,14 +531,7 @@ std::optional<std::string> SystemValues::ReadNetwork(std::chrono::steady_clock::
     if (!text) {
         return tree.error();
     }
-    const auto before = m_previous_time.find(SystemGroup::Network);
-    const double seconds = before == m_previous_time.end()
-                               ? 0.0
-                               : std::chrono::duration<double>(now - before->second).count();
-    std::map<std::string, std::uint64_t> counts;
-    // the totals are known once some interface other than lo gave a rate
-    std::optional<double> rx_sum;
-    std::optional<double> tx_sum;
+    std::vector<InterfaceCount> interfaces;
     const auto lines = Lines(*text);
     for (std::size_t i = 2; i < lines.size(); ++i) {
         const auto interface = ParseInterface(lines[i]);
@@ -614,31 +539,10 @@ std::optional<std::string> SystemValues::ReadNetwork(std::chrono::steady_clock::
             tree.Unparsable(file);
             continue;
         }
-        const std::string prefix = "net." + interface->name;
-        const bool counted = interface->name != "lo";  // the host talking to itself
-        const std::tuple<const char*, std::uint64_t, std::optional<double>&> directions[] = {
-            {".rx", interface->rx, rx_sum}, {".tx", interface->tx, tx_sum}};
-        for (const auto& [direction, count, sum] : directions) {
-            const auto previous = PreviousCount("net:" + prefix + direction);
-            // a counter that went back was reset: no rate until the next reading
-            if (seconds > 0 && previous && count >= *previous) {
-                const double rate = static_cast<double>(count - *previous) / seconds;
-                read[prefix + direction] = rate;
-                if (counted) {
-                    sum = sum.value_or(0.0) + rate;
-                }
-            }
-            counts["net:" + prefix + direction] = count;
-        }
+        interfaces.push_back(
+            {interface->name, interface->rx, interface->tx, interface->name == "lo"});
     }
-    if (rx_sum) {
-        read["net.rx"] = *rx_sum;
-    }
-    if (tx_sum) {
-        read["net.tx"] = *tx_sum;
-    }
-    ReplaceCounts("net:", std::move(counts));
-    m_previous_time[SystemGroup::Network] = now;
+    GiveRates(interfaces, now, read);
     return tree.error();
 }
 

@@ -22,8 +22,6 @@ namespace pages {
 
 namespace {
 
-// A label goes into a value's name, which a page author has to type.
-constexpr std::size_t kLabelLimit = 64;
 // Page files are megabytes at the least; less than this between the commit limit and physical
 // memory is rounding (Wine's), not a page file.
 constexpr double kLeastPageFile = 1024.0 * 1024.0;
@@ -42,42 +40,6 @@ std::string Utf8Of(std::wstring_view text) {
 
 std::string LastError() {
     return sys::SystemMessage(GetLastError());
-}
-
-// "Ethernet 2" -> "ethernet_2", as Linux names its sensors: lowercase ASCII letters and
-// digits, other characters' runs as one '_', since value names in a page are ASCII.
-std::string SanitisedLabel(std::string_view text) {
-    std::string label;
-    bool gap = false;
-    for (const char c : text) {
-        const char lower = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-        if (!((lower >= 'a' && lower <= 'z') || (lower >= '0' && lower <= '9'))) {
-            gap = true;
-            continue;
-        }
-        if (label.size() >= kLabelLimit) {
-            break;
-        }
-        if (gap && !label.empty()) {
-            label += '_';
-        }
-        gap = false;
-        label += lower;
-    }
-    return label;
-}
-
-// "name", else "name_2", "name_3"... whichever is free first.
-std::string UniqueName(const std::string& name, const ValueMap& taken) {
-    if (!taken.contains(name)) {
-        return name;
-    }
-    for (int suffix = 2;; ++suffix) {
-        std::string candidate = name + "_" + std::to_string(suffix);
-        if (!taken.contains(candidate)) {
-            return candidate;
-        }
-    }
 }
 
 std::uint64_t Ticks(const FILETIME& time) {
@@ -228,7 +190,7 @@ std::optional<std::vector<InterfaceBytes>> Interfaces(std::string& error) {
         if (row.InterfaceAndOperStatusFlags.FilterInterface || row.OperStatus != IfOperStatusUp) {
             continue;
         }
-        std::string name = SanitisedLabel(Utf8Of(row.Alias));
+        std::string name = ValueLabel(Utf8Of(row.Alias));
         if (name.empty()) {
             name = "if" + std::to_string(row.InterfaceIndex);
         }
@@ -247,25 +209,6 @@ std::filesystem::path FolderOf(const std::filesystem::path& path) {
 }
 
 }  // namespace
-
-SystemValues::SystemValues(std::filesystem::path root) : m_root(std::move(root)) {}
-
-std::optional<std::string> SystemValues::Refresh(SystemGroup group,
-                                                 std::chrono::steady_clock::time_point now,
-                                                 ValueMap& values) {
-    std::vector<std::string>& given = m_given[group];
-    for (const std::string& name : given) {
-        values.erase(name);
-    }
-    given.clear();
-    ValueMap read;
-    const std::optional<std::string> error = ReadGroup(group, now, read);
-    for (auto& [name, value] : read) {
-        given.push_back(name);
-        values[name] = std::move(value);
-    }
-    return error;
-}
 
 std::optional<std::string> SystemValues::ReadGroup(SystemGroup group,
                                                    std::chrono::steady_clock::time_point now,
@@ -289,18 +232,6 @@ std::optional<std::string> SystemValues::ReadGroup(SystemGroup group,
             return "no temperature sensor: Windows gives none without a driver; use exec or set";
     }
     return std::nullopt;
-}
-
-void SystemValues::ReplaceCounts(const std::string& prefix,
-                                 std::map<std::string, std::uint64_t> counts) {
-    std::erase_if(m_previous_counts,
-                  [&](const auto& entry) { return entry.first.starts_with(prefix); });
-    m_previous_counts.merge(counts);
-}
-
-std::optional<std::uint64_t> SystemValues::PreviousCount(const std::string& key) const {
-    const auto found = m_previous_counts.find(key);
-    return found == m_previous_counts.end() ? std::nullopt : std::optional(found->second);
 }
 
 // The whole machine's busy share; the kernel's time includes its idle time. Each core's own
@@ -333,41 +264,14 @@ std::optional<std::string> SystemValues::ReadNetwork(std::chrono::steady_clock::
     if (!interfaces) {
         return "cannot read the network interfaces: " + error;
     }
-    const auto before = m_previous_time.find(SystemGroup::Network);
-    const double seconds = before == m_previous_time.end()
-                               ? 0.0
-                               : std::chrono::duration<double>(now - before->second).count();
-    std::map<std::string, std::uint64_t> counts;
-    // the totals are known once some interface other than loopback gave a rate
-    std::optional<double> rx_sum;
-    std::optional<double> tx_sum;
+    std::vector<InterfaceCount> counts;
     ValueMap named;  // the names taken so far, for aliases that sanitise alike
     for (const InterfaceBytes& row : *interfaces) {
-        const std::string prefix = UniqueName("net." + row.name, named);
-        named[prefix] = std::monostate();
-        const std::tuple<const char*, std::uint64_t, std::optional<double>&> directions[] = {
-            {".rx", row.rx, rx_sum}, {".tx", row.tx, tx_sum}};
-        for (const auto& [direction, count, sum] : directions) {
-            const auto previous = PreviousCount("net:" + prefix + direction);
-            // a counter that went back was reset: no rate until the next reading
-            if (seconds > 0 && previous && count >= *previous) {
-                const double rate = static_cast<double>(count - *previous) / seconds;
-                read[prefix + direction] = rate;
-                if (!row.loopback) {
-                    sum = sum.value_or(0.0) + rate;
-                }
-            }
-            counts["net:" + prefix + direction] = count;
-        }
+        const std::string name = UniqueValueName("net." + row.name, named).substr(4);
+        named["net." + name] = std::monostate();
+        counts.push_back({name, row.rx, row.tx, row.loopback});
     }
-    if (rx_sum) {
-        read["net.rx"] = *rx_sum;
-    }
-    if (tx_sum) {
-        read["net.tx"] = *tx_sum;
-    }
-    ReplaceCounts("net:", std::move(counts));
-    m_previous_time[SystemGroup::Network] = now;
+    GiveRates(counts, now, read);
     return std::nullopt;
 }
 
