@@ -6,6 +6,8 @@
 # nothing when DEST already holds this version. Needs network access to Debian's archive
 # once, dpkg-source (dpkg-dev) and MinGW-w64.
 set -euo pipefail
+# shellcheck source=tools/debian_source.sh
+. "$(dirname "$0")/debian_source.sh"
 
 VERSION=2.12.1+dfsg-5+deb12u4 # the Debian version the Linux build links (bookworm's)
 DEST=${1:?usage: $0 DEST}
@@ -28,21 +30,7 @@ done
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/windows_freetype.XXXXXX")
 trap 'rm -rf "$WORK"' EXIT
 
-# A source list of our own, so that the machine's apt configuration is left as it is; the
-# archive's signed index vouches for the files apt fetches.
-mkdir -p "$WORK/apt/lists/partial" "$WORK/apt/cache/archives/partial" "$WORK/src"
-echo "deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg]" \
-    "http://deb.debian.org/debian bookworm main" >"$WORK/apt/sources.list"
-APT_OPTIONS=(-o Dir::Etc::SourceList="$WORK/apt/sources.list" -o Dir::Etc::SourceParts=/nonexistent
-    -o Dir::State::Lists="$WORK/apt/lists" -o Dir::Cache="$WORK/apt/cache"
-    -o Acquire::http::Timeout=30 -o Acquire::Retries=2)
-echo "FreeType for Windows: fetching Debian's source package"
-apt-get "${APT_OPTIONS[@]}" update >"$WORK/update.log" 2>&1 ||
-    { cat "$WORK/update.log" >&2; fail "cannot reach Debian's archive (deb.debian.org)"; }
-(cd "$WORK/src" && apt-get "${APT_OPTIONS[@]}" source --download-only "freetype=$VERSION") \
-    >"$WORK/fetch.log" 2>&1 || { cat "$WORK/fetch.log" >&2; fail "cannot fetch freetype $VERSION"; }
-dpkg-source --no-check -x "$WORK"/src/freetype_*.dsc "$WORK/source" >"$WORK/unpack.log" 2>&1 ||
-    { cat "$WORK/unpack.log" >&2; fail "cannot unpack the source package"; }
+fetch_debian_source "FreeType for Windows" "freetype=$VERSION" "$WORK"
 [ -f "$WORK/source/src/gzip/inflate.c" ] || fail "the source package has no zlib of its own"
 
 cat >"$WORK/toolchain.cmake" <<'EOF'

@@ -4,6 +4,8 @@
 # DEST/include and DEST/lib. Does nothing when DEST already holds this version. Needs
 # network access to Debian's archive once, dpkg-source (dpkg-dev), nasm and MinGW-w64.
 set -euo pipefail
+# shellcheck source=tools/debian_source.sh
+. "$(dirname "$0")/debian_source.sh"
 
 VERSION=2.1.5 # the version the Linux build links (bookworm's libjpeg62-turbo)
 DEST=${1:?usage: $0 DEST}
@@ -26,21 +28,7 @@ done
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/windows_jpeg.XXXXXX")
 trap 'rm -rf "$WORK"' EXIT
 
-# A source list of our own, so that the machine's apt configuration is left as it is; the
-# archive's signed index vouches for the files apt fetches.
-mkdir -p "$WORK/apt/lists/partial" "$WORK/apt/cache/archives/partial" "$WORK/src"
-echo "deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg]" \
-    "http://deb.debian.org/debian bookworm main" >"$WORK/apt/sources.list"
-APT_OPTIONS=(-o Dir::Etc::SourceList="$WORK/apt/sources.list" -o Dir::Etc::SourceParts=/nonexistent
-    -o Dir::State::Lists="$WORK/apt/lists" -o Dir::Cache="$WORK/apt/cache"
-    -o Acquire::http::Timeout=30 -o Acquire::Retries=2)
-echo "libjpeg-turbo for Windows: fetching Debian's source package"
-apt-get "${APT_OPTIONS[@]}" update >"$WORK/update.log" 2>&1 ||
-    { cat "$WORK/update.log" >&2; fail "cannot reach Debian's archive (deb.debian.org)"; }
-(cd "$WORK/src" && apt-get "${APT_OPTIONS[@]}" source --download-only "libjpeg-turbo=1:$VERSION-2") \
-    >"$WORK/fetch.log" 2>&1 || { cat "$WORK/fetch.log" >&2; fail "cannot fetch libjpeg-turbo $VERSION"; }
-dpkg-source --no-check -x "$WORK"/src/libjpeg-turbo_*.dsc "$WORK/source" >"$WORK/unpack.log" 2>&1 ||
-    { cat "$WORK/unpack.log" >&2; fail "cannot unpack the source package"; }
+fetch_debian_source "libjpeg-turbo for Windows" "libjpeg-turbo=1:$VERSION-2" "$WORK"
 grep -q "VERSION $VERSION" "$WORK/source/CMakeLists.txt" ||
     fail "the source package is not version $VERSION"
 
