@@ -55,7 +55,13 @@ int RunPagePreview(const Options& options, ConsoleLog& log) {
         [&pictures](const pages::PictureElement& e) { return pictures.Get(e); }};
     for (const pages::Page& page : file.pages) {
         const std::string target = PreviewPath(options.preview, page.name, file.pages.size() > 1);
-        const std::vector<std::uint8_t> frame = pages::DrawPage(page, inputs).Frame();
+        std::vector<std::uint8_t> frame;
+        try {
+            frame = pages::DrawPage(page, inputs).Frame();
+        } catch (const std::runtime_error& error) {  // a font that cannot be had
+            PrintError(log, options.input + ": page " + page.name + ": " + error.what());
+            return kBadInput;
+        }
         if (const auto failure = WritePreview(frame, target)) {
             PrintError(log, "cannot write preview '" + target + "'" +
                                 (failure->empty() ? "" : ": " + *failure));

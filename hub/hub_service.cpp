@@ -24,7 +24,11 @@ HubService::HubService(const HubOptions& options, serial::SerialPlatform& platfo
                       m_server->Core().PageDrawn(name, frame);
               });
           },
-          [this](const std::string& line) { Write(line); }) {}
+          [this](const std::string& line) { Write(line); },
+          [this] {
+              std::lock_guard lock(m_hub_values_mutex);
+              return m_hub_values;
+          }) {}
 
 HubService::~HubService() {
     m_pages.Stop();
@@ -47,6 +51,7 @@ void HubService::Listen() {
         m_io, *m_listener, m_link, m_options.baud, [this](const std::string& line) { Write(line); },
         m_options.limits);
     m_server->Core().UsePages(m_pages);
+    TellHubValues();
     LoadPages();
     Write("listening at " + m_socket_path);
 }
@@ -130,6 +135,7 @@ void HubService::LinkUp(const std::string& port, std::int32_t baud) {
     asio::post(m_io, [this, port, baud] {
         Write("link up at " + std::to_string(baud) + " on " + port);
         m_server->Core().LinkUp(port, baud);
+        TellHubValues();
     });
 }
 
@@ -137,11 +143,33 @@ void HubService::LinkDown(const std::string& reason) {
     asio::post(m_io, [this, reason] {
         Write("link lost: " + reason);
         m_server->Core().LinkDown(reason);
+        TellHubValues();
     });
 }
 
 void HubService::FrameSent(const std::string& screen, std::uint64_t version) {
-    asio::post(m_io, [this, screen, version] { m_server->Core().FrameSent(screen, version); });
+    asio::post(m_io, [this, screen, version] {
+        m_server->Core().FrameSent(screen, version);
+        TellHubValues();
+    });
+}
+
+// The status's fields as the pages' "hub." values, for the page thread to read.
+void HubService::TellHubValues() {
+    pages::ValueMap values;
+    const std::string status = m_server->Core().StatusLine();
+    for (std::size_t at = status.find(' '); at != std::string::npos;
+         at = status.find(' ', at + 1)) {
+        const std::string field = status.substr(at + 1, status.find(' ', at + 1) - at - 1);
+        const std::size_t equals = field.find('=');
+        const std::string key = field.substr(0, equals);
+        const std::string text = equals == std::string::npos ? "" : field.substr(equals + 1);
+        const bool number =
+            !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+        values["hub." + key] = number ? pages::Value(std::stod(text)) : pages::Value(text);
+    }
+    std::lock_guard lock(m_hub_values_mutex);
+    m_hub_values = std::move(values);
 }
 
 void HubService::FrameUnanswered(const std::string& screen, std::uint64_t version) {

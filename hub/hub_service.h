@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <string>
 #include <vector>
@@ -61,6 +62,7 @@ private:
     // changes (a mistake then keeps the pages shown).
     void LoadPages();
     bool LoadPageFile(const std::string& file, bool at_start);
+    void TellHubValues();
 
     HubOptions m_options;
     serial::SerialPlatform& m_platform;
@@ -70,6 +72,8 @@ private:
     std::unique_ptr<ClientListener> m_listener;
     LinkWorker m_link;
     std::unique_ptr<HubServer> m_server;
+    std::mutex m_hub_values_mutex;
+    pages::ValueMap m_hub_values;
     PageWorker m_pages;
     std::unique_ptr<FileWatch> m_page_files;
     // An editor's save can come as several notices: they are read once, a moment later.

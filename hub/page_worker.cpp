@@ -4,11 +4,14 @@
 
 namespace hub {
 
-PageWorker::PageWorker(std::vector<std::filesystem::path> font_folders, Drawn drawn, Log log)
+PageWorker::PageWorker(std::vector<std::filesystem::path> font_folders, Drawn drawn, Log log,
+                       std::function<pages::ValueMap()> hub_values)
     : m_fonts(std::move(font_folders)),
       m_drawn(std::move(drawn)),
       m_log(log),
-      m_deck("/", m_fonts, log) {}
+      m_deck("/", m_fonts, log) {
+    m_deck.UseHubValues(std::move(hub_values));
+}
 
 PageWorker::~PageWorker() {
     Stop();

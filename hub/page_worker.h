@@ -20,7 +20,9 @@ public:
                                      std::shared_ptr<const std::vector<std::uint8_t>> frame)>;
     using Log = std::function<void(const std::string&)>;
 
-    PageWorker(std::vector<std::filesystem::path> font_folders, Drawn drawn, Log log);
+    // `hub_values` is read on the page thread, at the hub group's interval.
+    PageWorker(std::vector<std::filesystem::path> font_folders, Drawn drawn, Log log,
+               std::function<pages::ValueMap()> hub_values);
     ~PageWorker() override;
 
     void Start();

@@ -24,4 +24,9 @@ std::vector<std::filesystem::path> FontLibrary::SystemFolders() {
     return {std::filesystem::path(path).parent_path() / L"fonts"};
 }
 
+// Windows has no fontconfig: a page names an installed font by its file's path.
+std::optional<std::string> FontLibrary::FamilyFile(const std::string&) {
+    return std::nullopt;
+}
+
 }  // namespace pages

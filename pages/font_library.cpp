@@ -30,7 +30,11 @@ std::vector<std::string> FontLibrary::PathsOf(const std::string& name) const {
     }
     const auto named = kNamedFonts.find(name);
     if (named == kNamedFonts.end()) {
-        throw std::runtime_error("no font is named " + name + ": use unifont, wqy or a path");
+        if (auto file = FamilyFile(name)) {
+            return {*file};
+        }
+        throw std::runtime_error("no font is named " + name +
+                                 ": use unifont, wqy, a font family the system has, or a path");
     }
     std::vector<std::string> paths;
     for (const std::string& file : named->second) {

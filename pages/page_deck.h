@@ -40,6 +40,7 @@ public:
     // A page whose screen went away.
     void Drop(const std::string& name);
 
+    void UseHubValues(std::function<ValueMap()> read) { m_values.UseHubValues(std::move(read)); }
     void Set(const std::string& name, const std::string& text);
     void Unset(const std::string& name);
 

@@ -537,7 +537,8 @@ void FromFolder(PageFile& file, const std::filesystem::path& folder) {
 }  // namespace
 
 std::vector<std::string_view> BuiltinGroupNames() {
-    return {"time", "uptime", "hostname", "ipv4", "cpu", "load", "mem", "net", "temp", "disk"};
+    return {"time", "uptime", "hostname", "ipv4", "cpu", "load",
+            "mem",  "net",    "temp",     "disk", "hub"};
 }
 
 std::vector<std::string_view> PriorityNames() {

@@ -29,6 +29,7 @@ const BuiltinSource kBuiltins[] = {
     {"net", SystemGroup::Network, 2s},
     {"temp", SystemGroup::Temperature, 2s},
     {"disk", std::nullopt, 60s},
+    {"hub", std::nullopt, 2s},
 };
 
 // The source that gives a value: its name's first part, without a core's number, and swap
@@ -138,6 +139,14 @@ std::optional<std::string> ValueBoard::Read(Source& source, Clock::time_point no
     const auto& declared = source.declared.source;
     if (name == "disk" && std::holds_alternative<pages::BuiltinGroup>(declared)) {
         return ReadDiskUse("/", "disk", m_values);
+    }
+    if (name == "hub" && std::holds_alternative<pages::BuiltinGroup>(declared)) {
+        std::erase_if(m_values, [](const auto& entry) { return OwnerOf(entry.first) == "hub"; });
+        if (!m_hub_values) {
+            return std::string("only a hub has its own values");
+        }
+        for (auto& [value_name, value] : m_hub_values()) m_values[value_name] = std::move(value);
+        return std::nullopt;
     }
     std::erase_if(m_values, [&](const auto& entry) { return OwnerOf(entry.first) == name; });
     if (const auto* disk = std::get_if<DiskSource>(&declared)) {

@@ -35,6 +35,10 @@ public:
     void Set(const std::string& name, const std::string& text);
     void Unset(const std::string& name);
 
+    // The hub's own values ("hub.link", "hub.speed", ...), read as a group at its interval, so
+    // that a page showing the frames sent does not draw a frame for each one.
+    void UseHubValues(std::function<ValueMap()> read) { m_hub_values = std::move(read); }
+
     const ValueMap& Values() const { return m_values; }
     const SampleHistory& Samples() const { return m_samples; }
 
@@ -62,6 +66,7 @@ private:
     ValueMap m_values;
     ValueMap m_set;
     SampleHistory m_samples;
+    std::function<ValueMap()> m_hub_values;
 };
 
 // The values the pages show: in a text's fields, or drawn by a bar or a graph.

@@ -363,6 +363,13 @@ TEST(PageTest, ADeckGivesPagesWhenTheyChangeAndLogsAFailingValueOnce) {
     fs::remove_all(root);
 }
 
+// A misspelt family is told, never drawn in whatever font the system offers instead.
+TEST(PageTest, AFamilyTheSystemLacksIsNoFont) {
+    FontLibrary fonts(FontLibrary::SystemFolders());
+    EXPECT_EQ(FontLibrary::FamilyFile("No Such Family 7"), std::nullopt);
+    EXPECT_THROW(fonts.Stack({"No Such Family 7"}), std::runtime_error);
+}
+
 TEST(PageTest, Base64RoundTripsAndRefusesWhatIsNotBase64) {
     const std::vector<std::uint8_t> bytes = {0, 1, 2, 0xfb, 0xff, 0x10, 0x20};
     for (std::size_t n = 0; n <= bytes.size(); ++n) {
