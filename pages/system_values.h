@@ -38,6 +38,10 @@ public:
     };
 
 private:
+    // A processor's busy share since the previous reading, from its times since boot.
+    void GiveBusyShare(const std::string& name, std::uint64_t idle, std::uint64_t kernel,
+                       std::uint64_t user, ValueMap& read,
+                       std::map<std::string, std::uint64_t>& counts);
     // Each interface's rates since the previous reading, and the totals.
     void GiveRates(const std::vector<InterfaceCount>& interfaces,
                    std::chrono::steady_clock::time_point now, ValueMap& read);

@@ -7,6 +7,7 @@
 #include <ws2tcpip.h>
 
 #include <windows.h>
+#include <winternl.h>
 
 #include <iphlpapi.h>
 
@@ -234,8 +235,47 @@ std::optional<std::string> SystemValues::ReadGroup(SystemGroup group,
     return std::nullopt;
 }
 
-// The whole machine's busy share; the kernel's time includes its idle time. Each core's own
-// would need NtQuerySystemInformation, so cpuN.percent is not given here.
+namespace {
+
+// Each processor's idle, kernel and user time since boot, through ntdll's own call (the
+// only one that tells them apart); empty when it cannot be had.
+std::vector<SYSTEM_PROCESSOR_PERFORMANCE_INFORMATION> ProcessorTimes() {
+    using Query = LONG(WINAPI*)(SYSTEM_INFORMATION_CLASS, PVOID, ULONG, PULONG);
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    const auto query = ntdll != nullptr ? reinterpret_cast<Query>(reinterpret_cast<void*>(
+                                              GetProcAddress(ntdll, "NtQuerySystemInformation")))
+                                        : nullptr;
+    std::vector<SYSTEM_PROCESSOR_PERFORMANCE_INFORMATION> times(
+        std::max<DWORD>(1, GetActiveProcessorCount(0)));
+    ULONG got = 0;
+    if (query == nullptr || query(SystemProcessorPerformanceInformation, times.data(),
+                                  static_cast<ULONG>(times.size() * sizeof(times[0])), &got) < 0) {
+        return {};
+    }
+    times.resize(got / sizeof(times[0]));
+    return times;
+}
+
+}  // namespace
+
+// The busy share of the time since the previous reading; the kernel's time includes its
+// idle time. "cpu" is the whole machine, "cpuN" each processor of the first group.
+void SystemValues::GiveBusyShare(const std::string& name, std::uint64_t idle, std::uint64_t kernel,
+                                 std::uint64_t user, ValueMap& read,
+                                 std::map<std::string, std::uint64_t>& counts) {
+    const std::uint64_t total = kernel + user;
+    const std::uint64_t busy = total - std::min(total, idle);
+    const auto busy_before = PreviousCount("cpu:" + name + ".busy");
+    const auto total_before = PreviousCount("cpu:" + name + ".total");
+    if (busy_before && total_before) {
+        if (const auto percent = BusyPercent(busy, total, *busy_before, *total_before)) {
+            read[name + ".percent"] = *percent;
+        }
+    }
+    counts["cpu:" + name + ".busy"] = busy;
+    counts["cpu:" + name + ".total"] = total;
+}
+
 std::optional<std::string> SystemValues::ReadCpu(ValueMap& read) {
     read["cpu.cores"] = static_cast<double>(GetActiveProcessorCount(ALL_PROCESSOR_GROUPS));
     FILETIME idle{};
@@ -244,16 +284,17 @@ std::optional<std::string> SystemValues::ReadCpu(ValueMap& read) {
     if (!GetSystemTimes(&idle, &kernel, &user)) {
         return "cannot read the processors' times: " + LastError();
     }
-    const std::uint64_t total = Ticks(kernel) + Ticks(user);
-    const std::uint64_t busy = total - std::min(total, Ticks(idle));
-    const auto busy_before = PreviousCount("cpu:cpu.busy");
-    const auto total_before = PreviousCount("cpu:cpu.total");
-    if (busy_before && total_before) {
-        if (const auto percent = BusyPercent(busy, total, *busy_before, *total_before)) {
-            read["cpu.percent"] = *percent;
-        }
+    std::map<std::string, std::uint64_t> counts;
+    GiveBusyShare("cpu", Ticks(idle), Ticks(kernel), Ticks(user), read, counts);
+    const auto cores = ProcessorTimes();
+    for (std::size_t i = 0; i < cores.size(); ++i) {
+        const auto ticks = [](const LARGE_INTEGER& time) {
+            return static_cast<std::uint64_t>(std::max<LONGLONG>(0, time.QuadPart));
+        };
+        GiveBusyShare("cpu" + std::to_string(i), ticks(cores[i].IdleTime),
+                      ticks(cores[i].KernelTime), ticks(cores[i].UserTime), read, counts);
     }
-    ReplaceCounts("cpu:", {{"cpu:cpu.busy", busy}, {"cpu:cpu.total", total}});
+    ReplaceCounts("cpu:", std::move(counts));
     return std::nullopt;
 }
 

@@ -33,7 +33,8 @@ TEST(SystemValuesWin32Test, EachGroupGivesPlausibleValuesOrSaysWhyNot) {
          [](auto& v) { return !std::get<std::string>(v.at("hostname")).empty(); }},
         {SystemGroup::Cpu, "",
          [](auto& v) {
-             return Number(v, "cpu.cores") >= 1 && Between(Number(v, "cpu.percent"), 0, 100);
+             return Number(v, "cpu.cores") >= 1 && Between(Number(v, "cpu.percent"), 0, 100) &&
+                    Between(Number(v, "cpu0.percent"), 0, 100);
          }},
         {SystemGroup::Memory, "",
          [](auto& v) {
