@@ -30,7 +30,10 @@ if(TARGET pages_run)
     file(GLOB PACKAGING_PAGES ${PROJECT_SOURCE_DIR}/pages/examples/*.toml)
     install(FILES ${PACKAGING_PAGES} DESTINATION ${CMAKE_INSTALL_DATADIR}/lcdpanel/pages)
     install(FILES ${PROJECT_SOURCE_DIR}/docs/pages.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/lcdpanel)
-    set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-unifont, xfonts-unifont, xfonts-wqy")
+    # X font packages may only be recommended: Unifont's outline build stands in for its
+    # bitmap, and a page that names wqy without it is told so.
+    set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-unifont")
+    set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xfonts-unifont, xfonts-wqy")
 endif()
 
 # Debian wants the changelog gzipped without a name or time stamp (-n), at -9.

@@ -8,14 +8,31 @@ namespace pages {
 
 namespace {
 
-// Each name's files, the larger bitmap strikes first so that a size both divide is drawn
-// with more detail. Unifont's upper planes come as outlines that are exact at 16 px.
-const std::map<std::string, std::vector<std::string>, std::less<>> kNamedFonts = {
-    {"unifont", {"unifont.pcf.gz", "unifont_upper.otf"}},
+// Each name's faces, the larger bitmap strikes first so that a size both divide is drawn
+// with more detail; a face is the first of its files that is installed. Unifont's bitmap
+// (xfonts-unifont) gives its exact pixels at every size; without it the outline build
+// (fonts-unifont) gives the same at 16 px and its multiples. Its upper planes come as
+// outlines only, exact at 16 px.
+const std::map<std::string, std::vector<std::vector<std::string>>, std::less<>> kNamedFonts = {
+    {"unifont", {{"unifont.pcf.gz", "unifont.otf"}, {"unifont_upper.otf"}}},
     {"wqy",
-     {"wenquanyi_12pt.pcf", "wenquanyi_11pt.pcf", "wenquanyi_13px.pcf", "wenquanyi_10pt.pcf",
-      "wenquanyi_9pt.pcf"}},
+     {{"wenquanyi_12pt.pcf"}, {"wenquanyi_11pt.pcf"}, {"wenquanyi_13px.pcf"},
+      {"wenquanyi_10pt.pcf"}, {"wenquanyi_9pt.pcf"}}},
 };
+
+// The first of the files found in the folders.
+std::optional<std::string> Installed(const std::vector<std::string>& files,
+                                     const std::vector<std::filesystem::path>& folders) {
+    for (const std::string& file : files) {
+        for (const std::filesystem::path& folder : folders) {
+            std::error_code error;
+            if (std::filesystem::is_regular_file(folder / file, error)) {
+                return imaging::PathText(folder / file);
+            }
+        }
+    }
+    return std::nullopt;
+}
 
 }  // namespace
 
@@ -37,13 +54,9 @@ std::vector<std::string> FontLibrary::PathsOf(const std::string& name) const {
                                  ": use unifont, wqy, a font family the system has, or a path");
     }
     std::vector<std::string> paths;
-    for (const std::string& file : named->second) {
-        for (const std::filesystem::path& folder : m_folders) {
-            std::error_code error;
-            if (std::filesystem::is_regular_file(folder / file, error)) {
-                paths.push_back(imaging::PathText(folder / file));
-                break;
-            }
+    for (const std::vector<std::string>& face : named->second) {
+        if (auto path = Installed(face, m_folders)) {
+            paths.push_back(std::move(*path));
         }
     }
     if (paths.empty()) {

@@ -148,7 +148,8 @@ for type in $mime_types; do
 done
 depends=$(dpkg-deb --field "$deb" Depends)
 grep -q 'libqt6gui6' <<<"$depends" || fail "Depends has no Qt: $depends"
-grep -q 'xfonts-unifont' <<<"$depends" || fail "Depends has not the pages' fonts: $depends"
+grep -q 'fonts-unifont' <<<"$depends" || fail "Depends has not the pages' font: $depends"
+grep -q 'xfonts-wqy' <<<"$(dpkg-deb --field "$deb" Recommends)" || fail "Recommends has not the bitmap fonts"
 timeout 10 "$root/usr/bin/lcdctl" --quiet page "$root/usr/share/lcdpanel/pages/clock.toml" \
     --preview "$work/clock.png" || fail "the installed clock page cannot be drawn"
 
