@@ -233,6 +233,14 @@ TEST_F(HubServiceTest, LcdctlThroughTheHubTellsWhatBecameOfItsFrame) {
     EXPECT_EQ(Lcdctl({hub, "-q", "send", DEMO_PICTURE, "--wait"}), 0);
     EXPECT_EQ(m_module->FramesReceived(), 1);
     EXPECT_EQ(Lcdctl({hub, "status"}), 0);
+    const auto page = [&](const std::string& name, const std::string& picture) {
+        std::ofstream(m_dir / (name + ".toml"))
+            << "[[page]]\nname = \"" << name << "\"\n[[page.element]]\ntype = \"picture\"\n"
+            << "path = \"" << picture << "\"\n";
+        return Lcdctl({hub, "-q", "page", (m_dir / (name + ".toml")).string()});
+    };
+    EXPECT_EQ(page("pic", DEMO_PICTURE), 0);  // its picture carried inside
+    EXPECT_EQ(page("gone", "gone.png"), 3);
     EXPECT_EQ(Lcdctl({hub, "-q", "--screen", "no!name", "pattern", "solid"}), 3);
     EXPECT_EQ(Lcdctl({"--hub=" + (m_dir / "none").string(), "status"}), 1);
     m_module->PowerCycle();  // the frame goes unanswered
