@@ -253,10 +253,7 @@ int RouteThroughHub(Options& options, ConsoleLog& log) {
         return kNoLink;
     }
     options.hub = hub.path;
-    const bool hubs_own = options.command == Command::Release ||
-                          options.command == Command::Status || options.command == Command::Set ||
-                          options.command == Command::Unset || options.command == Command::Page;
-    if (hub.path.empty() && hubs_own) {
+    if (hub.path.empty() && IsHubsOwn(options)) {
         PrintError(log, "no lcdhub answers; start one with lcdhub, or name its socket with --hub");
         return kNoLink;
     }

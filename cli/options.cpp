@@ -403,10 +403,7 @@ private:
             return Fail("--screen goes with send, pattern, stream, color, brightness and release");
         if (Seen("--wait") && command != Command::Send && command != Command::Pattern)
             return Fail("--wait goes with send and pattern");
-        const bool hubs_own = command == Command::Release || command == Command::Status ||
-                              command == Command::Set || command == Command::Unset ||
-                              (command == Command::Page && !Seen("--preview"));
-        if (Seen("--direct") && hubs_own)
+        if (Seen("--direct") && IsHubsOwn(m_result.options))
             return Fail("release, status, set, unset and page are the hub's; --direct has no hub");
     }
 
@@ -416,6 +413,12 @@ private:
 };
 
 }  // namespace
+
+bool IsHubsOwn(const Options& options) {
+    const Command command = options.command;
+    return command == Command::Release || command == Command::Status || command == Command::Set ||
+           command == Command::Unset || (command == Command::Page && options.preview.empty());
+}
 
 ParsedArguments ParseArguments(const std::vector<std::string>& args) {
     return Parser().Parse(args);

@@ -72,6 +72,10 @@ struct ParsedArguments {
     std::string error;  // empty when the arguments were understood
 };
 
+// The commands only a running hub can answer: release, status, set, unset, and page unless
+// it is only previewed.
+bool IsHubsOwn(const Options& options);
+
 // lcdctl's arguments, without the program's name.
 ParsedArguments ParseArguments(const std::vector<std::string>& args);
 

@@ -289,12 +289,26 @@ void HubCore::FrameUnanswered(const std::string& screen, std::uint64_t version) 
     Broadcast("event unanswered " + screen + " " + VersionField(version));
 }
 
-std::string HubCore::StatusLine() const {
+std::vector<std::pair<std::string, pages::Value>> HubCore::StatusFields() const {
     const Screen* shown = m_rules.Shown();
-    return std::string("ok link=") + (m_link_up ? "up" : "down") + " port=" + m_port +
-           " speed=" + std::to_string(m_baud) + " shown=" + (shown ? shown->name : "-") +
-           " sent=" + std::to_string(m_sent) + " dropped=" + std::to_string(m_dropped) +
-           " dark=" + (m_dark ? "yes" : "no");
+    return {{"link", std::string(m_link_up ? "up" : "down")},
+            {"port", m_port},
+            {"speed", static_cast<double>(m_baud)},
+            {"shown", shown ? shown->name : std::string("-")},
+            {"sent", static_cast<double>(m_sent)},
+            {"dropped", static_cast<double>(m_dropped)},
+            {"dark", std::string(m_dark ? "yes" : "no")}};
+}
+
+std::string HubCore::StatusLine() const {
+    std::string line = "ok";
+    for (const auto& [key, value] : StatusFields()) {
+        const double* number = std::get_if<double>(&value);
+        line += " " + key + "=" +
+                (number ? std::to_string(static_cast<long long>(*number))
+                        : std::get<std::string>(value));
+    }
+    return line;
 }
 
 void HubCore::Broadcast(const std::string& event) {

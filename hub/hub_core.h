@@ -8,12 +8,14 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "hub/blanking.h"
 #include "hub/hub_protocol.h"
 #include "hub/link_worker.h"
 #include "hub/page_host.h"
 #include "hub/screen_rules.h"
+#include "pages/value.h"
 
 // The hub's state and its answers, apart from sockets and threads: the screens, who
 // watches, the link as last told, and what goes to the module next.
@@ -59,6 +61,8 @@ public:
     void FrameUnanswered(const std::string& screen, std::uint64_t version);
 
     std::string StatusLine() const;
+    // The same fields by name, in order: numbers as numbers, for the pages' "hub." values.
+    std::vector<std::pair<std::string, pages::Value>> StatusFields() const;
     std::size_t Clients() const { return m_clients.size(); }
 
 private:

@@ -157,16 +157,8 @@ void HubService::FrameSent(const std::string& screen, std::uint64_t version) {
 // The status's fields as the pages' "hub." values, for the page thread to read.
 void HubService::TellHubValues() {
     pages::ValueMap values;
-    const std::string status = m_server->Core().StatusLine();
-    for (std::size_t at = status.find(' '); at != std::string::npos;
-         at = status.find(' ', at + 1)) {
-        const std::string field = status.substr(at + 1, status.find(' ', at + 1) - at - 1);
-        const std::size_t equals = field.find('=');
-        const std::string key = field.substr(0, equals);
-        const std::string text = equals == std::string::npos ? "" : field.substr(equals + 1);
-        const bool number =
-            !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
-        values["hub." + key] = number ? pages::Value(std::stod(text)) : pages::Value(text);
+    for (auto& [key, value] : m_server->Core().StatusFields()) {
+        values["hub." + key] = std::move(value);
     }
     std::lock_guard lock(m_hub_values_mutex);
     m_hub_values = std::move(values);

@@ -11,6 +11,7 @@
 
 #include "imaging/picture_file.h"
 #include "pages/base64.h"
+#include "pages/builtin_sources.h"
 #include "pages/value_format.h"
 #include "protocol/commands.h"
 
@@ -537,8 +538,9 @@ void FromFolder(PageFile& file, const std::filesystem::path& folder) {
 }  // namespace
 
 std::vector<std::string_view> BuiltinGroupNames() {
-    return {"time", "uptime", "hostname", "ipv4", "cpu", "load",
-            "mem",  "net",    "temp",     "disk", "hub"};
+    std::vector<std::string_view> names;
+    for (const BuiltinSource& source : kBuiltinSources) names.push_back(source.name);
+    return names;
 }
 
 std::vector<std::string_view> PriorityNames() {

@@ -49,11 +49,10 @@ const imaging::Bitmap* PictureCache::FromFile(const std::string& path) {
 }
 
 const imaging::Bitmap* PictureCache::FromBytes(const std::vector<std::uint8_t>& bytes) {
-    const std::string key(bytes.begin(), bytes.end());
-    if (const auto found = m_embedded.find(key); found != m_embedded.end()) {
+    if (const auto found = m_embedded.find(&bytes); found != m_embedded.end()) {
         return found->second.picture.IsEmpty() ? nullptr : &found->second.picture;
     }
-    Entry& entry = m_embedded[key];
+    Entry& entry = m_embedded[&bytes];
     try {
         entry.picture = pictures::DecodePicture(bytes, kCoverSide);
     } catch (const std::exception& failure) {

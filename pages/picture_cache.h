@@ -34,7 +34,9 @@ private:
 
     Log m_log;
     std::map<std::string, Entry> m_files;
-    std::map<std::string, Entry> m_embedded;  // by the bytes themselves
+    // By the element's own bytes, which live as long as its page: the pages a cache serves
+    // are never copied while it does.
+    std::map<const std::vector<std::uint8_t>*, Entry> m_embedded;
 };
 
 }  // namespace pages

@@ -3,34 +3,13 @@
 #include <algorithm>
 #include <fstream>
 
+#include "pages/builtin_sources.h"
 #include "pages/command_runner.h"
 #include "pages/value_format.h"
 
 namespace pages {
 
 namespace {
-
-using namespace std::chrono_literals;
-
-struct BuiltinSource {
-    std::string_view name;
-    std::optional<SystemGroup> group;  // none: read here (time, disk)
-    std::chrono::milliseconds interval;
-};
-
-const BuiltinSource kBuiltins[] = {
-    {"time", std::nullopt, 1s},
-    {"uptime", SystemGroup::Uptime, 2s},
-    {"hostname", SystemGroup::Hostname, 60s},
-    {"ipv4", SystemGroup::Ipv4, 60s},
-    {"cpu", SystemGroup::Cpu, 2s},
-    {"load", SystemGroup::Load, 2s},
-    {"mem", SystemGroup::Memory, 2s},
-    {"net", SystemGroup::Network, 2s},
-    {"temp", SystemGroup::Temperature, 2s},
-    {"disk", std::nullopt, 60s},
-    {"hub", std::nullopt, 2s},
-};
 
 // The source that gives a value: its name's first part, without a core's number, and swap
 // with memory, date with time.
@@ -102,7 +81,7 @@ void ValueBoard::Use(const std::vector<ValueSource>& sources, const std::vector<
     for (const std::string& name : ShownValues(pages)) {
         owners.insert(OwnerOf(name));
     }
-    for (const BuiltinSource& builtin : kBuiltins) {
+    for (const BuiltinSource& builtin : kBuiltinSources) {
         if (!owners.contains(std::string(builtin.name))) {
             continue;  // nothing shows it: not read at all
         }

@@ -3,7 +3,7 @@
 # our own, so that the machine's apt configuration is left as it is (the archive's signed
 # index vouches for the files), and unpacked into WORK/source. The caller defines fail.
 fetch_debian_source() {
-    local label=$1 spec=$2 work=$3
+    local label=$1 wanted=$2 work=$3
     mkdir -p "$work/apt/lists/partial" "$work/apt/cache/archives/partial" "$work/src"
     echo "deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg]" \
         "http://deb.debian.org/debian bookworm main" >"$work/apt/sources.list"
@@ -13,8 +13,8 @@ fetch_debian_source() {
     echo "$label: fetching Debian's source package"
     apt-get "${options[@]}" update >"$work/update.log" 2>&1 ||
         { cat "$work/update.log" >&2; fail "cannot reach Debian's archive (deb.debian.org)"; }
-    (cd "$work/src" && apt-get "${options[@]}" source --download-only "$spec") \
-        >"$work/fetch.log" 2>&1 || { cat "$work/fetch.log" >&2; fail "cannot fetch $spec"; }
-    dpkg-source --no-check -x "$work"/src/"${spec%%=*}"_*.dsc "$work/source" >"$work/unpack.log" 2>&1 ||
+    (cd "$work/src" && apt-get "${options[@]}" source --download-only "$wanted") \
+        >"$work/fetch.log" 2>&1 || { cat "$work/fetch.log" >&2; fail "cannot fetch $wanted"; }
+    dpkg-source --no-check -x "$work"/src/"${wanted%%=*}"_*.dsc "$work/source" >"$work/unpack.log" 2>&1 ||
         { cat "$work/unpack.log" >&2; fail "cannot unpack the source package"; }
 }
