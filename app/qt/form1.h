@@ -2,9 +2,13 @@
 
 #include <QWidget>
 
+#include <map>
+#include <string_view>
+
 #include "app/panel.h"
 #include "app/panel_view.h"
 #include "app/qt/message_boxes.h"
+#include "app/window_declaration.h"
 
 class PictureBox;
 class QCheckBox;
@@ -18,8 +22,8 @@ class QSlider;
 class QTimer;
 class TRadioGroup;
 
-// The panel's window on Qt: it builds the controls with their classic look, shows what
-// the panel tells it and forwards every event to the panel. Controls keep their numbered
+// The panel's window on Qt: it builds the declared controls with their classic look, shows
+// what the panel tells it and forwards every event to the panel. Controls keep their numbered
 // names (Button1, CheckBox2, ...) as object names.
 class TForm1 final : public QWidget, public panel::PanelView {
     Q_OBJECT
@@ -64,43 +68,29 @@ protected:
 
 private:
     void ApplyWindowLook();
-    void CreatePictures();
-    void CreatePortGroup();
-    void CreateRadioGroups();
-    void CreateDisplayGroup();
-    void CreateMemo();
+    void CreateControls();
+    QWidget* CreateControl(const panel::window::Control& control);
+    QWidget* CreateWidget(const panel::window::Control& control, QWidget* parent);
+    void CreateTimer();
     void SetTabOrder();
     void WireEvents();
+    void WireEvents(const panel::window::Control& control, QWidget* widget);
     void WireMenus();
     void AddBinarizationMenu(QMenu* menu);
     template <typename Signal, typename Sender>
-    void On(Sender* sender, Signal signal, void (panel::Panel::*handler)());
-    void Forward(void (panel::Panel::*handler)());
+    void On(Sender* sender, Signal signal, panel::window::Handler handler);
+    void Forward(panel::window::Handler handler);
+    // The control of that name, as the widget its kind is built as.
+    template <typename Widget>
+    Widget* Control(std::string_view name) const {
+        return qobject_cast<Widget*>(m_controls.at(name));
+    }
 
+    std::map<std::string_view, QWidget*> m_controls;
+    // The operator moving into these runs their handler.
+    std::map<QObject*, panel::window::Handler> m_on_enter;
     PictureBox* Image1;
     PictureBox* Image2;
-    QGroupBox* GroupBox2;
-    QLabel* Label1;
-    QComboBox* ComboBox1;
-    QLabel* Label2;
-    QComboBox* ComboBox2;
-    QPushButton* Button2;
-    QLabel* Label3;
-    TRadioGroup* RadioGroup2;
-    TRadioGroup* RadioGroup1;
-    TRadioGroup* RadioGroup3;
-    QPushButton* Button4;
-    QGroupBox* GroupBox3;
-    QCheckBox* CheckBox2;
-    QCheckBox* CheckBox3;
-    QCheckBox* CheckBox1;
-    QCheckBox* CheckBox4;
-    QSlider* TrackBar1;
-    QPushButton* Button1;
-    QPushButton* Button3;
-    QPushButton* Button5;
-    QPushButton* Button6;
-    QPushButton* Button7;
     QPlainTextEdit* Memo1;
     QTimer* Timer1;
 

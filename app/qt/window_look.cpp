@@ -1,32 +1,18 @@
 #include "app/qt/window_look.h"
 
-#include <QComboBox>
-#include <QGroupBox>
-#include <QLabel>
 #include <QPalette>
-#include <QPushButton>
+#include <QWidget>
 
 namespace look {
 
-namespace {
-
-template <typename Widget>
-Widget* Place(Widget* widget, const char* name, QRect geometry) {
-    widget->setObjectName(QString::fromLatin1(name));
-    widget->setGeometry(geometry);
-    return widget;
-}
-
-}  // namespace
-
-// 8 point at 96 dpi is 11 pixels; the layout is in pixels, so the font is too. Where the
-// classic face is missing, a face with the Chinese glyphs stands in.
-QFont PanelFont() {
+// The layout is in pixels, so the font is too. Where the classic face is missing, a face
+// with the Chinese glyphs stands in.
+QFont PanelFont(const QString& face, int pixels) {
     QFont font;
-    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
+    font.setFamilies({face, QStringLiteral("Microsoft Sans Serif"),
                       QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC"),
                       QStringLiteral("SimSun"), QStringLiteral("sans-serif")});
-    font.setPixelSize(11);
+    font.setPixelSize(pixels);
     return font;
 }
 
@@ -48,28 +34,6 @@ void SetTextColor(QWidget* widget, const QColor& color) {
     QPalette palette = widget->palette();
     palette.setColor(QPalette::WindowText, color);
     widget->setPalette(palette);
-}
-
-QGroupBox* MakeGroupBox(QWidget* parent, const char* name, const QString& title, QRect geometry) {
-    return Place(new QGroupBox(title, parent), name, geometry);
-}
-
-QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, QRect geometry) {
-    return Place(new QLabel(text, parent), name, geometry);
-}
-
-// Editable, and typing never adds to the list.
-QComboBox* MakeComboBox(QWidget* parent, const char* name, QRect geometry) {
-    auto* combo = Place(new QComboBox(parent), name, geometry);
-    combo->setEditable(true);
-    combo->setInsertPolicy(QComboBox::NoInsert);
-    return combo;
-}
-
-QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption, QRect geometry) {
-    auto* button = Place(new QPushButton(caption, parent), name, geometry);
-    button->setAutoDefault(false);
-    return button;
 }
 
 }  // namespace look
