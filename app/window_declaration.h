@@ -67,6 +67,13 @@ struct Control {
     std::optional<Choice> chooses{};
 };
 
+// An event on its way from a control to the panel, as a front end shows it to a watcher.
+struct Forwarded {
+    std::string_view control;
+    Handler handler = nullptr;
+    TextHandler text_handler = nullptr;
+};
+
 struct Window {
     std::string_view name;       // the window's numbered name
     std::string_view type_name;  // its class's name

@@ -184,8 +184,14 @@ void TForm1::SetTabOrder() {
 }
 
 template <typename Signal, typename Sender>
-void TForm1::On(Sender* sender, Signal signal, window::Handler handler) {
-    connect(sender, signal, this, [this, handler] { Forward(handler); });
+void TForm1::On(Sender* sender, Signal signal, std::string_view control, window::Handler handler) {
+    connect(sender, signal, this, [this, control, handler] { Forward(control, handler); });
+}
+
+void TForm1::Forward(std::string_view control, window::Handler handler) {
+    if (m_watcher)
+        m_watcher({.control = control, .handler = handler});
+    Forward(handler);
 }
 
 void TForm1::Forward(window::Handler handler) {
@@ -196,19 +202,22 @@ void TForm1::WireEvents() {
     for (const window::Control& control : window::PanelWindow().controls) {
         WireEvents(control, m_controls.at(control.name));
     }
-    On(Timer1, &QTimer::timeout, window::PanelWindow().on_timer);
+    const window::Window& form = window::PanelWindow();
+    On(Timer1, &QTimer::timeout, form.timer, form.on_timer);
 }
 
 void TForm1::WireEvents(const window::Control& control, QWidget* widget) {
     if (control.on_enter != nullptr) {
         widget->installEventFilter(this);
-        m_on_enter[widget] = control.on_enter;
+        m_on_enter[widget] = &control;
     }
     if (control.on_typing != nullptr) {
         auto* combo = qobject_cast<QComboBox*>(widget);
         connect(combo->lineEdit(), &QLineEdit::textEdited, this,
-                [this, handler = control.on_typing](const QString& text) {
-                    m_panel.Run([&] { (m_panel.*handler)(text.toStdString()); });
+                [this, &control](const QString& text) {
+                    if (m_watcher)
+                        m_watcher({.control = control.name, .text_handler = control.on_typing});
+                    m_panel.Run([&] { (m_panel.*control.on_typing)(text.toStdString()); });
                 });
         // A long name (a pty, a /dev/serial/by-id link) does not fit the field: the
         // field's tooltip names it.
@@ -217,18 +226,19 @@ void TForm1::WireEvents(const window::Control& control, QWidget* widget) {
     if (control.on_click == nullptr)
         return;
     if (auto* group = qobject_cast<TRadioGroup*>(widget)) {
-        On(group, &TRadioGroup::Clicked, control.on_click);
+        On(group, &TRadioGroup::Clicked, control.name, control.on_click);
     } else if (auto* combo = qobject_cast<QComboBox*>(widget)) {
-        On(combo, &QComboBox::activated, control.on_click);
+        On(combo, &QComboBox::activated, control.name, control.on_click);
     } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
-        On(button, &QAbstractButton::clicked, control.on_click);
+        On(button, &QAbstractButton::clicked, control.name, control.on_click);
     }
 }
 
 void TForm1::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (!event->spontaneous()) {
-        Forward(window::PanelWindow().on_show);
+        const window::Window& form = window::PanelWindow();
+        Forward(form.name, form.on_show);
     }
 }
 
@@ -239,7 +249,7 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     if (entered != m_on_enter.end() && event->type() == QEvent::FocusIn) {
         const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
         if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason) {
-            Forward(entered->second);
+            Forward(entered->second->name, entered->second->on_enter);
         }
     }
     return QWidget::eventFilter(watched, event);

@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+#include <functional>
 #include <map>
 #include <string_view>
 
@@ -34,6 +35,10 @@ public:
     ~TForm1() override;
 
     panel::Panel& Panel() { return m_panel; }
+    // Shows each event of a declared control or the window on its way to the panel.
+    void WatchEvents(std::function<void(const panel::window::Forwarded&)> watcher) {
+        m_watcher = std::move(watcher);
+    }
     // The context menus, built anew each time they are asked for.
     QMenu* PictureMenu(PictureBox* box);
     QMenu* LogMenu();
@@ -78,7 +83,9 @@ private:
     void WireMenus();
     void AddBinarizationMenu(QMenu* menu);
     template <typename Signal, typename Sender>
-    void On(Sender* sender, Signal signal, panel::window::Handler handler);
+    void On(Sender* sender, Signal signal, std::string_view control,
+            panel::window::Handler handler);
+    void Forward(std::string_view control, panel::window::Handler handler);
     void Forward(panel::window::Handler handler);
     // The control of that name, as the widget its kind is built as.
     template <typename Widget>
@@ -88,7 +95,8 @@ private:
 
     std::map<std::string_view, QWidget*> m_controls;
     // The operator moving into these runs their handler.
-    std::map<QObject*, panel::window::Handler> m_on_enter;
+    std::map<QObject*, const panel::window::Control*> m_on_enter;
+    std::function<void(const panel::window::Forwarded&)> m_watcher;
     PictureBox* Image1;
     PictureBox* Image2;
     QPlainTextEdit* Memo1;
