@@ -7,13 +7,14 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QStandardPaths>
-#include <QThread>
 
 #include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "support/wait_until.h"
 
 namespace testing_support {
 
@@ -43,17 +44,6 @@ inline CommandResult RunCommand(const QString& program, const QStringList& argum
     }
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
             process.readAll().toStdString()};
-}
-
-// Waits until `done` holds, for at most `timeout`, letting nothing else run.
-inline bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        QThread::msleep(20);
-    }
-    return true;
 }
 
 // The X display the test runs on (xvfb-run gives it a private one), with the programs a

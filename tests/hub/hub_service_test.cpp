@@ -12,6 +12,7 @@
 #include "protocol/commands.h"
 #include "sim/module_sim.h"
 #include "support/hub_client.h"
+#include "support/wait_until.h"
 
 namespace {
 
@@ -65,25 +66,23 @@ protected:
     }
     // Waits until the module has received a frame of `fill` last.
     bool ModuleShows(std::uint8_t fill, std::chrono::milliseconds timeout = 5s) {
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        while (std::chrono::steady_clock::now() < deadline) {
-            if (m_module->LastFrame() == std::vector<std::uint8_t>(protocol::FrameBytes, fill))
-                return true;
-            std::this_thread::sleep_for(5ms);
-        }
-        return false;
+        return testing_support::WaitUntil(
+            [&] {
+                return m_module->LastFrame() ==
+                       std::vector<std::uint8_t>(protocol::FrameBytes, fill);
+            },
+            timeout);
     }
 
     // Waits until the hub's log holds `text`.
     bool LogHas(const std::string& text, std::chrono::milliseconds timeout = 5s) {
-        for (const auto deadline = std::chrono::steady_clock::now() + timeout;
-             std::chrono::steady_clock::now() < deadline; std::this_thread::sleep_for(10ms)) {
-            std::string log(1 << 16, '\0');
-            log.resize(::pread(::fileno(m_log), log.data(), log.size(), 0));
-            if (log.find(text) != std::string::npos)
-                return true;
-        }
-        return false;
+        return testing_support::WaitUntil(
+            [&] {
+                std::string log(1 << 16, '\0');
+                log.resize(::pread(::fileno(m_log), log.data(), log.size(), 0));
+                return log.find(text) != std::string::npos;
+            },
+            timeout);
     }
 
     fs::path m_dir;
