@@ -378,20 +378,20 @@ stop_module
 phase "the Win32 panel, driven as an operator would"
 PROBE=$(exe tests/wine/window_probe.exe)
 probe() { (cd "$WORK" && exec timeout 20 "$WINE" "$PROBE" "$@") 2>/dev/null | tr -d '\r'; }
-click() { # click ID [BUTTON]
+click() { # click NAME [BUTTON]
     local x y
     read -r x y < <(probe center "$1") && xdotool mousemove "$x" "$y" click "${2:-1}"
 }
-panel_up() { [ -n "$(probe center 108)" ]; }
+panel_up() { [ -n "$(probe center Button2)" ]; }
 log_has() { probe log | grep -qxF -- "$1"; }
 screen_is() { cmp -s "$WORK/panel_screen.png" "$WORK/reference/$1"; }
-shot() { # shot ID SIDE FILE: the square control as the screen shows it
+shot() { # shot NAME SIDE FILE: the square control as the screen shows it
     local x y
     read -r x y < <(probe center "$1")
     import -window root -crop "$2x$2+$((x - $2 / 2))+$((y - $2 / 2))" "$3"
 }
-image1_is() { shot 101 480 "$WORK/image1_now.png" && compare -metric AE "$1" "$WORK/image1_now.png" null: 2>/dev/null; }
-preview_is() { shot 102 240 "$WORK/image2_now.png" && compare -metric AE "$WORK/reference/$1" "$WORK/image2_now.png" null: 2>/dev/null; }
+image1_is() { shot Image1 480 "$WORK/image1_now.png" && compare -metric AE "$1" "$WORK/image1_now.png" null: 2>/dev/null; }
+preview_is() { shot Image2 240 "$WORK/image2_now.png" && compare -metric AE "$WORK/reference/$1" "$WORK/image2_now.png" null: 2>/dev/null; }
 expect_that() { # expect_that NAME COMMAND...: one verdict for one condition.
     local name=$1 result=FAIL
     shift
@@ -404,13 +404,23 @@ mkdir -p "$WORK/reference"
     { echo "wine: no reference frames"; exit 1; }
 # The thin lines' preview: every fourth column gray, for its blocks of two light and two dark.
 printf '\377\377\377\200%.0s' $(seq 14400) | convert -size 240x240 -depth 8 gray:- "$WORK/reference/lines.png"
-start_module panel COM5 --baud 2400 --screen "$WORK/panel_screen.png"
+# The window as declared first, with no port to list: a port would change what it shows.
+unmap_ports
+check_ports
 (cd "$ROOT/demo" && exec "$WINE" "$(exe app/win32/lcdpanel.exe)") >"$WORK/panel.log" 2>&1 &
 PANEL_PID=$!
 expect_that "the window comes up" wait_until 30 panel_up
 WINDOW=$(timeout 10 xdotool search --sync --name "Velnor" | head -n 1)
+result=FAIL && probe check-window >"$WORK/check_window.out" && result=ok
+verdict "$result" "every control as declared: place, caption, items, state, tab order" \
+    "$WORK/check_window.out"
 
-click 108 # Button2, 打开
+start_module panel COM5 --baud 2400 --screen "$WORK/panel_screen.png"
+click ComboBox2
+click ComboBox1 # entering 端口 lists the port that came since
+expect_that "entering 端口 lists the new port and enables 打开, its next tab stop" \
+    wait_until 10 eval '[ "$(probe next-tab ComboBox1)" = Button2 ]'
+click Button2 # 打开
 wait_until 30 log_has "$OK_921600" || true
 { probe log; echo; } >"$WORK/panel_negotiation.out"
 result=FAIL
@@ -419,32 +429,32 @@ diff -u "$(expected "baudrate 2400..." "${MARK}2400" "baudrate 2400..." "${MARK}
     >"$WORK/panel_negotiation.diff" && result=ok
 verdict "$result" "打开 negotiates 2400 up to 921600, logged in Memo1" "$WORK/panel_negotiation.diff"
 expect_that "Tab moves from 端口 to 打开, then 波特率 and the log" \
-    [ "$(probe next-tab 105) $(probe next-tab 108) $(probe next-tab 107)" = "108 107 122" ]
-click 107 # ComboBox2, 波特率: a speed typed in, one the list does not hold
+    [ "$(probe next-tab ComboBox1) $(probe next-tab Button2) $(probe next-tab ComboBox2)" = \
+    "Button2 ComboBox2 Memo1" ]
+click ComboBox2 # 波特率: a speed typed in, one the list does not hold
 xdotool key End BackSpace BackSpace BackSpace BackSpace BackSpace BackSpace && xdotool type 57600
-click 108
+click Button2
 expect_that "a typed speed is the one negotiated" wait_until 30 log_has "初始化成功，双方的当前波特率：57600"
 
-click 117 # Button1, 刷图片
+click Button1 # 刷图片
 expect_that "刷图片 sends the demo picture's frame, as on Linux" wait_until 20 screen_is demo.png
-click 118 # Button3, 刷竖条
+click Button3 # 刷竖条
 expect_that "刷竖条 sends the stripes" wait_until 20 screen_is stripes.png
-click 119 # Button5, 刷细线
+click Button5 # 刷细线
 expect_that "刷细线's lines stay in the preview, gray at half size" wait_until 20 preview_is lines.png
 colour_sent() { [ "$(grep -c "host> set color to: $1" "$WORK/panel.transcript")" -eq "$2" ]; }
-click 208 # 白, the last item of RadioGroup2
+click RadioGroup2.7 # 白
 expect_that "choosing 白 sends colour 7" wait_until 10 colour_sent 7 1
-click 208 # chosen already: nothing goes out, as the next choice shows
-click 202 # 红
+click RadioGroup2.7 # chosen already: nothing goes out, as the next choice shows
+click RadioGroup2.1 # 红
 expect_that "choosing it again sends nothing; 红 sends colour 1" wait_until 10 colour_sent 1 1
 expect_that "and 白 went out only once" colour_sent 7 1
-click 208 # back to white, the colour the reference screens are drawn in
+click RadioGroup2.7 # back to white, the colour the reference screens are drawn in
 expect_that "白 chosen again sends colour 7 again" wait_until 10 colour_sent 7 2
-slider_shown() { [ "$(probe visible 116)" = "$1" ]; }
-expect_that "TrackBar1 starts hidden" slider_shown 0
-click 115 # CheckBox4, 自动灰度
+slider_shown() { [ "$(probe visible TrackBar1)" = "$1" ]; }
+click CheckBox4 # 自动灰度
 expect_that "unchecking 自动灰度 shows TrackBar1" wait_until 10 slider_shown 1
-click 115
+click CheckBox4
 expect_that "checking it again hides it" wait_until 10 slider_shown 0
 
 xclip -selection clipboard -t image/png -i "$WORK/picture.png"
@@ -456,21 +466,21 @@ expect_that "a bitmap copied by a Windows program (CF_DIB) is sent, as on Linux"
     wait_until 20 screen_is clipboard_bitmap.png
 
 printf 'no picture at all' >"$WORK/unreadable.png"
-shot 101 480 "$WORK/image1_before.png"
-read -r x y < <(probe center 101)
+shot Image1 480 "$WORK/image1_before.png"
+read -r x y < <(probe center Image1)
 "$LINUX_BUILD/tests/wine/xdnd_drop" "$WINDOW" "$x" "$y" "$WORK/unreadable.png" || true
 box=$(probe box 10) || true # no box is a failure of its own below
 expect_that "an unreadable dropped file gives its message box" \
     [ "$box" = "无法读取图片“Z:${WORK//\//\\}\\unreadable.png”：不是图片" ]
 expect_that "and Image1 keeps its picture" wait_until 10 image1_is "$WORK/image1_before.png"
-click 118 # the stripes first: the clipboard's picture made the same frame as the file's
+click Button3 # the stripes first: the clipboard's picture made the same frame as the file's
 wait_until 20 screen_is stripes.png || true
 "$LINUX_BUILD/tests/wine/xdnd_drop" "$WINDOW" "$x" "$y" "$WORK/picture.png" || true
 expect_that "a dropped PNG is sent, as on Linux" wait_until 20 screen_is dropped.png
 
 # The log's menu, its last item 保存日志…, and the file dialog: the panel's own lines.
 { probe log | grep -v '^$'; } >"$WORK/log_expected.txt"
-click 122 3 # Memo1
+click Memo1 3
 sleep 0.5 # the menu takes the keys once it is up
 xdotool key Up Return
 sleep 1 # and the dialog its name
