@@ -3,36 +3,40 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "app/win32/control_ids.h"
 #include "app/win32/wide_text.h"
-#include "protocol/commands.h"
 
 namespace win32ui {
 
 namespace {
 
-constexpr int kClientWidth = 830;
-constexpr int kClientHeight = 640;
-constexpr int kLeft = 230;
-constexpr int kTop = 21;
-constexpr COLORREF kMoneyGreen = RGB(192, 220, 192);
+namespace window = panel::window;
+
 constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
 constexpr DWORD kWindowExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT | WS_EX_ACCEPTFILES;
+constexpr UINT_PTR kTimer = 1;
 // A drop-down's height includes its list.
 constexpr int kDropDownListHeight = 200;
+// A radio group's items sit inside its frame, below its caption.
+constexpr int kRadioInsetLeft = 8;
+constexpr int kRadioInsetWidth = 10;
+constexpr int kRadioCaptionHeight = 16;
+constexpr int kRadioInsetBottom = 6;
 
-constexpr POINT kPortGroup = {22, 8};
-constexpr POINT kDisplayGroup = {390, 8};
-
-RECT At(POINT origin, int left, int top, int width, int height) {
-    return {origin.x + left, origin.y + top, origin.x + left + width, origin.y + top + height};
+COLORREF ColourOf(window::Colour colour) {
+    return RGB(colour.red, colour.green, colour.blue);
 }
 
-RECT At(int left, int top, int width, int height) {
-    return At({0, 0}, left, top, width, height);
+RECT BoundsOf(window::Box box) {
+    return {box.left, box.top, box.left + box.width, box.top + box.height};
+}
+
+// Shown and enabled as declared.
+DWORD StateStyle(const window::Control& control) {
+    return (control.visible ? WS_VISIBLE : 0) | (control.enabled ? 0 : WS_DISABLED);
 }
 
 // The drop-down's width that shows every name whole, and never narrower than the field.
@@ -55,14 +59,15 @@ int DroppedWidthFor(HWND combo, const std::vector<std::string>& names) {
     return widest;
 }
 
-// 8 point at 96 dpi: 11 pixels, as the layout is in pixels.
-HFONT PanelFont() {
-    return CreateFontW(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+// The layout is in pixels: the font's height is given in pixels too.
+HFONT PanelFont(const window::Window& form) {
+    return CreateFontW(-form.font_pixels, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                        OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                       DEFAULT_PITCH | FF_SWISS, L"MS Sans Serif");
+                       DEFAULT_PITCH | FF_SWISS, Widen(form.font_face).c_str());
 }
 
-ATOM RegisterWindowClass(HINSTANCE instance, WNDPROC procedure, HBRUSH background) {
+ATOM RegisterWindowClass(HINSTANCE instance, WNDPROC procedure, HBRUSH background,
+                         const std::wstring& name) {
     WNDCLASSEXW type = {};
     type.cbSize = sizeof(type);
     type.lpfnWndProc = procedure;
@@ -71,7 +76,7 @@ ATOM RegisterWindowClass(HINSTANCE instance, WNDPROC procedure, HBRUSH backgroun
     type.hIconSm = type.hIcon;
     type.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     type.hbrBackground = background;
-    type.lpszClassName = ids::kWindowClass;
+    type.lpszClassName = name.c_str();
     return RegisterClassExW(&type);
 }
 
@@ -82,28 +87,41 @@ std::wstring TextOf(HWND control) {
     return text;
 }
 
+// Item i of a group of that many in its columns: the items run down each column first.
+RECT RadioItemBounds(const window::Control& group, RECT frame, int i) {
+    const int count = static_cast<int>(group.items.size());
+    const int columns = std::max(group.columns, 1);
+    const int per_column = (count + columns - 1) / columns;
+    const int column_width = (frame.right - frame.left - kRadioInsetWidth) / columns;
+    const int top = frame.top + kRadioCaptionHeight;
+    const int row_height = (frame.bottom - kRadioInsetBottom - top) / per_column;
+    const int left = frame.left + kRadioInsetLeft + (i / per_column) * column_width;
+    const int row_top = top + (i % per_column) * row_height;
+    return {left, row_top, left + column_width, row_top + row_height};
+}
+
 }  // namespace
 
 TForm1::TForm1(HINSTANCE instance, serial::SerialPlatform& platform, panel::StartPicture start)
-    : m_background(CreateSolidBrush(kMoneyGreen)),
-      m_font(PanelFont()),
-      m_colour{ids::RadioGroup2 + 1, 8},
-      m_brightness{ids::RadioGroup1 + 1, 4},
-      m_model{ids::RadioGroup3 + 1, 2} {
+    : m_background(CreateSolidBrush(ColourOf(window::PanelWindow().background))),
+      m_font(PanelFont(window::PanelWindow())) {
+    const window::Window& form = window::PanelWindow();
     INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
-    RegisterWindowClass(instance, &Procedure, m_background);
-    RECT frame = {0, 0, kClientWidth, kClientHeight};
+    const std::wstring type_name = Widen(form.type_name);
+    RegisterWindowClass(instance, &Procedure, m_background, type_name);
+    RECT frame = {0, 0, form.client.width, form.client.height};
     AdjustWindowRectEx(&frame, kWindowStyle, FALSE, kWindowExStyle);
-    m_window = CreateWindowExW(kWindowExStyle, ids::kWindowClass, L"Velnor串口液晶屏模块V1.0",
-                               kWindowStyle, kLeft, kTop, frame.right - frame.left,
-                               frame.bottom - frame.top, nullptr, nullptr, instance, nullptr);
+    m_window =
+        CreateWindowExW(kWindowExStyle, type_name.c_str(), Widen(form.caption).c_str(),
+                        kWindowStyle, form.client.left, form.client.top, frame.right - frame.left,
+                        frame.bottom - frame.top, nullptr, nullptr, instance, nullptr);
     SetWindowLongPtrW(m_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     m_clipboard.SetOwner(m_window);
     // The panel starts before the controls, which report to it only once it exists.
     m_panel = std::make_unique<panel::Panel>(*this, platform, m_clipboard, std::move(start));
     CreateControls();
-    SetTimer(m_window, ids::kTimer1, 1000, nullptr);
+    SetTimer(m_window, kTimer, static_cast<UINT>(form.timer_interval_ms), nullptr);
 }
 
 TForm1::~TForm1() {
@@ -118,189 +136,201 @@ TForm1::~TForm1() {
 void TForm1::Show(int how) {
     ShowWindow(m_window, how);
     UpdateWindow(m_window);
-    Forward(&panel::Panel::FormShow);
+    Forward(window::PanelWindow().on_show);
 }
 
-HWND TForm1::Create(const wchar_t* type, const wchar_t* text, DWORD style, int id, RECT bounds) {
+HWND TForm1::Create(const wchar_t* type, std::string_view text, DWORD style, int id, RECT bounds) {
     const HWND control =
-        CreateWindowExW(0, type, text, WS_CHILD | WS_VISIBLE | style, bounds.left, bounds.top,
+        CreateWindowExW(0, type, Widen(text).c_str(), WS_CHILD | style, bounds.left, bounds.top,
                         bounds.right - bounds.left, bounds.bottom - bounds.top, m_window,
                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), nullptr, nullptr);
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(m_font), FALSE);
     return control;
 }
 
-// Every control is a child of the window itself, created in the tab order: the port
-// settings, the log, brightness, colour, the display group, the model and the preview
-// button. Group boxes only draw their frame around the controls that follow them.
+// Every control is a child of the window itself, created in the declared tab order. Group
+// boxes only draw their frame around the controls that follow them.
 void TForm1::CreateControls() {
-    m_image1 = std::make_unique<PictureControl>(m_window, ids::Image1, At(23, 156, 480, 480),
-                                                m_background);
-    m_image2 = std::make_unique<PictureControl>(m_window, ids::Image2, At(562, 161, 240, 240),
-                                                m_background);
-    for (PictureControl* picture : {m_image1.get(), m_image2.get()}) {
-        picture->OnPaintError = [this](const std::string& message) { ShowException(message); };
+    for (const window::Control& control : window::PanelWindow().controls) {
+        const int id = window::ControlId(control.name);
+        m_declared[id] = &control;
+        CreateControl(control, id, BoundsOf(window::WindowBox(control)));
     }
-    CreatePortGroup();
-    const HWND memo = Create(L"EDIT", L"",
-                             WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE | ES_AUTOVSCROLL |
-                                 ES_AUTOHSCROLL | ES_WANTRETURN,
-                             ids::Memo1, At(560, 410, 241, 225));
+    m_image1 = m_pictures.at(window::kSourcePicture).get();
+    m_image2 = m_pictures.at(window::kPreview).get();
+    SetPortText(m_panel->PortPlaceholder());
+}
+
+void TForm1::CreateControl(const window::Control& control, int id, RECT bounds) {
+    const DWORD state = StateStyle(control);
+    switch (control.kind) {
+        case window::Kind::Picture:
+            return CreatePicture(control, id, bounds);
+        case window::Kind::GroupBox:
+            // A group of its own: the arrow keys stop at its frame.
+            Create(L"BUTTON", control.caption, state | BS_GROUPBOX | WS_GROUP, id, bounds);
+            return;
+        case window::Kind::Label:
+            Create(L"STATIC", control.caption, state | SS_LEFT, id, bounds);
+            return;
+        case window::Kind::DropDown:
+            return CreateDropDown(control, id, bounds);
+        case window::Kind::Button:
+            Create(L"BUTTON", control.caption, state | WS_TABSTOP | BS_PUSHBUTTON, id, bounds);
+            return;
+        case window::Kind::CheckBox:
+            return CreateCheckBox(control, id, bounds);
+        case window::Kind::Slider:
+            return CreateSlider(control, id, bounds);
+        case window::Kind::RadioGroup:
+            return CreateRadioGroup(control, id, bounds);
+        case window::Kind::Log:
+            return CreateLog(control, id, bounds);
+    }
+}
+
+void TForm1::CreatePicture(const window::Control& control, int id, RECT bounds) {
+    auto picture = std::make_unique<PictureControl>(m_window, id, bounds, m_background);
+    picture->OnPaintError = [this](const std::string& message) { ShowException(message); };
+    if (!control.visible) {
+        ShowWindow(picture->Handle(), SW_HIDE);
+    }
+    m_pictures[control.name] = std::move(picture);
+}
+
+void TForm1::CreateDropDown(const window::Control& control, int id, RECT bounds) {
+    bounds.bottom = bounds.top + kDropDownListHeight;
+    const HWND combo = Create(
+        L"COMBOBOX", control.caption,
+        StateStyle(control) | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL, id, bounds);
+    for (const std::string& item : control.items) {
+        SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(item).c_str()));
+    }
+    if (control.selected >= 0) {
+        SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(control.selected), 0);
+    }
+}
+
+void TForm1::CreateCheckBox(const window::Control& control, int id, RECT bounds) {
+    const HWND box = Create(L"BUTTON", control.caption,
+                            StateStyle(control) | WS_TABSTOP | BS_AUTOCHECKBOX, id, bounds);
+    SendMessageW(box, BM_SETCHECK, control.checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+void TForm1::CreateSlider(const window::Control& control, int id, RECT bounds) {
+    const window::SliderRange& range = control.slider;
+    const HWND slider =
+        Create(TRACKBAR_CLASSW, control.caption,
+               StateStyle(control) | WS_TABSTOP | TBS_HORZ | TBS_NOTICKS, id, bounds);
+    SendMessageW(slider, TBM_SETRANGE, FALSE, MAKELPARAM(range.minimum, range.maximum));
+    SendMessageW(slider, TBM_SETPAGESIZE, 0, range.page);
+    SendMessageW(slider, TBM_SETTICFREQ, static_cast<WPARAM>(range.tick_interval), 0);
+    SendMessageW(slider, TBM_SETPOS, TRUE, range.position);
+}
+
+// The log is a sunken multi-line edit without a limit to its text.
+void TForm1::CreateLog(const window::Control& control, int id, RECT bounds) {
+    const HWND memo = Create(L"EDIT", control.caption,
+                             StateStyle(control) | WS_TABSTOP | WS_VSCROLL | WS_HSCROLL |
+                                 ES_MULTILINE | ES_AUTOVSCROLL | ES_AUTOHSCROLL | ES_WANTRETURN,
+                             id, bounds);
     SetWindowLongPtrW(memo, GWL_EXSTYLE, WS_EX_CLIENTEDGE);
     SetWindowPos(memo, nullptr, 0, 0, 0, 0,
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
     SendMessageW(memo, EM_SETLIMITTEXT, 0, 0);
     SetWindowSubclass(memo, &MemoProcedure, 1, reinterpret_cast<DWORD_PTR>(this));
-    CreateRadioGroup(m_brightness, L"  屏幕亮度  ", {L"0", L"1", L"2", L"3"},
-                     At(326, 111, 201, 44));
-    CreateRadioGroup(m_colour, L"  屏幕颜色  ",
-                     {L"黑", L"红", L"绿", L"黄", L"蓝", L"紫", L"青", L"白"},
-                     At(22, 111, 297, 44));
-    CreateDisplayGroup();
-    CreateRadioGroup(m_model, L"  LCD型号  ", {L"1未实现", L"2未实现"}, At(534, 111, 169, 44));
-    Create(L"BUTTON", L"二值化测试", WS_TABSTOP | BS_PUSHBUTTON, ids::Button4,
-           At(716, 128, 88, 25));
 }
 
-void TForm1::CreatePortGroup() {
-    const POINT group = kPortGroup;
-    Create(L"BUTTON", L"   串口设置   ", BS_GROUPBOX, ids::GroupBox2, At(group, 0, 0, 361, 97));
-    Create(L"STATIC", L"端口", SS_LEFT, ids::Label1, At(group, 9, 27, 39, 13));
-    Create(L"COMBOBOX", L"", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL,
-           ids::ComboBox1, At(group, 50, 23, 65, kDropDownListHeight));
-    SetWindowTextW(Control(ids::ComboBox1), Widen(m_panel->PortPlaceholder()).c_str());
-    // The open button follows the port in the tab order, before the speed.
-    Create(L"BUTTON", L"打开", WS_TABSTOP | BS_PUSHBUTTON | WS_DISABLED, ids::Button2,
-           At(group, 288, 21, 57, 25));
-    Create(L"STATIC", L"波特率", SS_LEFT, ids::Label2, At(group, 124, 27, 60, 13));
-    const HWND speeds =
-        Create(L"COMBOBOX", L"", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL,
-               ids::ComboBox2, At(group, 181, 23, 89, kDropDownListHeight));
-    for (const std::int32_t speed : protocol::kModuleSpeeds) {
-        SendMessageW(speeds, CB_ADDSTRING, 0,
-                     reinterpret_cast<LPARAM>(std::to_wstring(speed).c_str()));
+// A group box with its items in columns of equal width below the caption. The chosen item,
+// or else the first, takes the tab stop; the arrow keys move between the items.
+void TForm1::CreateRadioGroup(const window::Control& control, int id, RECT bounds) {
+    const DWORD state = StateStyle(control);
+    Create(L"BUTTON", control.caption, state | BS_GROUPBOX | WS_GROUP, id, bounds);
+    RadioGroup group{&control, id + 1};
+    for (int i = 0; i < static_cast<int>(control.items.size()); ++i) {
+        const DWORD style = state | BS_AUTORADIOBUTTON | (i == 0 ? WS_GROUP : 0) |
+                            (i == std::max(control.selected, 0) ? WS_TABSTOP : 0);
+        const HWND item = Create(L"BUTTON", control.items[static_cast<std::size_t>(i)], style,
+                                 group.first_id + i, RadioItemBounds(control, bounds, i));
+        m_declared[group.first_id + i] = &control;
+        if (i == control.selected) {
+            SendMessageW(item, BM_SETCHECK, BST_CHECKED, 0);
+            group.chosen = i;
+        }
     }
-    SendMessageW(speeds, CB_SETCURSEL, 3, 0);
-    Create(L"STATIC", L"2400bps为模块一上电的默认波特率", SS_LEFT, ids::Label3,
-           At(group, 16, 48, 217, 13));
-}
-
-// A group box with its items in columns of equal width below the caption. The first item
-// takes the tab stop; the arrow keys move between the items.
-void TForm1::CreateRadioGroup(RadioGroup& group, const wchar_t* title,
-                              const std::vector<const wchar_t*>& items, RECT bounds) {
-    Create(L"BUTTON", title, BS_GROUPBOX, group.first_id - 1, bounds);
-    const int columns = group.count;
-    const int column_width = (bounds.right - bounds.left - 10) / columns;
-    const int top = bounds.top + 16;
-    for (int i = 0; i < group.count; ++i) {
-        const DWORD style = BS_AUTORADIOBUTTON | (i == 0 ? WS_GROUP | WS_TABSTOP : 0);
-        Create(L"BUTTON", items[static_cast<std::size_t>(i)], style, group.first_id + i,
-               {bounds.left + 8 + i * column_width, top, bounds.left + 8 + (i + 1) * column_width,
-                bounds.bottom - 6});
-    }
-}
-
-void TForm1::CreateDisplayGroup() {
-    const POINT group = kDisplayGroup;
-    Create(L"BUTTON", L"  屏幕显示  ", BS_GROUPBOX | WS_GROUP, ids::GroupBox3,
-           At(group, 0, 0, 420, 97));
-    const struct {
-        int id;
-        const wchar_t* caption;
-        RECT bounds;
-    } boxes[] = {{ids::CheckBox3, L"图像缩放", At(group, 136, 16, 80, 17)},
-                 {ids::CheckBox2, L"剪贴板监视", At(group, 22, 16, 90, 17)},
-                 {ids::CheckBox1, L"自动刷屏", At(group, 324, 16, 80, 17)}};
-    for (const auto& box : boxes) {
-        Create(L"BUTTON", box.caption, WS_TABSTOP | BS_AUTOCHECKBOX, box.id, box.bounds);
-        SendMessageW(Control(box.id), BM_SETCHECK, BST_CHECKED, 0);
-    }
-    Create(L"BUTTON", L"刷图片", WS_TABSTOP | BS_PUSHBUTTON, ids::Button1,
-           At(group, 24, 64, 64, 25));
-    const HWND slider = Create(TRACKBAR_CLASSW, L"", WS_TABSTOP | TBS_HORZ | TBS_NOTICKS,
-                               ids::TrackBar1, At(group, 104, 41, 313, 24));
-    SendMessageW(slider, TBM_SETRANGE, FALSE, MAKELPARAM(0, 255));
-    SendMessageW(slider, TBM_SETPAGESIZE, 0, 32);
-    SendMessageW(slider, TBM_SETTICFREQ, 1, 0);
-    SendMessageW(slider, TBM_SETPOS, TRUE, 128);
-    ShowWindow(slider, SW_HIDE);
-    Create(L"BUTTON", L"自动灰度", WS_TABSTOP | BS_AUTOCHECKBOX, ids::CheckBox4,
-           At(group, 25, 40, 80, 17));
-    SendMessageW(Control(ids::CheckBox4), BM_SETCHECK, BST_CHECKED, 0);
-    const struct {
-        int id;
-        const wchar_t* caption;
-        int left;
-    } buttons[] = {{ids::Button3, L"刷竖条", 96},
-                   {ids::Button5, L"刷细线", 176},
-                   {ids::Button6, L"刷纯色", 256},
-                   {ids::Button7, L"清屏", 336}};
-    for (const auto& button : buttons) {
-        Create(L"BUTTON", button.caption, WS_TABSTOP | BS_PUSHBUTTON, button.id,
-               At(group, button.left, 64, 64, 25));
-    }
+    m_radio_groups.push_back(group);
 }
 
 // --- events ---------------------------------------------------------------------------------
 
-void TForm1::Forward(void (panel::Panel::*handler)()) {
-    m_panel->Run([this, handler] { (m_panel.get()->*handler)(); });
+void TForm1::Forward(window::Handler handler) {
+    if (handler != nullptr) {
+        m_panel->Run([this, handler] { (m_panel.get()->*handler)(); });
+    }
 }
 
+const window::Control* TForm1::DeclaredControl(int id) const {
+    const auto found = m_declared.find(id);
+    return found == m_declared.end() ? nullptr : found->second;
+}
+
+HWND TForm1::Control(std::string_view name) const {
+    return GetDlgItem(m_window, window::ControlId(name));
+}
+
+const TForm1::RadioGroup& TForm1::RadioGroupNamed(std::string_view name) const {
+    for (const RadioGroup& group : m_radio_groups) {
+        if (group.control->name == name) {
+            return group;
+        }
+    }
+    throw std::out_of_range(std::string("no radio group ").append(name));
+}
+
+// Notification codes mean different things for each class of control.
 void TForm1::OnCommand(int id, int code) {
-    using Handler = void (panel::Panel::*)();
-    static const struct {
-        int id;
-        Handler handler;
-    } clicks[] = {{ids::Button2, &panel::Panel::Button2Click},
-                  {ids::Button1, &panel::Panel::Button1Click},
-                  {ids::Button4, &panel::Panel::Button4Click},
-                  {ids::Button3, &panel::Panel::Button3Click},
-                  {ids::Button5, &panel::Panel::Button5Click},
-                  {ids::Button6, &panel::Panel::Button6Click},
-                  {ids::Button7, &panel::Panel::Button7Click},
-                  {ids::CheckBox4, &panel::Panel::CheckBox4Click}};
-    if (id == ids::ComboBox1) {
-        // Focus that only comes back with the window is no entering of the selector.
-        if (code == CBN_SETFOCUS && !m_restoring_focus) {
-            Forward(&panel::Panel::ComboBox1Enter);
-        } else if (code == CBN_SELCHANGE) {
-            Forward(&panel::Panel::ComboBox1Click);
-        } else if (code == CBN_EDITCHANGE) {
-            m_panel->Run([this] { m_panel->ComboBox1Change(PortText()); });
-        }
+    const window::Control* control = DeclaredControl(id);
+    if (control == nullptr) {
         return;
     }
-    if (code != BN_CLICKED) {
-        return;
+    if (control->kind == window::Kind::DropDown) {
+        OnDropDownCommand(*control, code);
+    } else if (code == BN_CLICKED && control->kind == window::Kind::RadioGroup) {
+        OnRadioClicked(id);
+    } else if (code == BN_CLICKED) {
+        OnButtonClicked(*control);
     }
-    for (const auto& click : clicks) {
-        if (click.id == id) {
-            Forward(click.handler);
-            return;
-        }
+}
+
+void TForm1::OnButtonClicked(const window::Control& button) {
+    Forward(button.on_click);
+}
+
+void TForm1::OnDropDownCommand(const window::Control& drop_down, int code) {
+    // Focus that only comes back with the window is no entering of the drop-down.
+    if (code == CBN_SETFOCUS && !m_restoring_focus) {
+        Forward(drop_down.on_enter);
+    } else if (code == CBN_SELCHANGE) {
+        Forward(drop_down.on_click);
+    } else if (code == CBN_EDITCHANGE && drop_down.on_typing != nullptr) {
+        const std::string text = Narrow(TextOf(Control(drop_down.name)));
+        m_panel->Run(
+            [this, &text, handler = drop_down.on_typing] { (m_panel.get()->*handler)(text); });
     }
-    OnRadioClicked(id);
 }
 
 // An item that becomes chosen sends its group's command; clicking the chosen one again
 // sends nothing.
 void TForm1::OnRadioClicked(int id) {
-    const struct {
-        RadioGroup* group;
-        void (panel::Panel::*handler)();
-    } groups[] = {{&m_colour, &panel::Panel::RadioGroup2Click},
-                  {&m_brightness, &panel::Panel::RadioGroup1Click},
-                  {&m_model, &panel::Panel::RadioGroup3Click}};
-    for (const auto& [group, handler] : groups) {
-        if (id < group->first_id || id >= group->first_id + group->count) {
+    for (RadioGroup& group : m_radio_groups) {
+        const int index = id - group.first_id;
+        if (index < 0 || index >= static_cast<int>(group.control->items.size())) {
             continue;
         }
-        const int index = id - group->first_id;
-        if (index != group->chosen && SendMessageW(Control(id), BM_GETCHECK, 0, 0) == BST_CHECKED) {
-            group->chosen = index;
-            Forward(handler);
+        if (index != group.chosen &&
+            SendMessageW(GetDlgItem(m_window, id), BM_GETCHECK, 0, 0) == BST_CHECKED) {
+            group.chosen = index;
+            Forward(group.control->on_click);
         }
         return;
     }
@@ -325,10 +355,12 @@ void TForm1::OnActivate(bool active) {
 }
 
 HBRUSH TForm1::OnControlColour(HDC dc, HWND control) {
+    const window::Window& form = window::PanelWindow();
     SetBkMode(dc, TRANSPARENT);
-    SetBkColor(dc, kMoneyGreen);
-    if (GetDlgCtrlID(control) == ids::Label3) {
-        SetTextColor(dc, GetSysColor(COLOR_3DDKSHADOW));
+    SetBkColor(dc, ColourOf(form.background));
+    const window::Control* declared = DeclaredControl(GetDlgCtrlID(control));
+    if (declared != nullptr && declared->dim_text) {
+        SetTextColor(dc, ColourOf(form.dim_text));
     }
     return m_background;
 }
@@ -347,8 +379,8 @@ LRESULT TForm1::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
             OnCommand(LOWORD(wparam), HIWORD(wparam));
             return 0;
         case WM_TIMER:
-            if (wparam == ids::kTimer1) {
-                Forward(&panel::Panel::Timer1Timer);
+            if (wparam == kTimer) {
+                Forward(window::PanelWindow().on_timer);
             }
             return 0;
         case WM_ACTIVATE:
@@ -366,7 +398,7 @@ LRESULT TForm1::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
             OnDropFiles(reinterpret_cast<HDROP>(wparam));
             return 0;
         case WM_DESTROY:
-            KillTimer(m_window, ids::kTimer1);
+            KillTimer(m_window, kTimer);
             PostQuitMessage(0);
             return 0;
         default:
@@ -396,7 +428,7 @@ LRESULT CALLBACK TForm1::MemoProcedure(HWND window, UINT message, WPARAM wparam,
 // --- what the panel sees of the controls ---------------------------------------------------
 
 void TForm1::SetPortList(const std::vector<std::string>& names) {
-    const HWND ports = Control(ids::ComboBox1);
+    const HWND ports = Control(window::kPortSelector);
     SendMessageW(ports, CB_RESETCONTENT, 0, 0);
     for (const std::string& name : names) {
         SendMessageW(ports, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(name).c_str()));
@@ -406,70 +438,47 @@ void TForm1::SetPortList(const std::vector<std::string>& names) {
 }
 
 void TForm1::SelectPort(int index) {
-    SendMessageW(Control(ids::ComboBox1), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    SendMessageW(Control(window::kPortSelector), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
 }
 
 int TForm1::SelectedPort() const {
-    return static_cast<int>(SendMessageW(Control(ids::ComboBox1), CB_GETCURSEL, 0, 0));
+    return static_cast<int>(SendMessageW(Control(window::kPortSelector), CB_GETCURSEL, 0, 0));
 }
 
 std::string TForm1::PortText() const {
-    return Narrow(TextOf(Control(ids::ComboBox1)));
+    return Narrow(TextOf(Control(window::kPortSelector)));
 }
 
 void TForm1::SetPortText(const std::string& text) {
-    SetWindowTextW(Control(ids::ComboBox1), Widen(text).c_str());
+    SetWindowTextW(Control(window::kPortSelector), Widen(text).c_str());
 }
 
 void TForm1::EnableOpenButton() {
-    EnableWindow(Control(ids::Button2), TRUE);
+    EnableWindow(Control(window::kOpenButton), TRUE);
 }
 
 void TForm1::FocusOpenButton() {
-    SetFocus(Control(ids::Button2));
+    SetFocus(Control(window::kOpenButton));
 }
 
 std::string TForm1::SpeedText() const {
-    return Narrow(TextOf(Control(ids::ComboBox2)));
+    return Narrow(TextOf(Control(window::kSpeedSelector)));
 }
 
 bool TForm1::IsChecked(panel::Switch box) const {
-    int id = ids::CheckBox4;
-    switch (box) {
-        case panel::Switch::ClipboardMonitor:
-            id = ids::CheckBox2;
-            break;
-        case panel::Switch::ScalePictures:
-            id = ids::CheckBox3;
-            break;
-        case panel::Switch::AutoSend:
-            id = ids::CheckBox1;
-            break;
-        case panel::Switch::AutoThreshold:
-            id = ids::CheckBox4;
-            break;
-    }
-    return SendMessageW(Control(id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+    return SendMessageW(Control(window::SwitchControl(box).name), BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
 int TForm1::ChosenItem(panel::Choice group) const {
-    switch (group) {
-        case panel::Choice::Color:
-            return m_colour.chosen;
-        case panel::Choice::Brightness:
-            return m_brightness.chosen;
-        case panel::Choice::LcdModel:
-            return m_model.chosen;
-    }
-    return -1;
+    return RadioGroupNamed(window::ChoiceControl(group).name).chosen;
 }
 
 void TForm1::ShowThresholdSlider(bool shown) {
-    ShowWindow(Control(ids::TrackBar1), shown ? SW_SHOW : SW_HIDE);
+    ShowWindow(Control(window::kThresholdSlider), shown ? SW_SHOW : SW_HIDE);
 }
 
 int TForm1::ThresholdSliderPosition() const {
-    return static_cast<int>(SendMessageW(Control(ids::TrackBar1), TBM_GETPOS, 0, 0));
+    return static_cast<int>(SendMessageW(Control(window::kThresholdSlider), TBM_GETPOS, 0, 0));
 }
 
 void TForm1::ShowSourcePicture(imaging::TGraphic* picture) {
@@ -481,7 +490,7 @@ void TForm1::ShowPreview(const imaging::Bitmap* preview) {
 }
 
 void TForm1::AppendLogLine(std::string_view text) {
-    const HWND memo = Control(ids::Memo1);
+    const HWND memo = Control(window::kLog);
     std::wstring line = Widen(text);
     if (!m_log_lengths.empty()) {
         line.insert(0, L"\r\n");
@@ -504,7 +513,7 @@ void TForm1::RemoveOldestLogLines(std::size_t count) {
         characters += 2;
         m_log_lengths.front() -= 2;
     }
-    const HWND memo = Control(ids::Memo1);
+    const HWND memo = Control(window::kLog);
     SendMessageW(memo, EM_SETSEL, 0, static_cast<LPARAM>(characters));
     SendMessageW(memo, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(L""));
 }

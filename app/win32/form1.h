@@ -2,20 +2,24 @@
 
 #include <windows.h>
 
+#include <map>
 #include <memory>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 #include "app/panel.h"
 #include "app/panel_view.h"
 #include "app/win32/picture_control.h"
 #include "app/win32/system_clipboard.h"
+#include "app/window_declaration.h"
 
 namespace win32ui {
 
-// The panel's window on plain Win32 controls: it builds the controls with their classic
-// look, shows what the panel tells it and forwards every event to the panel. Each
-// control's numbered name is its control identifier (see form1.cpp).
+// The panel's window on plain Win32 controls: it builds the declared controls with their
+// classic look, shows what the panel tells it and forwards every event to the panel. Each
+// control's identifier is the declaration's (panel::window::ControlId), so tests and tools
+// find a control by its numbered name.
 class TForm1 final : public panel::PanelView {
 public:
     TForm1(HINSTANCE instance, serial::SerialPlatform& platform, panel::StartPicture start);
@@ -25,7 +29,7 @@ public:
 
     HWND Handle() const { return m_window; }
     panel::Panel& Panel() { return *m_panel; }
-    // Shows the window and runs FormShow.
+    // Shows the window and runs its show handler.
     void Show(int how);
 
     // panel::PanelView
@@ -50,9 +54,10 @@ public:
     std::optional<std::filesystem::path> ChooseFile(panel::FilePrompt prompt) override;
 
 private:
+    // A radio group's items follow its group box's identifier.
     struct RadioGroup {
+        const panel::window::Control* control;
         int first_id;
-        int count;
         int chosen = -1;
     };
 
@@ -62,13 +67,18 @@ private:
     LRESULT Handle(UINT message, WPARAM wparam, LPARAM lparam);
 
     void CreateControls();
-    void CreatePortGroup();
-    void CreateRadioGroup(RadioGroup& group, const wchar_t* title,
-                          const std::vector<const wchar_t*>& items, RECT bounds);
-    void CreateDisplayGroup();
-    HWND Create(const wchar_t* type, const wchar_t* text, DWORD style, int id, RECT bounds);
+    void CreateControl(const panel::window::Control& control, int id, RECT bounds);
+    void CreatePicture(const panel::window::Control& control, int id, RECT bounds);
+    void CreateDropDown(const panel::window::Control& control, int id, RECT bounds);
+    void CreateCheckBox(const panel::window::Control& control, int id, RECT bounds);
+    void CreateSlider(const panel::window::Control& control, int id, RECT bounds);
+    void CreateLog(const panel::window::Control& control, int id, RECT bounds);
+    void CreateRadioGroup(const panel::window::Control& control, int id, RECT bounds);
+    HWND Create(const wchar_t* type, std::string_view text, DWORD style, int id, RECT bounds);
 
     void OnCommand(int id, int code);
+    void OnButtonClicked(const panel::window::Control& button);
+    void OnDropDownCommand(const panel::window::Control& drop_down, int code);
     void OnRadioClicked(int id);
     void OnActivate(bool active);
     HBRUSH OnControlColour(HDC dc, HWND control);
@@ -76,19 +86,22 @@ private:
     void OnDropFiles(HDROP drop);
     void ShowPictureMenu(bool source, POINT at);
     void ShowLogMenu(POINT at);
-    void Forward(void (panel::Panel::*handler)());
-    HWND Control(int id) const { return GetDlgItem(m_window, id); }
+    void Forward(panel::window::Handler handler);
+    // The declared control behind an identifier; a radio item answers for its group.
+    const panel::window::Control* DeclaredControl(int id) const;
+    HWND Control(std::string_view name) const;
+    const RadioGroup& RadioGroupNamed(std::string_view name) const;
 
     HWND m_window = nullptr;
     HBRUSH m_background;
     HFONT m_font;
     SystemClipboard m_clipboard;
-    std::unique_ptr<PictureControl> m_image1;
-    std::unique_ptr<PictureControl> m_image2;
-    RadioGroup m_colour;      // RadioGroup2
-    RadioGroup m_brightness;  // RadioGroup1
-    RadioGroup m_model;       // RadioGroup3
-    // UTF-16 length of each line in Memo1, its line break included, so the oldest can go.
+    std::map<int, const panel::window::Control*> m_declared;
+    std::map<std::string_view, std::unique_ptr<PictureControl>> m_pictures;
+    PictureControl* m_image1 = nullptr;
+    PictureControl* m_image2 = nullptr;
+    std::vector<RadioGroup> m_radio_groups;
+    // UTF-16 length of each line in the log, its line break included, so the oldest can go.
     std::vector<std::size_t> m_log_lengths;
     HWND m_focus_before_deactivation = nullptr;
     bool m_restoring_focus = false;

@@ -8,7 +8,6 @@
 #include <array>
 #include <cwchar>
 
-#include "app/win32/control_ids.h"
 #include "app/win32/form1.h"
 #include "app/win32/wide_text.h"
 
@@ -96,7 +95,7 @@ void TForm1::ShowPictureMenu(bool source, POINT at) {
 }
 
 void TForm1::ShowLogMenu(POINT at) {
-    const HWND memo = Control(ids::Memo1);
+    const HWND memo = Control(panel::window::kLog);
     at = MenuPoint(memo, at);
     const HMENU menu = CreatePopupMenu();
     AppendMenuW(menu, MF_STRING, kCopy, L"复制");

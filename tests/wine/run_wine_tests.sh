@@ -7,208 +7,30 @@
 # lcdctl.exe, and the Win32 panel driven with xdotool, its frames compared with the Linux
 # panel's. Shared code that Linux ctest covers is checked here only through those programs.
 # Installs nothing: without MinGW-w64, Wine or the GoogleTest sources it says so, exits 0.
+# The plumbing (the build, the display, the prefix, the ports, the verdicts) is wine_lib.sh;
+# what follows is the list of checks.
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
-JOBS=$(nproc)
-MINGW_BUILD=$ROOT/build-mingw
-STARTED=$SECONDS
 LINUX_BUILD=$([ $# -eq 1 ] && cd "$1" && pwd) || { echo "usage: $0 LINUX_BUILD_DIR" >&2; exit 2; }
-
-skip() {
-    echo "wine: skipped: $* (Debian packages: g++-mingw-w64-x86-64-posix wine64 googletest nasm dpkg-dev)"
-    exit 0
-}
-
-command -v x86_64-w64-mingw32-g++-posix >/dev/null 2>&1 || skip "MinGW-w64 (posix) not installed"
-PATH=$PATH:/usr/lib/wine # where Debian's wine64 alone puts its programs
-WINE=$(command -v wine64 || command -v wine) || skip "Wine not installed"
-WINESERVER=$(command -v wineserver) || skip "Wine not installed"
-[ -f /usr/src/googletest/CMakeLists.txt ] || skip "GoogleTest sources not installed"
-for tool in Xvfb xdotool xclip import compare convert; do
-    command -v "$tool" >/dev/null 2>&1 || { echo "wine: $tool is missing"; exit 1; }
-done
-
-PASSED=0
-FAILED=0
-WORK=$(mktemp -d "${TMPDIR:-/tmp}/wine_tests.XXXXXX")
-PREFIX=$WORK/prefix
-MODULE_PID= PANEL_PID= HUB_PID= XVFB_PID= # one module at a time
-
-stop() { # stop PANEL_PID|MODULE_PID: ends that process, if any
-    if [ -n "${!1}" ]; then { kill "${!1}" && wait "${!1}"; } 2>/dev/null || true; fi
-    printf -v "$1" ''
-}
-stop_module() { stop MODULE_PID; }
-
-cleanup() {
-    stop PANEL_PID
-    stop HUB_PID
-    stop_module
-    if [ -d "$PREFIX" ]; then # only our own prefix's server, which saves into the prefix
-        WINEPREFIX=$PREFIX "$WINESERVER" -k 2>/dev/null || true
-        WINEPREFIX=$PREFIX "$WINESERVER" -w 2>/dev/null || true
-    fi
-    if [ -n "$XVFB_PID" ]; then kill "$XVFB_PID" 2>/dev/null || true; fi
-    rm -rf "$WORK"
-}
-trap cleanup EXIT
-
-phase() { printf '\n== %s (%ds)\n' "$*" $((SECONDS - STARTED)); }
-# verdict ok|FAIL NAME [FILE...]: a failure shows the files.
-verdict() {
-    local file
-    printf '%-6s%s\n' "$1" "$2"
-    if [ "$1" = ok ]; then PASSED=$((PASSED + 1)) && return; fi
-    FAILED=$((FAILED + 1))
-    for file in "${@:3}"; do if [ -f "$file" ]; then sed 's/^/      | /' "$file"; fi; done
-}
+# shellcheck source=tests/wine/wine_lib.sh
+. "$ROOT/tests/wine/wine_lib.sh"
 
 phase "libjpeg-turbo and FreeType for Windows"
 "$ROOT/tools/build_windows_jpeg.sh" "$ROOT/build-deps/libjpeg-turbo-mingw"
 "$ROOT/tools/build_windows_freetype.sh" "$ROOT/build-deps/freetype-mingw"
 
 phase "MinGW-w64 build into $MINGW_BUILD"
-WINDOWS_TARGETS=(lcdctl lcdhub lcdpanel window_probe line_settings_win32_test module_text_test
-    picture_files_test jpeg_image_test serial_link_test str_to_int_test mono_frame_test
-    screen_scaler_test dither_test saved_file_test text_test page_test values_win32_test)
-cmake -S "$ROOT" -B "$MINGW_BUILD" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" \
-    -DCMAKE_BUILD_TYPE=Release -DPANEL_BUILD_BENCH=OFF \
-    -DPANEL_WINDOWS_JPEG_DIR="$ROOT/build-deps/libjpeg-turbo-mingw" \
-    -DPANEL_WINDOWS_FREETYPE_DIR="$ROOT/build-deps/freetype-mingw" >"$WORK/configure.log" ||
-    { cat "$WORK/configure.log"; exit 1; }
-cmake --build "$MINGW_BUILD" -j"$JOBS" ${WINDOWS_TARGETS[@]/#/--target } >"$WORK/build.log" 2>&1 ||
-    { cat "$WORK/build.log"; exit 1; }
-! grep -A3 "warning:" "$WORK/build.log" || { echo "wine: the MinGW build has warnings"; exit 1; }
+build_windows lcdctl lcdhub lcdpanel window_probe line_settings_win32_test module_text_test \
+    picture_files_test jpeg_image_test serial_link_test str_to_int_test mono_frame_test \
+    screen_scaler_test dither_test saved_file_test text_test page_test values_win32_test
+find_linux_tools sim/lcdsim cli/lcdctl tests/wine/reference_screens tests/wine/xdnd_drop
 
-LINUX_TOOLS=(sim/lcdsim cli/lcdctl tests/wine/reference_screens tests/wine/xdnd_drop)
-for tool in "${LINUX_TOOLS[@]}"; do
-    [ -x "$LINUX_BUILD/$tool" ] || cmake --build "$LINUX_BUILD" --target "${tool##*/}" -j"$JOBS" >/dev/null
-    [ -x "$LINUX_BUILD/$tool" ] || { echo "wine: no $tool in $LINUX_BUILD"; exit 1; }
-done
-LCDSIM=$LINUX_BUILD/sim/lcdsim
-exe() { echo "$MINGW_BUILD/$1"; }
-
-# A display of our own: the panel's window needs one, and Wine's COM start-up waits for a
-# service that only starts with one.
 phase "Xvfb"
-for n in $(seq 150 199); do
-    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp -noreset >/dev/null 2>&1 &
-    XVFB_PID=$!
-    export DISPLAY=":$n"
-    for _ in $(seq 50); do
-        xdotool getdisplaygeometry >/dev/null 2>&1 && break 2
-        sleep 0.1
-    done
-    kill "$XVFB_PID" 2>/dev/null || true
-    XVFB_PID=
-done
-[ -n "$XVFB_PID" ] || { echo "wine: could not start Xvfb"; exit 1; }
+start_xvfb
 
 phase "Wine prefix"
-export WINEPREFIX=$PREFIX WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml=,winemenubuilder.exe=d" # no Mono/Gecko prompts
-unset WAYLAND_DISPLAY
-mkdir -p "$WINEPREFIX"
-# One server for the whole run, so the mapped ports stay. Its output is dropped: it dumps
-# its state on the hang-up a closing pseudo-terminal sends it.
-"$WINESERVER" -p >/dev/null 2>&1
-"$WINE" wineboot -i >"$WORK/wineboot.log" 2>&1 || { cat "$WORK/wineboot.log"; exit 1; }
-# The window's font has no Chinese glyphs of its own; Windows links it to a font that has
-# them, and so does this prefix.
-for face in "MS Sans Serif" "Tahoma" "MS Shell Dlg" "MS Shell Dlg 2"; do
-    "$WINE" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
-        /v "$face" /t REG_MULTI_SZ /d "wqy-microhei.ttc,WenQuanYi Micro Hei" /f >/dev/null 2>&1
-done
-
-# Leaves no COM port. Wine takes an unmapped COMn for this machine's /dev/ttyS(n-1); where
-# that exists, COMn leads to an empty folder instead, which opens as no device.
-unmap_ports() {
-    local n
-    rm -f "$WINEPREFIX"/dosdevices/com*
-    mkdir -p "$WORK/not_a_port"
-    for n in $(seq 1 99); do
-        if [ -e "/dev/ttyS$((n - 1))" ]; then ln -s "$WORK/not_a_port" "$WINEPREFIX/dosdevices/com$n"; fi
-    done
-}
-
-# Stops the run unless every COM port leads to the empty folder or to the module's
-# pseudo-terminal ($1): nothing may write to a real port.
-check_ports() {
-    local link target
-    for link in "$WINEPREFIX"/dosdevices/com*; do
-        [ -e "$link" ] || [ -L "$link" ] || continue
-        target=$(readlink "$link")
-        [ "$target" = "$WORK/not_a_port" ] || { [ -n "${1:-}" ] && [ "$target" = "$1" ]; } ||
-            { echo "wine: ${link##*/} leads to $target; stopping before anything writes"; exit 1; }
-    done
-}
-
-# start_module NAME PORTS [lcdsim options]: a module (MODULE_PID) on the ports, and no others.
-start_module() {
-    local name=$1 ports=$2 output=$WORK/$1.sim pty='' port
-    shift 2
-    unmap_ports
-    : >"$output"
-    "$LCDSIM" --no-pace --transcript "$WORK/$name.transcript" "$@" >"$output" 2>&1 &
-    MODULE_PID=$!
-    for _ in $(seq 50); do # lcdsim prints its pseudo-terminal's path first
-        pty=$(head -n1 "$output")
-        [ -z "$pty" ] || break
-        sleep 0.1
-    done
-    [ -n "$pty" ] || { echo "wine: lcdsim did not start: $(cat "$output")"; exit 1; }
-    for port in $ports; do
-        ln -sfn "$pty" "$WINEPREFIX/dosdevices/$(echo "$port" | tr '[:upper:]' '[:lower:]')"
-    done
-    check_ports "$pty"
-    MODULE_PTY=$pty
-}
-
-# run_wine NAME EXE [args]: output to $WORK/NAME.out with Linux line ends, status to STATUS.
-run_wine() {
-    STATUS=0
-    (cd "$WORK" && exec timeout 120 "$WINE" "${@:2}") >"$WORK/$1.raw" 2>&1 || STATUS=$?
-    tr -d '\r' <"$WORK/$1.raw" >"$WORK/$1.out"
-}
-
-# gtest NAME EXE [gtest args]: some cases ran, all passed, none was skipped.
-gtest() {
-    local name=$1 out=$WORK/$1.out count result=FAIL
-    shift
-    run_wine "$name" "$@" --gtest_color=no
-    count=$(sed -n 's/^\[  PASSED  \] \([0-9]*\) tests\?\.$/\1/p' "$out")
-    [ "$STATUS" -eq 0 ] && [ "${count:-0}" -gt 0 ] && ! grep -q "^\[  SKIPPED \]" "$out" && result=ok
-    verdict "$result" "$name (status $STATUS, ${count:-0} cases passed)" "$out"
-}
-
-# expect_lcdctl NAME STATUS EXPECTED_FILE [lcdctl args]: its log and messages, in order.
-expect_lcdctl() {
-    local name=$1 status=$2 expected=$3 result=FAIL
-    shift 3
-    run_wine "$name" "$(exe cli/lcdctl.exe)" "$@"
-    [ "$STATUS" -eq "$status" ] && diff -u "$expected" "$WORK/$name.out" >"$WORK/$name.diff" && result=ok
-    verdict "$result" "$name (status $STATUS, expected $status)" "$WORK/$name.diff" "$WORK/$name.out"
-}
-
-# expected LINE...: a file holding the lines, for diff; its path on stdout.
-expected() {
-    local file
-    file=$(mktemp "$WORK/expected.XXXXXX")
-    if [ $# -gt 0 ]; then printf '%s\n' "$@" >"$file"; fi
-    echo "$file"
-}
-
-# wait_until SECONDS COMMAND...: true once the command is, false at the deadline.
-wait_until() {
-    local deadline=$((SECONDS + $1))
-    shift
-    until "$@"; do
-        [ "$SECONDS" -lt "$deadline" ] || return 1
-        sleep 0.2
-    done
-}
+make_wine_prefix
 
 MARK="yes, current baudrate is: "
 OK_921600="初始化成功，双方的当前波特率：921600"
@@ -378,20 +200,20 @@ stop_module
 phase "the Win32 panel, driven as an operator would"
 PROBE=$(exe tests/wine/window_probe.exe)
 probe() { (cd "$WORK" && exec timeout 20 "$WINE" "$PROBE" "$@") 2>/dev/null | tr -d '\r'; }
-click() { # click ID [BUTTON]
+click() { # click NAME [BUTTON]
     local x y
     read -r x y < <(probe center "$1") && xdotool mousemove "$x" "$y" click "${2:-1}"
 }
-panel_up() { [ -n "$(probe center 108)" ]; }
+panel_up() { [ -n "$(probe center Button2)" ]; }
 log_has() { probe log | grep -qxF -- "$1"; }
 screen_is() { cmp -s "$WORK/panel_screen.png" "$WORK/reference/$1"; }
-shot() { # shot ID SIDE FILE: the square control as the screen shows it
+shot() { # shot NAME SIDE FILE: the square control as the screen shows it
     local x y
     read -r x y < <(probe center "$1")
     import -window root -crop "$2x$2+$((x - $2 / 2))+$((y - $2 / 2))" "$3"
 }
-image1_is() { shot 101 480 "$WORK/image1_now.png" && compare -metric AE "$1" "$WORK/image1_now.png" null: 2>/dev/null; }
-preview_is() { shot 102 240 "$WORK/image2_now.png" && compare -metric AE "$WORK/reference/$1" "$WORK/image2_now.png" null: 2>/dev/null; }
+image1_is() { shot Image1 480 "$WORK/image1_now.png" && compare -metric AE "$1" "$WORK/image1_now.png" null: 2>/dev/null; }
+preview_is() { shot Image2 240 "$WORK/image2_now.png" && compare -metric AE "$WORK/reference/$1" "$WORK/image2_now.png" null: 2>/dev/null; }
 expect_that() { # expect_that NAME COMMAND...: one verdict for one condition.
     local name=$1 result=FAIL
     shift
@@ -404,13 +226,23 @@ mkdir -p "$WORK/reference"
     { echo "wine: no reference frames"; exit 1; }
 # The thin lines' preview: every fourth column gray, for its blocks of two light and two dark.
 printf '\377\377\377\200%.0s' $(seq 14400) | convert -size 240x240 -depth 8 gray:- "$WORK/reference/lines.png"
-start_module panel COM5 --baud 2400 --screen "$WORK/panel_screen.png"
+# The window as declared first, with no port to list: a port would change what it shows.
+unmap_ports
+check_ports
 (cd "$ROOT/demo" && exec "$WINE" "$(exe app/win32/lcdpanel.exe)") >"$WORK/panel.log" 2>&1 &
 PANEL_PID=$!
 expect_that "the window comes up" wait_until 30 panel_up
 WINDOW=$(timeout 10 xdotool search --sync --name "Velnor" | head -n 1)
+result=FAIL && probe check-window >"$WORK/check_window.out" && result=ok
+verdict "$result" "every control as declared: place, caption, items, state, tab order" \
+    "$WORK/check_window.out"
 
-click 108 # Button2, 打开
+start_module panel COM5 --baud 2400 --screen "$WORK/panel_screen.png"
+click ComboBox2
+click ComboBox1 # entering 端口 lists the port that came since
+expect_that "entering 端口 lists the new port and enables 打开, its next tab stop" \
+    wait_until 10 eval '[ "$(probe next-tab ComboBox1)" = Button2 ]'
+click Button2 # 打开
 wait_until 30 log_has "$OK_921600" || true
 { probe log; echo; } >"$WORK/panel_negotiation.out"
 result=FAIL
@@ -419,32 +251,32 @@ diff -u "$(expected "baudrate 2400..." "${MARK}2400" "baudrate 2400..." "${MARK}
     >"$WORK/panel_negotiation.diff" && result=ok
 verdict "$result" "打开 negotiates 2400 up to 921600, logged in Memo1" "$WORK/panel_negotiation.diff"
 expect_that "Tab moves from 端口 to 打开, then 波特率 and the log" \
-    [ "$(probe next-tab 105) $(probe next-tab 108) $(probe next-tab 107)" = "108 107 122" ]
-click 107 # ComboBox2, 波特率: a speed typed in, one the list does not hold
+    [ "$(probe next-tab ComboBox1) $(probe next-tab Button2) $(probe next-tab ComboBox2)" = \
+    "Button2 ComboBox2 Memo1" ]
+click ComboBox2 # 波特率: a speed typed in, one the list does not hold
 xdotool key End BackSpace BackSpace BackSpace BackSpace BackSpace BackSpace && xdotool type 57600
-click 108
+click Button2
 expect_that "a typed speed is the one negotiated" wait_until 30 log_has "初始化成功，双方的当前波特率：57600"
 
-click 117 # Button1, 刷图片
+click Button1 # 刷图片
 expect_that "刷图片 sends the demo picture's frame, as on Linux" wait_until 20 screen_is demo.png
-click 118 # Button3, 刷竖条
+click Button3 # 刷竖条
 expect_that "刷竖条 sends the stripes" wait_until 20 screen_is stripes.png
-click 119 # Button5, 刷细线
+click Button5 # 刷细线
 expect_that "刷细线's lines stay in the preview, gray at half size" wait_until 20 preview_is lines.png
 colour_sent() { [ "$(grep -c "host> set color to: $1" "$WORK/panel.transcript")" -eq "$2" ]; }
-click 208 # 白, the last item of RadioGroup2
+click RadioGroup2.7 # 白
 expect_that "choosing 白 sends colour 7" wait_until 10 colour_sent 7 1
-click 208 # chosen already: nothing goes out, as the next choice shows
-click 202 # 红
+click RadioGroup2.7 # chosen already: nothing goes out, as the next choice shows
+click RadioGroup2.1 # 红
 expect_that "choosing it again sends nothing; 红 sends colour 1" wait_until 10 colour_sent 1 1
 expect_that "and 白 went out only once" colour_sent 7 1
-click 208 # back to white, the colour the reference screens are drawn in
+click RadioGroup2.7 # back to white, the colour the reference screens are drawn in
 expect_that "白 chosen again sends colour 7 again" wait_until 10 colour_sent 7 2
-slider_shown() { [ "$(probe visible 116)" = "$1" ]; }
-expect_that "TrackBar1 starts hidden" slider_shown 0
-click 115 # CheckBox4, 自动灰度
+slider_shown() { [ "$(probe visible TrackBar1)" = "$1" ]; }
+click CheckBox4 # 自动灰度
 expect_that "unchecking 自动灰度 shows TrackBar1" wait_until 10 slider_shown 1
-click 115
+click CheckBox4
 expect_that "checking it again hides it" wait_until 10 slider_shown 0
 
 xclip -selection clipboard -t image/png -i "$WORK/picture.png"
@@ -456,21 +288,21 @@ expect_that "a bitmap copied by a Windows program (CF_DIB) is sent, as on Linux"
     wait_until 20 screen_is clipboard_bitmap.png
 
 printf 'no picture at all' >"$WORK/unreadable.png"
-shot 101 480 "$WORK/image1_before.png"
-read -r x y < <(probe center 101)
+shot Image1 480 "$WORK/image1_before.png"
+read -r x y < <(probe center Image1)
 "$LINUX_BUILD/tests/wine/xdnd_drop" "$WINDOW" "$x" "$y" "$WORK/unreadable.png" || true
 box=$(probe box 10) || true # no box is a failure of its own below
 expect_that "an unreadable dropped file gives its message box" \
     [ "$box" = "无法读取图片“Z:${WORK//\//\\}\\unreadable.png”：不是图片" ]
 expect_that "and Image1 keeps its picture" wait_until 10 image1_is "$WORK/image1_before.png"
-click 118 # the stripes first: the clipboard's picture made the same frame as the file's
+click Button3 # the stripes first: the clipboard's picture made the same frame as the file's
 wait_until 20 screen_is stripes.png || true
 "$LINUX_BUILD/tests/wine/xdnd_drop" "$WINDOW" "$x" "$y" "$WORK/picture.png" || true
 expect_that "a dropped PNG is sent, as on Linux" wait_until 20 screen_is dropped.png
 
 # The log's menu, its last item 保存日志…, and the file dialog: the panel's own lines.
 { probe log | grep -v '^$'; } >"$WORK/log_expected.txt"
-click 122 3 # Memo1
+click Memo1 3
 sleep 0.5 # the menu takes the keys once it is up
 xdotool key Up Return
 sleep 1 # and the dialog its name
