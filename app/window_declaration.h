@@ -67,6 +67,32 @@ struct Control {
     std::optional<Choice> chooses{};
 };
 
+// An entry of a control's context menu. One with no caption stands for the binarization
+// choices, as a submenu.
+struct MenuEntry {
+    std::string_view caption{};
+    Handler handler = nullptr;
+    bool needs_preview = false;  // enabled only once there is a preview to save
+};
+
+struct ContextMenu {
+    std::string_view control{};
+    // The toolkit's own editing entries (copy, select all) come first, then a separator.
+    bool after_editing_entries = false;
+    std::vector<MenuEntry> entries{};
+};
+
+// What a file prompt shows. A filter with no patterns takes the pictures the readers read.
+struct FileDialogText {
+    FilePrompt prompt = FilePrompt::OpenPicture;
+    std::string_view title{};
+    std::string_view default_name{};
+    std::string_view filter_name{};
+    std::string_view pattern{};    // "*.png"; empty for the pictures' own
+    std::string_view extension{};  // added to a name typed without one
+    bool save = false;
+};
+
 // An event on its way from a control to the panel, as a front end shows it to a watcher.
 struct Forwarded {
     std::string_view control;
@@ -80,7 +106,7 @@ struct Window {
     std::string_view caption;
     Box client;  // its client area, at its place on the screen
     Colour background;
-    Colour dim_text;
+    Colour dim_text;  // the dark shadow colour, where the system has none of its own
     std::string_view font_face;
     int font_pixels = 0;  // 8 point at 96 dots per inch
     Handler on_show = nullptr;
@@ -90,6 +116,10 @@ struct Window {
     // In the tab order; group boxes come before the controls they frame, and a radio group
     // is one stop. Labels, pictures and group boxes take no focus.
     std::vector<Control> controls;
+    std::vector<ContextMenu> menus;
+    std::string_view binarization_menu;
+    std::string_view all_files;  // the file prompts' filter for any file
+    std::vector<FileDialogText> file_dialogs;
 };
 
 // The controls the panel's view speaks of, by their part in it.
@@ -107,6 +137,9 @@ const Window& PanelWindow();
 const Control& ControlNamed(std::string_view name);
 const Control& SwitchControl(Switch box);
 const Control& ChoiceControl(Choice group);
+// The control's context menu, or nullptr if it has none.
+const ContextMenu* MenuOf(std::string_view control);
+const FileDialogText& FileDialogFor(FilePrompt prompt);
 // Where a control sits in the window's client area.
 Box WindowBox(const Control& control);
 bool TakesFocus(Kind kind);

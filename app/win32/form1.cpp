@@ -359,8 +359,10 @@ HBRUSH TForm1::OnControlColour(HDC dc, HWND control) {
     SetBkMode(dc, TRANSPARENT);
     SetBkColor(dc, ColourOf(form.background));
     const window::Control* declared = DeclaredControl(GetDlgCtrlID(control));
+    // Windows has the dark shadow as a colour of its own; the declared one stands for it
+    // where a toolkit has none.
     if (declared != nullptr && declared->dim_text) {
-        SetTextColor(dc, ColourOf(form.dim_text));
+        SetTextColor(dc, GetSysColor(COLOR_3DDKSHADOW));
     }
     return m_background;
 }
