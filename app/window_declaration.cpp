@@ -135,6 +135,41 @@ std::vector<Control> Controls() {
     return controls;
 }
 
+std::vector<ContextMenu> Menus() {
+    return {
+        {.control = kSourcePicture,
+         .entries = {{.caption = "打开图片…", .handler = &Panel::ChooseAndOpenPicture}, {}}},
+        {.control = kPreview,
+         .entries = {{},
+                     {.caption = "保存预览…",
+                      .handler = &Panel::ChooseAndSavePreview,
+                      .needs_preview = true}}},
+        {.control = kLog,
+         .after_editing_entries = true,
+         .entries = {{.caption = "保存日志…", .handler = &Panel::ChooseAndSaveLog}}},
+    };
+}
+
+std::vector<FileDialogText> FileDialogs() {
+    return {
+        {.prompt = FilePrompt::OpenPicture, .title = "打开图片", .filter_name = "图片"},
+        {.prompt = FilePrompt::SavePreview,
+         .title = "保存预览",
+         .default_name = "preview.png",
+         .filter_name = "PNG",
+         .pattern = "*.png",
+         .extension = "png",
+         .save = true},
+        {.prompt = FilePrompt::SaveLog,
+         .title = "保存日志",
+         .default_name = "log.txt",
+         .filter_name = "文本",
+         .pattern = "*.txt",
+         .extension = "txt",
+         .save = true},
+    };
+}
+
 }  // namespace
 
 const Window& PanelWindow() {
@@ -150,7 +185,11 @@ const Window& PanelWindow() {
                                   .timer = "Timer1",
                                   .timer_interval_ms = 1000,
                                   .on_timer = &Panel::Timer1Timer,
-                                  .controls = Controls()};
+                                  .controls = Controls(),
+                                  .menus = Menus(),
+                                  .binarization_menu = "二值化方式",
+                                  .all_files = "所有文件",
+                                  .file_dialogs = FileDialogs()};
     return window;
 }
 
@@ -176,6 +215,22 @@ const Control& ChoiceControl(Choice group) {
             return control;
     }
     throw std::out_of_range("no radio group for a choice");
+}
+
+const ContextMenu* MenuOf(std::string_view control) {
+    for (const ContextMenu& menu : PanelWindow().menus) {
+        if (menu.control == control)
+            return &menu;
+    }
+    return nullptr;
+}
+
+const FileDialogText& FileDialogFor(FilePrompt prompt) {
+    for (const FileDialogText& dialog : PanelWindow().file_dialogs) {
+        if (dialog.prompt == prompt)
+            return dialog;
+    }
+    throw std::out_of_range("no file dialog for a prompt");
 }
 
 Box WindowBox(const Control& control) {

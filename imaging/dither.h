@@ -1,7 +1,10 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
+#include <string_view>
 
 #include "imaging/bitmap.h"
 #include "imaging/mono_frame.h"
@@ -30,6 +33,21 @@ enum class DitherMethod {
     // of every 8x8 tile: none at 0, half at 128, all at 255.
     Bayer8,
 };
+
+// The ways to binarize a picture as people choose them: the threshold (no method), then each
+// method, by its name on a command line and its title in a menu.
+struct BinarizationChoice {
+    std::optional<DitherMethod> method;
+    std::string_view name;
+    std::string_view title;
+};
+
+inline constexpr std::array<BinarizationChoice, 4> kBinarizationChoices = {{
+    {std::nullopt, "none", "阈值"},
+    {DitherMethod::FloydSteinberg, "floyd", "Floyd–Steinberg"},
+    {DitherMethod::Atkinson, "atkinson", "Atkinson"},
+    {DitherMethod::Bayer8, "bayer", "Bayer 8×8"},
+}};
 
 // Dithers lumas into a monochrome frame laid out as Binarize writes it: width / 8 bytes per
 // row, rows one after another, leftmost pixel in bit 7, 1 = light.
