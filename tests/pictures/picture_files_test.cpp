@@ -3,10 +3,8 @@
 #include <array>
 #include <filesystem>
 #include <random>
-#include <tuple>
 
 #include "imaging/graphic.h"
-#include "imaging/jpeg_image.h"
 #include "imaging/jpeg_test_support.h"
 #include "pictures/picture_codec.h"
 #include "pictures/picture_files.h"
@@ -134,32 +132,6 @@ TEST(PictureFilesTest, JpegIsKnownByItsContentAndDecodesAtTheCoveringScale) {
     const imaging::Bitmap full = pictures::LoadPictureFile(named_png.path);
     EXPECT_TRUE(quarter.Width() == 120 && quarter.Height() == 120);
     EXPECT_TRUE(full.Width() == 480 && full.Height() == 480);
-}
-
-// A picture control's picture: a JPEG, by its bytes or its suffix, keeps them until first
-// drawn (a gray one has a palette only then); other bytes with a JPEG's suffix are libjpeg's
-// to refuse, as the demo picture's always were.
-TEST(PictureFilesTest, JpegForAPictureControlDecodesWhenFirstDrawn) {
-    enum Kind { kJpeg, kBitmap, kRefused };
-    const std::tuple<const char*, const char*, Kind> cases[] = {
-        {"gray.jpg", "gray picture.png", kJpeg},
-        {"gray.jpg", "DEMO.JPEG", kJpeg},
-        {"baseline_small.bmp", "picture.bmp", kBitmap},
-        {"bitmap_named.jpg", "bitmap.Jpg", kRefused}};
-    for (const auto& [file, name, kind] : cases) {
-        fs::copy_file(jpeg_test::TestFile(file), name, fs::copy_options::overwrite_existing);
-        try {
-            const std::unique_ptr<imaging::TGraphic> picture = pictures::LoadPicture(name);
-            EXPECT_NE(kind, kRefused) << name;
-            EXPECT_EQ(dynamic_cast<imaging::TJPEGImage*>(picture.get()) != nullptr, kind == kJpeg);
-            EXPECT_TRUE(picture->Palette().empty()) << name;
-            EXPECT_EQ(picture->DrawingBitmap().Width(), 101) << name;
-            EXPECT_EQ(picture->Palette().empty(), kind != kJpeg) << name;
-        } catch (const imaging::EJPEG&) {
-            EXPECT_EQ(kind, kRefused) << name;
-        }
-        fs::remove(name);
-    }
 }
 
 TEST(PictureFilesTest, FramePngIsOneBitAndHoldsEveryBit) {
