@@ -7,7 +7,6 @@
 #include "app/panel_texts.h"
 #include "files/saved_file.h"
 #include "imaging/picture_file.h"
-#include "imaging/picture_registry.h"
 #include "imaging/screen_scaler.h"
 #include "pictures/picture_codec.h"
 #include "pictures/picture_files.h"
@@ -79,7 +78,7 @@ void Panel::LoadStartPicture() {
     }
     const std::filesystem::path demo = *found == "." ? kDemoPicture : *found / kDemoPicture;
     try {
-        SetSourcePicture(imaging::LoadPictureFromFile(demo));
+        SetSourcePicture(pictures::LoadPicture(demo));
     } catch (const std::exception& error) {  // which file, beside libjpeg's code
         throw std::runtime_error(texts::UnreadablePicture(demo, error));
     }

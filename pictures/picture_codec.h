@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "imaging/bitmap.h"
+#include "pictures/picture_formats.h"
 
 // What the picture files need of the platform, one implementation file per toolkit or
 // system (picture_codec_qt.cpp).
@@ -14,6 +15,9 @@ namespace pictures {
 // PNM, ...), as 24 bits, or 8 with its palette. Raises imaging::EPictureFile, without a path:
 // PictureTooLarge before any pixel memory is taken, or NotAPicture.
 imaging::Bitmap DecodeOtherPicture(std::span<const std::uint8_t> bytes);
+
+// The formats DecodeOtherPicture takes.
+std::vector<PictureFormat> OtherReadableFormats();
 
 // A frame as a one-bit PNG of the screen's size, a set bit white; empty when it cannot be
 // encoded.

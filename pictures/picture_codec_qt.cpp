@@ -57,6 +57,23 @@ imaging::Bitmap DecodeOtherPicture(std::span<const std::uint8_t> bytes) {
     return BitmapFromImage(ReadImage(bytes));
 }
 
+// As Qt's readers list themselves, those of plugins too. Qt's own JPEG reader is never
+// reached: the core takes every JPEG first.
+std::vector<PictureFormat> OtherReadableFormats() {
+    std::vector<PictureFormat> formats;
+    for (const QByteArray& mime_type : QImageReader::supportedMimeTypes()) {
+        if (mime_type == "image/jpeg") {
+            continue;
+        }
+        PictureFormat format{{}, mime_type.toStdString()};
+        for (const QByteArray& name : QImageReader::imageFormatsForMimeType(mime_type)) {
+            format.suffixes.push_back(name.toLower().toStdString());
+        }
+        formats.push_back(std::move(format));
+    }
+    return formats;
+}
+
 std::vector<std::uint8_t> EncodeFramePng(std::span<const std::uint8_t> frame) {
     QByteArray png;
     QBuffer buffer(&png);

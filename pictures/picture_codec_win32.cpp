@@ -122,6 +122,19 @@ imaging::Bitmap DecodeOtherPicture(std::span<const std::uint8_t> bytes) {
     return ConvertToBgr24(*factory.Get(), *frame.Get(), width, height);
 }
 
+// The Windows Imaging Component's built-in decoders but JPEG's, which the core takes: each
+// sized by ClaimedSize, as DecodeOtherPicture needs. Codecs installed later are left out;
+// their headers could not be sized.
+std::vector<PictureFormat> OtherReadableFormats() {
+    return {{{"png"}, "image/png"},
+            {{"bmp", "dib"}, "image/bmp"},
+            {{"gif"}, "image/gif"},
+            {{"tif", "tiff"}, "image/tiff"},
+            {{"ico"}, "image/vnd.microsoft.icon"},
+            {{"jxr", "wdp", "hdp"}, "image/vnd.ms-photo"},
+            {{"dds"}, "image/vnd.ms-dds"}};
+}
+
 std::vector<std::uint8_t> EncodeFramePng(std::span<const std::uint8_t> frame) {
     win32::ComScope com;
     try {

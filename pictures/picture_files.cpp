@@ -3,6 +3,7 @@
 #include "imaging/jpeg_image.h"
 #include "imaging/picture_file.h"
 #include "pictures/picture_codec.h"
+#include "pictures/picture_formats.h"
 
 namespace pictures {
 
@@ -32,6 +33,16 @@ imaging::Bitmap DecodePicture(std::vector<std::uint8_t> bytes, int cover_side) {
 
 imaging::Bitmap LoadPictureFile(const std::filesystem::path& path, int cover_side) {
     return DecodePicture(imaging::ReadPictureFile(path), cover_side);
+}
+
+std::unique_ptr<imaging::TGraphic> LoadPicture(const std::filesystem::path& path) {
+    std::vector<std::uint8_t> bytes = imaging::ReadPictureFile(path);
+    if (!IsJpeg(bytes) && !HasJpegSuffix(path)) {
+        return std::make_unique<imaging::TBitmapGraphic>(DecodeOtherPicture(bytes));
+    }
+    auto picture = std::make_unique<imaging::TJPEGImage>();
+    picture->LoadBytes(std::move(bytes));
+    return picture;
 }
 
 }  // namespace pictures

@@ -2,10 +2,12 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <span>
 #include <vector>
 
 #include "imaging/bitmap.h"
+#include "imaging/graphic.h"
 
 // Picture files for the panel and for lcdctl. JPEG goes through the core's decoder; what
 // needs a platform sits behind picture_codec.h.
@@ -23,5 +25,10 @@ imaging::Bitmap DecodePicture(std::vector<std::uint8_t> bytes, int cover_side = 
 
 // A file's picture: imaging::EPictureFile with the path when the file itself cannot be read.
 imaging::Bitmap LoadPictureFile(const std::filesystem::path& path, int cover_side = 0);
+
+// A file's picture for a picture control: a JPEG keeps its bytes and decodes when first
+// drawn, anything else decodes now. A file with a JPEG's suffix is taken as a JPEG whatever
+// its bytes, so that a broken one is told in libjpeg's words. Raises as LoadPictureFile.
+std::unique_ptr<imaging::TGraphic> LoadPicture(const std::filesystem::path& path);
 
 }  // namespace pictures

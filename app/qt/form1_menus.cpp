@@ -5,13 +5,13 @@
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QGuiApplication>
-#include <QImageReader>
 #include <QMenu>
 #include <QMimeData>
 #include <QPlainTextEdit>
 
 #include "app/qt/form1.h"
 #include "app/qt/picture_box.h"
+#include "pictures/picture_formats.h"
 
 namespace {
 
@@ -28,12 +28,8 @@ QString DroppedFile(const QMimeData* data) {
 }
 
 QString PictureFilter() {
-    QStringList patterns = {"*.jpg", "*.jpeg"};
-    for (const QByteArray& format : QImageReader::supportedImageFormats()) {
-        patterns.append("*." + QString::fromLatin1(format));
-    }
-    patterns.removeDuplicates();
-    return QStringLiteral("图片 (%1);;所有文件 (*)").arg(patterns.join(' '));
+    return QStringLiteral("图片 (%1);;所有文件 (*)")
+        .arg(QString::fromStdString(pictures::DialogPatterns(" ")));
 }
 
 QString FromUtf8(std::string_view text) {

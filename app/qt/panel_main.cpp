@@ -76,7 +76,7 @@ void ShowUsage(int argc, char** argv) {
 
 int RunPanel(QApplication& app, ModalMessageBoxes& boxes,
              const std::function<void(TForm1&)>& on_shown) {
-    RegisterPictureTypes();
+    ComputeJpegDepthFromScreen();
     const StartArguments arguments = ParseStartArguments();
     const auto platform = serial::MakeNativeSerialPlatform();
     SystemClipboard clipboard;
@@ -93,6 +93,5 @@ int RunPanel(QApplication& app, ModalMessageBoxes& boxes,
         on_shown(Form1);
     }
     app.exec();
-    UnregisterPictureTypes();
     return 0;
 }

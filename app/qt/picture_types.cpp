@@ -6,16 +6,10 @@
 #include <optional>
 
 #include "imaging/jpeg_image.h"
-#include "imaging/picture_registry.h"
 
 // JPEG pictures decode at the screen's depth: 8 bits on a palette screen, else 24.
-void RegisterPictureTypes() {
+void ComputeJpegDepthFromScreen() {
     const QScreen* screen = QGuiApplication::primaryScreen();
     imaging::ComputeDefaultJPEGDepth(screen != nullptr ? std::optional<int>(screen->depth())
                                                        : std::nullopt);
-    imaging::RegisterJPEGFormat();
-}
-
-void UnregisterPictureTypes() {
-    imaging::UnregisterJPEGFormat();
 }

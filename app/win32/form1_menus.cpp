@@ -7,9 +7,11 @@
 
 #include <array>
 #include <cwchar>
+#include <string>
 
 #include "app/win32/form1.h"
 #include "app/win32/wide_text.h"
+#include "pictures/picture_formats.h"
 
 namespace win32ui {
 
@@ -57,10 +59,14 @@ HMENU BinarizationMenu(std::optional<DitherMethod> chosen) {
     return menu;
 }
 
+// Pairs of a name and its patterns, each ended by a NUL, and one more NUL at the end (the
+// string's own).
 std::wstring PictureFilter() {
-    static const wchar_t filter[] =
-        L"图片\0*.jpg;*.jpeg;*.png;*.bmp;*.gif;*.tif;*.tiff;*.ico\0所有文件 (*)\0*.*\0";
-    return std::wstring(filter, sizeof(filter) / sizeof(wchar_t));
+    using namespace std::string_literals;
+    std::wstring filter = L"图片\0"s;
+    filter += Widen(pictures::DialogPatterns(";"));
+    filter += L"\0所有文件 (*)\0*.*\0"s;
+    return filter;
 }
 
 }  // namespace

@@ -10,7 +10,6 @@
 #include "app/win32/form1.h"
 #include "app/win32/wide_text.h"
 #include "imaging/jpeg_image.h"
-#include "imaging/picture_registry.h"
 #include "serial/serial_platform.h"
 
 namespace {
@@ -76,12 +75,11 @@ std::filesystem::path ProgramFolder() {
 }
 
 // JPEG pictures decode at the screen's depth: 8 bits on a palette screen, else 24.
-void RegisterPictureTypes() {
+void ComputeJpegDepthFromScreen() {
     const HDC screen = GetDC(nullptr);
     const int depth = GetDeviceCaps(screen, BITSPIXEL) * GetDeviceCaps(screen, PLANES);
     ReleaseDC(nullptr, screen);
     imaging::ComputeDefaultJPEGDepth(depth > 0 ? std::optional<int>(depth) : std::nullopt);
-    imaging::RegisterJPEGFormat();
 }
 
 int RunMessageLoop(HWND window) {
@@ -101,7 +99,7 @@ int RunPanel(HINSTANCE instance, int show) {
         MessageBoxW(nullptr, kUsage, kTitle, MB_OK | MB_ICONINFORMATION);
         return 0;
     }
-    RegisterPictureTypes();
+    ComputeJpegDepthFromScreen();
     const auto platform = serial::MakeNativeSerialPlatform();
     win32ui::TForm1 Form1(instance, *platform, {arguments.picture, ProgramFolder()});
     Form1.Show(show);

@@ -80,7 +80,7 @@ BENCHMARK(BM_FullDecodeThenScale)->Unit(benchmark::kMillisecond)->UseRealTime()-
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    RegisterPictureTypes();
+    ComputeJpegDepthFromScreen();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     return 0;

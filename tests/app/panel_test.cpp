@@ -10,7 +10,6 @@
 #include "app/panel.h"
 #include "imaging/dither.h"
 #include "imaging/jpeg_image.h"
-#include "imaging/picture_registry.h"
 #include "pictures/picture_files.h"
 #include "sim/module_sim.h"
 #include "support/fake_view.h"
@@ -51,9 +50,6 @@ std::tuple<int, int, int> Rgb(const Bitmap& picture, int x, int y) {
 
 class PanelTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { imaging::RegisterJPEGFormat(); }
-    static void TearDownTestSuite() { imaging::UnregisterJPEGFormat(); }
-
     void StartModule() { m_module = testing_support::StartListedModule(m_platform); }
     void Show() {
         m_panel.Run([this] { m_panel.FormShow(); });

@@ -1,4 +1,4 @@
-foreach(jpeg_test jpeg_image_test jpeg_corpus_test picture_registry_test)
+foreach(jpeg_test jpeg_image_test jpeg_corpus_test)
     if(NOT TARGET ${jpeg_test})
         continue()
     endif()

@@ -11,7 +11,6 @@
 
 #include "app/panel.h"
 #include "imaging/jpeg_image.h"
-#include "imaging/picture_registry.h"
 #include "pictures/picture_files.h"
 #include "sim/module_state_machine.h"
 #include "sim/screen_png.h"
@@ -35,7 +34,6 @@ int main(int argc, char** argv) {
     const std::filesystem::path out = argv[1];
     const std::filesystem::path picture = argv[2];
     imaging::ComputeDefaultJPEGDepth(24);
-    imaging::RegisterJPEGFormat();
     testing_support::FakeView view;
     testing_support::FakeClipboard clipboard;
     testing_support::ListedPortsPlatform no_ports;

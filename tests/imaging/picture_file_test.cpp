@@ -6,34 +6,11 @@
 #include <filesystem>
 #include <fstream>
 
-#include "imaging/jpeg_image.h"
 #include "imaging/picture_file.h"
-#include "imaging/picture_registry.h"
-#include "jpeg_test_support.h"
 
 namespace {
 
-using imaging::EInvalidGraphic;
-using imaging::LoadPictureFromFile;
 namespace fs = std::filesystem;
-
-TEST(PictureRegistryTest, JpegTypeTakesJpegAndJpgInAnyCaseAndNothingElse) {
-    const fs::path jpeg = jpeg_test::TestFile("color_480.jpg");
-    EXPECT_THROW(LoadPictureFromFile(jpeg), EInvalidGraphic);  // nothing registered yet
-    imaging::RegisterJPEGFormat();
-    const std::vector<imaging::FileFormat> formats = imaging::RegisteredFileFormats();
-    ASSERT_EQ(formats.size(), 2u);
-    EXPECT_EQ(formats[0].extension + formats[1].extension + formats[1].description,
-              "jpegjpgJPEG Image File");
-    const std::unique_ptr<imaging::TGraphic> picture = LoadPictureFromFile(jpeg);
-    EXPECT_NE(dynamic_cast<imaging::TJPEGImage*>(picture.get()), nullptr);
-    EXPECT_EQ(picture->Width(), 480);
-    EXPECT_THROW(LoadPictureFromFile("missing/DEMO.JPG"), imaging::EPictureFile);  // as JPEG
-    EXPECT_THROW(LoadPictureFromFile(jpeg_test::TestFile("bitmap_named.jpg")), imaging::EJPEG);
-    EXPECT_THROW(LoadPictureFromFile("demo.bmp"), EInvalidGraphic);
-    imaging::UnregisterJPEGFormat();
-    EXPECT_THROW(LoadPictureFromFile(jpeg), EInvalidGraphic);
-}
 
 // What must not be read: each is refused by its type or size, at once, naming the file.
 TEST(PictureFileTest, OnlyRegularFilesUpTo64MiBAreRead) {
