@@ -39,9 +39,8 @@ public:
     void WatchEvents(std::function<void(const panel::window::Forwarded&)> watcher) {
         m_watcher = std::move(watcher);
     }
-    // The context menus, built anew each time they are asked for.
-    QMenu* PictureMenu(PictureBox* box);
-    QMenu* LogMenu();
+    // A control's context menu, built anew each time it is asked for.
+    QMenu* ContextMenu(std::string_view control);
 
     // panel::PanelView
     void SetPortList(const std::vector<std::string>& names) override;

@@ -15,7 +15,7 @@
 
 namespace {
 
-using imaging::DitherMethod;
+namespace window = panel::window;
 
 // The first local file among the dragged addresses, or nothing.
 QString DroppedFile(const QMimeData* data) {
@@ -25,11 +25,6 @@ QString DroppedFile(const QMimeData* data) {
         }
     }
     return {};
-}
-
-QString PictureFilter() {
-    return QStringLiteral("图片 (%1);;所有文件 (*)")
-        .arg(QString::fromStdString(pictures::DialogPatterns(" ")));
 }
 
 QString FromUtf8(std::string_view text) {
@@ -44,58 +39,47 @@ std::filesystem::path PathOf(const QString& path) {
 
 void TForm1::WireMenus() {
     setAcceptDrops(true);
-    for (PictureBox* box : {Image1, Image2}) {
-        box->setContextMenuPolicy(Qt::CustomContextMenu);
-        connect(box, &QWidget::customContextMenuRequested, this, [this, box](const QPoint& at) {
-            std::unique_ptr<QMenu> menu(PictureMenu(box));
-            menu->exec(box->mapToGlobal(at));
-        });
+    for (const window::ContextMenu& declared : window::PanelWindow().menus) {
+        QWidget* control = m_controls.at(declared.control);
+        control->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(control, &QWidget::customContextMenuRequested, this,
+                [this, control, &declared](const QPoint& at) {
+                    std::unique_ptr<QMenu> menu(ContextMenu(declared.control));
+                    menu->exec(control->mapToGlobal(at));
+                });
     }
-    Memo1->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(Memo1, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
-        std::unique_ptr<QMenu> menu(LogMenu());
-        menu->exec(Memo1->mapToGlobal(at));
-    });
 }
 
-QMenu* TForm1::PictureMenu(PictureBox* box) {
-    auto* menu = new QMenu(this);
-    if (box == Image1) {
-        menu->addAction(QStringLiteral("打开图片…"), this,
-                        [this] { Forward(&panel::Panel::ChooseAndOpenPicture); });
-    }
-    AddBinarizationMenu(menu);
-    if (box == Image2) {
-        QAction* save = menu->addAction(QStringLiteral("保存预览…"), this,
-                                        [this] { Forward(&panel::Panel::ChooseAndSavePreview); });
-        save->setEnabled(m_panel.HasPreview());
+QMenu* TForm1::ContextMenu(std::string_view control) {
+    const window::ContextMenu* declared = window::MenuOf(control);
+    QMenu* menu = declared->after_editing_entries
+                      ? Control<QPlainTextEdit>(control)->createStandardContextMenu()
+                      : new QMenu(this);
+    if (declared->after_editing_entries)
+        menu->addSeparator();
+    for (const window::MenuEntry& entry : declared->entries) {
+        if (entry.caption.empty()) {
+            AddBinarizationMenu(menu);
+            continue;
+        }
+        QAction* action = menu->addAction(FromUtf8(entry.caption), this,
+                                          [this, &entry] { Forward(entry.handler); });
+        action->setEnabled(!entry.needs_preview || m_panel.HasPreview());
     }
     return menu;
 }
 
 void TForm1::AddBinarizationMenu(QMenu* menu) {
-    QMenu* choices = menu->addMenu(QStringLiteral("二值化方式"));
+    QMenu* choices = menu->addMenu(FromUtf8(window::PanelWindow().binarization_menu));
     auto* group = new QActionGroup(choices);
-    const std::pair<QString, std::optional<DitherMethod>> methods[] = {
-        {QStringLiteral("阈值"), std::nullopt},
-        {QStringLiteral("Floyd–Steinberg"), DitherMethod::FloydSteinberg},
-        {QStringLiteral("Atkinson"), DitherMethod::Atkinson},
-        {QStringLiteral("Bayer 8×8"), DitherMethod::Bayer8}};
-    for (const auto& [caption, method] : methods) {
-        QAction* action = choices->addAction(caption);
+    for (const imaging::BinarizationChoice& choice : imaging::kBinarizationChoices) {
+        QAction* action = choices->addAction(FromUtf8(choice.title));
         action->setCheckable(true);
-        action->setChecked(m_panel.Dither() == method);
+        action->setChecked(m_panel.Dither() == choice.method);
         group->addAction(action);
-        connect(action, &QAction::triggered, this, [this, method] { m_panel.SetDither(method); });
+        connect(action, &QAction::triggered, this,
+                [this, method = choice.method] { m_panel.SetDither(method); });
     }
-}
-
-QMenu* TForm1::LogMenu() {
-    QMenu* menu = Memo1->createStandardContextMenu();
-    menu->addSeparator();
-    menu->addAction(QStringLiteral("保存日志…"), this,
-                    [this] { Forward(&panel::Panel::ChooseAndSaveLog); });
-    return menu;
 }
 
 void TForm1::dragEnterEvent(QDragEnterEvent* event) {
@@ -118,26 +102,24 @@ void TForm1::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
     if (event->type() == QEvent::ActivationChange && isActiveWindow() &&
         QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
-        Forward(&panel::Panel::Timer1Timer);
+        Forward(window::PanelWindow().on_timer);
     }
 }
 
 std::optional<std::filesystem::path> TForm1::ChooseFile(panel::FilePrompt prompt) {
-    QString path;
-    switch (prompt) {
-        case panel::FilePrompt::OpenPicture:
-            path =
-                QFileDialog::getOpenFileName(this, QStringLiteral("打开图片"), {}, PictureFilter());
-            break;
-        case panel::FilePrompt::SavePreview:
-            path = QFileDialog::getSaveFileName(this, QStringLiteral("保存预览"), "preview.png",
-                                                "PNG (*.png)");
-            break;
-        case panel::FilePrompt::SaveLog:
-            path = QFileDialog::getSaveFileName(this, QStringLiteral("保存日志"), "log.txt",
-                                                "文本 (*.txt)");
-            break;
+    const window::FileDialogText& dialog = window::FileDialogFor(prompt);
+    const QString patterns = dialog.pattern.empty()
+                                 ? QString::fromStdString(pictures::DialogPatterns(" "))
+                                 : FromUtf8(dialog.pattern);
+    QString filter = QStringLiteral("%1 (%2)").arg(FromUtf8(dialog.filter_name), patterns);
+    if (dialog.pattern.empty()) {
+        filter += QStringLiteral(";;%1 (*)").arg(FromUtf8(window::PanelWindow().all_files));
     }
+    const QString title = FromUtf8(dialog.title);
+    const QString path =
+        dialog.save
+            ? QFileDialog::getSaveFileName(this, title, FromUtf8(dialog.default_name), filter)
+            : QFileDialog::getOpenFileName(this, title, FromUtf8(dialog.default_name), filter);
     if (path.isEmpty()) {
         return std::nullopt;
     }

@@ -1,93 +1,71 @@
 #include "app/qt/panel_main.h"
 
 #include <QApplication>
-#include <QCommandLineParser>
 
+#include <algorithm>
 #include <cstdio>
-#include <string_view>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
 
 #include "app/qt/form1.h"
 #include "app/qt/message_boxes.h"
 #include "app/qt/picture_types.h"
 #include "app/qt/system_clipboard.h"
+#include "app/start_arguments.h"
 #include "serial/serial_platform.h"
 
 namespace {
 
-struct StartArguments {
-    QString port;
-    QString picture;
-};
-
-// Two additions for the shell and the desktop: a port to open, and a picture file to show
-// in place of the demo picture. A launcher may pass more than we know: that is worth a
-// warning, not a panel that never opens.
-const QCommandLineOption kPortOption(QStringLiteral("port"),
-                                     QStringLiteral("Put NAME into the port field, ready to open."),
-                                     QStringLiteral("NAME"));
-
-void DescribeOptions(QCommandLineParser& parser) {
-    parser.setApplicationDescription(QStringLiteral("Control panel for the serial LCD module"));
-    parser.addHelpOption();
-    parser.addOption(kPortOption);
-    parser.addPositionalArgument(QStringLiteral("FILE"),
-                                 QStringLiteral("A picture to show in place of the demo picture."),
-                                 QStringLiteral("[FILE]"));
+std::vector<std::string> WordsAfterTheProgram(const QStringList& arguments) {
+    std::vector<std::string> words;
+    for (qsizetype i = 1; i < arguments.size(); ++i) words.push_back(arguments[i].toStdString());
+    return words;
 }
 
 // The usage was printed before the toolkit started, so a help option here is only one
 // among the rest.
-StartArguments ParseStartArguments() {
-    QCommandLineParser parser;
-    DescribeOptions(parser);
-    if (!parser.parse(QCoreApplication::arguments())) {
-        std::fprintf(stderr, "lcdpanel: %s (ignored)\n", qPrintable(parser.errorText()));
+panel::StartArguments ParseCommandLine() {
+    panel::StartArguments arguments =
+        panel::ParseStartArguments(WordsAfterTheProgram(QCoreApplication::arguments()));
+    for (const std::string& warning : arguments.warnings) {
+        std::fprintf(stderr, "%s\n", warning.c_str());
     }
-    const QStringList files = parser.positionalArguments();
-    if (files.size() > 1) {
-        std::fprintf(stderr, "lcdpanel: only one picture is shown; %s and the rest are ignored\n",
-                     qPrintable(files[1]));
-    }
-    return {parser.value(kPortOption), files.value(0)};
+    return arguments;
+}
+
+std::filesystem::path PathOf(const QString& path) {
+    return std::filesystem::path(path.toStdU16String());
 }
 
 }  // namespace
 
 bool AsksForHelp(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view argument = argv[i];
-        if (argument == "--") {
-            return false;
-        }
-        if (argument == "-h" || argument == "-?" || argument == "--help" ||
-            argument == "--help-all") {
-            return true;
-        }
-    }
-    return false;
+    return panel::ParseStartArguments(
+               std::vector<std::string>(argv + std::min(argc, 1), argv + argc))
+        .help;
 }
 
-void ShowUsage(int argc, char** argv) {
-    QCoreApplication core(argc, argv);
-    QCommandLineParser parser;
-    DescribeOptions(parser);
-    parser.showHelp(0);
+void ShowUsage() {
+    std::fputs(std::string(panel::kStartUsage).c_str(), stdout);
+    std::fflush(stdout);
+    std::exit(0);
 }
 
 int RunPanel(QApplication& app, ModalMessageBoxes& boxes,
              const std::function<void(TForm1&)>& on_shown) {
     ComputeJpegDepthFromScreen();
-    const StartArguments arguments = ParseStartArguments();
+    const panel::StartArguments arguments = ParseCommandLine();
     const auto platform = serial::MakeNativeSerialPlatform();
     SystemClipboard clipboard;
-    const panel::StartPicture start = {
-        std::filesystem::path(arguments.picture.toStdU16String()),
-        std::filesystem::path(QCoreApplication::applicationDirPath().toStdU16String())};
+    const panel::StartPicture start = {PathOf(QString::fromStdString(arguments.picture)),
+                                       PathOf(QCoreApplication::applicationDirPath())};
     TForm1 Form1(*platform, boxes, clipboard, start);
     boxes.SetOwner(&Form1);
     Form1.show();
-    if (!arguments.port.isEmpty()) {
-        Form1.Panel().ApplyPortArgument(arguments.port.toStdString());
+    if (!arguments.port.empty()) {
+        Form1.Panel().ApplyPortArgument(arguments.port);
     }
     if (on_shown) {
         on_shown(Form1);

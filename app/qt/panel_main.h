@@ -6,10 +6,11 @@ class QApplication;
 class ModalMessageBoxes;
 class TForm1;
 
-// Whether the command line asks only for the usage: -h, -?, --help or --help-all.
+// Whether the command line asks for the usage (-h, -?, --help or --help-all), whatever else
+// it holds.
 bool AsksForHelp(int argc, char** argv);
 // Prints the usage and ends the program with 0; needs no window system.
-[[noreturn]] void ShowUsage(int argc, char** argv);
+[[noreturn]] void ShowUsage();
 
 // Start-up after the application object: the picture types, the window, the event loop.
 // `on_shown` runs once the window is shown (for instruments; the panel needs none).

@@ -421,7 +421,7 @@ LRESULT CALLBACK TForm1::MemoProcedure(HWND window, UINT message, WPARAM wparam,
     }
     if (message == WM_CONTEXTMENU) {
         POINT at = {static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam))};
-        reinterpret_cast<TForm1*>(self)->ShowLogMenu(at);
+        reinterpret_cast<TForm1*>(self)->ShowContextMenu(window::kLog, at);
         return 0;
     }
     return DefSubclassProc(window, message, wparam, lparam);

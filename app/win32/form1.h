@@ -84,8 +84,7 @@ private:
     HBRUSH OnControlColour(HDC dc, HWND control);
     void OnContextMenu(HWND control, POINT at);
     void OnDropFiles(HDROP drop);
-    void ShowPictureMenu(bool source, POINT at);
-    void ShowLogMenu(POINT at);
+    void ShowContextMenu(std::string_view control, POINT at);
     void Forward(panel::window::Handler handler);
     // The declared control behind an identifier; a radio item answers for its group.
     const panel::window::Control* DeclaredControl(int id) const;

@@ -7,56 +7,29 @@
 #include <string>
 #include <vector>
 
+#include "app/start_arguments.h"
 #include "app/win32/form1.h"
 #include "app/win32/wide_text.h"
+#include "app/window_declaration.h"
 #include "imaging/jpeg_image.h"
 #include "serial/serial_platform.h"
 
 namespace {
 
-constexpr wchar_t kTitle[] = L"Velnor串口液晶屏模块V1.0";
-constexpr wchar_t kUsage[] =
-    L"lcdpanel [--port NAME] [FILE]\n\n"
-    L"Control panel for the serial LCD module.\n\n"
-    L"  --port NAME  Put NAME (COM3, say) into the port field, ready to open.\n"
-    L"  FILE         A picture to show in place of the demo picture.";
+std::wstring Title() {
+    return win32ui::Widen(panel::window::PanelWindow().caption);
+}
 
-struct StartArguments {
-    std::wstring port;
-    std::wstring picture;
-    bool help = false;
-};
-
-// Two additions for the shell and the desktop: a port to open, and a picture file to show
-// in place of the demo picture. A launcher may pass more than we know: that is worth a
-// warning, not a panel that never opens.
-StartArguments ParseStartArguments() {
+// The words after the program's name, in UTF-8; a launcher's stray ones are warned about.
+panel::StartArguments ParseCommandLine() {
     int count = 0;
     wchar_t** words = CommandLineToArgvW(GetCommandLineW(), &count);
-    StartArguments arguments;
-    std::vector<std::wstring> files;
-    for (int i = 1; i < count; ++i) {
-        const std::wstring word = words[i];
-        if (word == L"--help" || word == L"-h" || word == L"/?") {
-            arguments.help = true;
-        } else if (word == L"--port" && i + 1 < count) {
-            arguments.port = words[++i];
-        } else if (word.rfind(L"--port=", 0) == 0) {
-            arguments.port = word.substr(7);
-        } else if (word.size() > 1 && word[0] == L'-') {
-            std::fprintf(stderr, "lcdpanel: unknown option %s (ignored)\n",
-                         win32ui::Narrow(word).c_str());
-        } else {
-            files.push_back(word);
-        }
-    }
+    std::vector<std::string> narrow;
+    for (int i = 1; i < count; ++i) narrow.push_back(win32ui::Narrow(words[i]));
     LocalFree(words);
-    if (files.size() > 1) {
-        std::fprintf(stderr, "lcdpanel: only one picture is shown; %s and the rest are ignored\n",
-                     win32ui::Narrow(files[1]).c_str());
-    }
-    if (!files.empty()) {
-        arguments.picture = files.front();
+    panel::StartArguments arguments = panel::ParseStartArguments(narrow);
+    for (const std::string& warning : arguments.warnings) {
+        std::fprintf(stderr, "%s\n", warning.c_str());
     }
     return arguments;
 }
@@ -94,17 +67,20 @@ int RunMessageLoop(HWND window) {
 }
 
 int RunPanel(HINSTANCE instance, int show) {
-    const StartArguments arguments = ParseStartArguments();
+    const panel::StartArguments arguments = ParseCommandLine();
     if (arguments.help) {
-        MessageBoxW(nullptr, kUsage, kTitle, MB_OK | MB_ICONINFORMATION);
+        MessageBoxW(nullptr, win32ui::Widen(panel::kStartUsage).c_str(), Title().c_str(),
+                    MB_OK | MB_ICONINFORMATION);
         return 0;
     }
     ComputeJpegDepthFromScreen();
     const auto platform = serial::MakeNativeSerialPlatform();
-    win32ui::TForm1 Form1(instance, *platform, {arguments.picture, ProgramFolder()});
+    win32ui::TForm1 Form1(
+        instance, *platform,
+        {std::filesystem::path(win32ui::Widen(arguments.picture)), ProgramFolder()});
     Form1.Show(show);
     if (!arguments.port.empty()) {
-        Form1.Panel().ApplyPortArgument(win32ui::Narrow(arguments.port));
+        Form1.Panel().ApplyPortArgument(arguments.port);
     }
     RunMessageLoop(Form1.Handle());
     return 0;
@@ -117,9 +93,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
     try {
         return RunPanel(instance, show);
     } catch (const std::exception& error) {
-        MessageBoxW(nullptr, win32ui::Widen(error.what()).c_str(), kTitle, MB_OK | MB_ICONERROR);
+        MessageBoxW(nullptr, win32ui::Widen(error.what()).c_str(), Title().c_str(),
+                    MB_OK | MB_ICONERROR);
     } catch (...) {
-        MessageBoxW(nullptr, L"", kTitle, MB_OK | MB_ICONERROR);
+        MessageBoxW(nullptr, L"", Title().c_str(), MB_OK | MB_ICONERROR);
     }
     return 0;
 }

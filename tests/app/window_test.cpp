@@ -57,7 +57,7 @@ protected:
     }
     QString Memo() { return Control<QPlainTextEdit>("Memo1")->toPlainText(); }
     QAction* MenuChoice(const char* picture, const QString& caption) {
-        QMenu* menu = m_form.PictureMenu(Control<PictureBox>(picture));
+        QMenu* menu = m_form.ContextMenu(picture);
         menu->deleteLater();
         for (QAction* entry : menu->actions()) {
             if (entry->text() == caption)
