@@ -84,10 +84,10 @@ void Panel::Button2Click() {
 }
 
 // A group's chosen item goes out as its index; a group with nothing chosen sends nothing.
-void Panel::SendChoice(Choice group, const char* prefix) {
+void Panel::SendChoice(Choice group) {
     const int index = m_view.ChosenItem(group);
     if (index >= 0) {
-        m_commands.SendCommand(prefix, index);
+        m_commands.SendCommand(SettingChosenBy(group).prefix, index);
     }
 }
 

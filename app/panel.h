@@ -19,6 +19,20 @@
 
 namespace panel {
 
+// The module's setting whose value each radio group chooses; its items are the setting's
+// choices, in order.
+constexpr const protocol::ModuleSetting& SettingChosenBy(Choice group) {
+    switch (group) {
+        case Choice::Color:
+            return protocol::SettingNamed("color");
+        case Choice::Brightness:
+            return protocol::SettingNamed("brightness");
+        case Choice::LcdModel:
+            break;
+    }
+    return protocol::SettingNamed("model");
+}
+
 // Where the panel finds its start picture.
 struct StartPicture {
     // A picture file named at start, shown in place of the demo picture; empty for none.
@@ -52,15 +66,15 @@ public:
     // The operator typed into the port selector: a name of their own.
     void ComboBox1Change(const std::string& text);
     void Button2Click();
-    void RadioGroup3Click() { SendChoice(Choice::LcdModel, protocol::kLcdModelPrefix); }
-    void RadioGroup1Click() { SendChoice(Choice::Brightness, protocol::kBrightnessPrefix); }
-    void RadioGroup2Click() { SendChoice(Choice::Color, protocol::kColorPrefix); }
+    void RadioGroup3Click() { SendChoice(Choice::LcdModel); }
+    void RadioGroup1Click() { SendChoice(Choice::Brightness); }
+    void RadioGroup2Click() { SendChoice(Choice::Color); }
     void Button1Click();
     void Button4Click();
-    void Button3Click() { SendFill(protocol::kStripesFill); }
-    void Button5Click() { SendFill(protocol::kLinesFill); }
-    void Button6Click() { SendFill(protocol::kSolidFill); }
-    void Button7Click() { SendFill(protocol::kClearFill); }
+    void Button3Click() { SendFill(protocol::PatternFill("stripes")); }
+    void Button5Click() { SendFill(protocol::PatternFill("lines")); }
+    void Button6Click() { SendFill(protocol::PatternFill("solid")); }
+    void Button7Click() { SendFill(protocol::PatternFill("clear")); }
     void CheckBox4Click();
     void Timer1Timer();
 
@@ -92,7 +106,7 @@ public:
 
 private:
     void ShowPortList(std::vector<std::string> scanned);
-    void SendChoice(Choice group, const char* prefix);
+    void SendChoice(Choice group);
     void SendFill(std::uint8_t fill);
     void CopySourcePicture(imaging::Bitmap& target) const;
     void ShowFrame(std::span<const std::uint8_t> frame);

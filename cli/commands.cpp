@@ -88,7 +88,7 @@ int RunPorts(const Options& options, ConsoleLog&, serial::SerialPlatform& platfo
     return ports.empty() ? kNoLink : kDone;
 }
 
-// connect, color, brightness, model and pattern: the link, then at most one exchange.
+// connect, a setting and pattern: the link, then at most one exchange.
 int RunLinkCommand(const Options& options, ConsoleLog& log, serial::SerialPlatform& platform) {
     if (!options.hub.empty() && options.command != Command::Connect) {
         const std::vector<std::uint8_t> frame(protocol::FrameBytes, options.fill);
@@ -101,14 +101,8 @@ int RunLinkCommand(const Options& options, ConsoleLog& log, serial::SerialPlatfo
     }
     protocol::ModuleCommands& commands = session.Commands();
     switch (options.command) {
-        case Command::Color:
-            commands.SendCommand(protocol::kColorPrefix, options.value);
-            break;
-        case Command::Brightness:
-            commands.SendCommand(protocol::kBrightnessPrefix, options.value);
-            break;
-        case Command::Model:
-            commands.SendCommand(protocol::kLcdModelPrefix, options.value);
+        case Command::Setting:
+            commands.SendCommand(options.setting->prefix, options.value);
             break;
         case Command::Pattern: {
             std::vector<std::uint8_t> buffer(protocol::FrameBytes);

@@ -153,15 +153,20 @@ std::string ScreenLine(const Options& options) {
            " keep=yes";
 }
 
+// "NAME SCREEN VALUE", or "NAME VALUE" for a setting of the module itself.
+std::string SettingRequest(const Options& options) {
+    std::string request(options.setting->name);
+    if (options.setting->per_screen) {
+        request.append(" ").append(options.hub_screen);
+    }
+    return request.append(" ").append(std::to_string(options.value));
+}
+
 std::string RequestFor(const Options& options) {
     const std::string& screen = options.hub_screen;
     switch (options.command) {
-        case Command::Color:
-            return "color " + screen + " " + std::to_string(options.value);
-        case Command::Brightness:
-            return "brightness " + screen + " " + std::to_string(options.value);
-        case Command::Model:
-            return "model " + std::to_string(options.value);
+        case Command::Setting:
+            return SettingRequest(options);
         case Command::Release:
             return "delete " + screen;
         case Command::Status:
@@ -200,11 +205,6 @@ int AwaitSent(const Options& options, ConsoleLog& log, HubConversation& hub, boo
         log, std::string(link_down ? "the link to the module is down" : "the frame was not shown") +
                  " after " + std::to_string(options.wait_seconds) + " s");
     return kNoLink;
-}
-
-bool ChangesTheScreen(Command command) {
-    return command == Command::Send || command == Command::Pattern || command == Command::Stream ||
-           command == Command::Color || command == Command::Brightness;
 }
 
 // The first place where a hub answers; empty when none does.
@@ -281,7 +281,7 @@ int RunThroughHub(const Options& options, ConsoleLog& log, const std::string& pa
         }
         link_down = hub->Request("status").find(" link=down ") != std::string::npos;
     }
-    if (ChangesTheScreen(options.command)) {
+    if (DrawsOnScreen(options)) {
         if (const int status = Check(log, hub->Request(ScreenLine(options))); status != kDone) {
             return status;
         }

@@ -3,15 +3,15 @@
 #include <algorithm>
 #include <charconv>
 #include <map>
+#include <string_view>
 
-#include "protocol/commands.h"
 #include "protocol/handshake.h"
 
 namespace cli {
 
 namespace {
 
-constexpr char kUsage[] =
+constexpr char kUsageHead[] =
     "usage: lcdctl [-p|--port NAME] [-b|--baud N] [-q|--quiet] COMMAND [ARGS]\n"
     "Drives the serial 480 x 480 one-bit LCD module from the shell.\n"
     "\n"
@@ -19,12 +19,9 @@ constexpr char kUsage[] =
     "  ports [--long]            openable serial ports, one a line, in the panel's order;\n"
     "                            --long adds the USB maker, product, serial number and\n"
     "                            /dev/serial/by-id name where known\n"
-    "  connect                   bring the link up, nothing more\n"
-    "  color N                   screen colour 0-7 (0 black ... 7 white)\n"
-    "  brightness N              brightness 0-3\n"
-    "  model N                   LCD model 0-1\n"
-    "  pattern stripes|lines|solid|clear\n"
-    "                            one of the panel's four test patterns\n"
+    "  connect                   bring the link up, nothing more\n";
+
+constexpr char kUsageBeforeHub[] =
     "  send FILE|- [PICTURE OPTIONS] [--preview OUT.png|-]\n"
     "                            a picture file (or standard input): JPEG, PNG, BMP, GIF,\n"
     "                            PBM/PGM/PPM and what else the system reads; with --preview\n"
@@ -66,11 +63,9 @@ constexpr char kUsage[] =
     "  -p, --port NAME           the port: ttyUSB0, COM3 or a path such as\n"
     "                            /dev/serial/by-id/...; by default the only USB serial port\n"
     "  -b, --baud N              2400, 9600, 115200, 921600 (default), 2016806, 3037974 or\n"
-    "                            5000000\n"
-    "  --hub PATH                go through the lcdhub at PATH; by default send, pattern,\n"
-    "                            stream, color, brightness and model go through a hub that\n"
-    "                            answers at $XDG_RUNTIME_DIR/lcdhub.sock, or else at the one\n"
-    "                            system instance's socket under /run/lcdhub/\n"
+    "                            5000000\n";
+
+constexpr char kUsageAfterHub[] =
     "  --direct                  use the port itself, even when a hub runs\n"
     "  --screen NAME             the hub's screen to draw on (default lcdctl)\n"
     "  --priority P              alert, foreground (default), info or background\n"
@@ -83,6 +78,97 @@ constexpr char kUsage[] =
     "The activity log goes to standard error. Exit status: 0 done, 1 no link or link lost,\n"
     "2 usage error, 3 unreadable input or unwritable preview, 4 the module did not answer,\n"
     "130 interrupted (after the frame on the line).\n";
+
+constexpr std::size_t kUsageWidth = 88;
+constexpr std::size_t kUsageTextColumn = 28;
+
+// One entry of the usage: its head, then its text from the text column on, wrapped.
+std::string UsageEntry(std::string_view head, std::string_view text) {
+    std::string entry;
+    std::string line = std::string("  ").append(head);
+    if (line.size() + 2 > kUsageTextColumn) {
+        entry.append(line).append("\n");
+        line.clear();
+    }
+    line.resize(kUsageTextColumn, ' ');
+    std::size_t words_on_line = 0;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t end = std::min(text.find(' ', at), text.size());
+        const std::string_view word = text.substr(at, end - at);
+        if (words_on_line > 0 && line.size() + 1 + word.size() > kUsageWidth) {
+            entry.append(line).append("\n");
+            line.assign(kUsageTextColumn, ' ');
+            words_on_line = 0;
+        }
+        line.append(words_on_line++ > 0 ? " " : "").append(word);
+        at = end + 1;
+    }
+    return entry.append(line).append("\n");
+}
+
+// "a, b and c", or with another last joint.
+std::string ListOf(const std::vector<std::string_view>& names, std::string_view last = " and ") {
+    std::string list;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        list.append(i == 0 ? "" : i + 1 == names.size() ? last : ", ").append(names[i]);
+    }
+    return list;
+}
+
+std::vector<std::string_view> PatternNames() {
+    std::vector<std::string_view> names;
+    for (const protocol::TestPattern& pattern : protocol::kPatterns) {
+        names.push_back(pattern.name);
+    }
+    return names;
+}
+
+// The commands that take the port: through a hub when one answers.
+std::vector<std::string_view> PortCommandNames() {
+    std::vector<std::string_view> names = {"send", "pattern", "stream"};
+    for (const protocol::ModuleSetting& setting : protocol::kSettings) {
+        names.push_back(setting.name);
+    }
+    return names;
+}
+
+// Of those, the ones that draw on a screen of the hub's; the rest set the module itself.
+std::vector<std::string_view> ScreenCommandNames() {
+    std::vector<std::string_view> names = PortCommandNames();
+    std::erase_if(names, [](std::string_view name) {
+        const protocol::ModuleSetting* setting = protocol::FindSetting(name);
+        return setting != nullptr && !setting->per_screen;
+    });
+    return names;
+}
+
+std::string SettingUsage(const protocol::ModuleSetting& setting) {
+    std::string text =
+        std::string(setting.what).append(" 0-").append(std::to_string(setting.choices - 1));
+    if (!setting.legend.empty()) {
+        text.append(" (").append(setting.legend).append(")");
+    }
+    return UsageEntry(std::string(setting.name).append(" N"), text);
+}
+
+std::string Usage() {
+    std::string usage = kUsageHead;
+    for (const protocol::ModuleSetting& setting : protocol::kSettings) {
+        usage += SettingUsage(setting);
+    }
+    std::string patterns;
+    for (const std::string_view name : PatternNames()) {
+        patterns.append(patterns.empty() ? "pattern " : "|").append(name);
+    }
+    usage += UsageEntry(patterns, "one of the panel's test patterns");
+    usage += kUsageBeforeHub;
+    usage += UsageEntry("--hub PATH", "go through the lcdhub at PATH; by default " +
+                                          ListOf(PortCommandNames()) +
+                                          " go through a hub that answers at "
+                                          "$XDG_RUNTIME_DIR/lcdhub.sock, or else at the one "
+                                          "system instance's socket under /run/lcdhub/");
+    return usage + kUsageAfterHub;
+}
 
 // One argument list as the parser walks it: options take their value from "--name=value"
 // or from the next argument.
@@ -127,12 +213,9 @@ bool ParseSize(const std::string& text, int& width, int& height) {
 
 const std::map<std::string, Command>& CommandNames() {
     static const std::map<std::string, Command> names = {
-        {"ports", Command::Ports},     {"connect", Command::Connect},
-        {"color", Command::Color},     {"brightness", Command::Brightness},
-        {"model", Command::Model},     {"pattern", Command::Pattern},
-        {"send", Command::Send},       {"stream", Command::Stream},
-        {"release", Command::Release}, {"status", Command::Status},
-        {"page", Command::Page},       {"set", Command::Set},
+        {"ports", Command::Ports},   {"connect", Command::Connect}, {"pattern", Command::Pattern},
+        {"send", Command::Send},     {"stream", Command::Stream},   {"release", Command::Release},
+        {"status", Command::Status}, {"page", Command::Page},       {"set", Command::Set},
         {"unset", Command::Unset}};
     return names;
 }
@@ -301,21 +384,18 @@ private:
             Fail("no command given");
             return;
         }
+        Options& o = m_result.options;
         const auto command = CommandNames().find(m_positional[0]);
-        if (command == CommandNames().end()) {
+        o.setting = protocol::FindSetting(m_positional[0]);
+        if (command == CommandNames().end() && o.setting == nullptr) {
             Fail("unknown command " + m_positional[0]);
             return;
         }
-        Options& o = m_result.options;
-        o.command = command->second;
+        o.command = o.setting != nullptr ? Command::Setting : command->second;
         const std::vector<std::string> rest(m_positional.begin() + 1, m_positional.end());
         switch (o.command) {
-            case Command::Color:
-                return Value(rest, "color", protocol::kColorChoices - 1);
-            case Command::Brightness:
-                return Value(rest, "brightness", protocol::kBrightnessChoices - 1);
-            case Command::Model:
-                return Value(rest, "model", protocol::kLcdModelChoices - 1);
+            case Command::Setting:
+                return Value(rest, std::string(o.setting->name), o.setting->choices - 1);
             case Command::Pattern:
                 return Pattern(rest);
             case Command::Send:
@@ -352,14 +432,10 @@ private:
     }
 
     void Pattern(const std::vector<std::string>& rest) {
-        static const std::map<std::string, std::uint8_t> fills = {
-            {"stripes", protocol::kStripesFill},
-            {"lines", protocol::kLinesFill},
-            {"solid", protocol::kSolidFill},
-            {"clear", protocol::kClearFill}};
-        const auto found = rest.size() == 1 ? fills.find(rest[0]) : fills.end();
-        found != fills.end() ? void(m_result.options.fill = found->second)
-                             : Fail("pattern takes stripes, lines, solid or clear");
+        const protocol::TestPattern* found =
+            rest.size() == 1 ? protocol::FindPattern(rest[0]) : nullptr;
+        found != nullptr ? void(m_result.options.fill = found->fill)
+                         : Fail("pattern takes " + ListOf(PatternNames(), " or "));
     }
 
     bool Seen(const char* name) const { return std::ranges::count(m_seen, name) > 0; }
@@ -394,13 +470,13 @@ private:
     void CheckHubCombinations(Command command) {
         if (Seen("--hub") && Seen("--direct"))
             return Fail("--hub and --direct do not go together");
-        const bool on_screen = command == Command::Send || command == Command::Pattern ||
-                               command == Command::Stream || command == Command::Color ||
-                               command == Command::Brightness;
+        const bool on_screen = DrawsOnScreen(m_result.options);
+        std::vector<std::string_view> screen_commands = ScreenCommandNames();
         if ((Seen("--priority") || Seen("--for")) && !on_screen)
-            return Fail("--priority and --for go with send, pattern, stream, color and brightness");
+            return Fail("--priority and --for go with " + ListOf(screen_commands));
+        screen_commands.push_back("release");
         if (Seen("--screen") && !on_screen && command != Command::Release)
-            return Fail("--screen goes with send, pattern, stream, color, brightness and release");
+            return Fail("--screen goes with " + ListOf(screen_commands));
         if (Seen("--wait") && command != Command::Send && command != Command::Pattern)
             return Fail("--wait goes with send and pattern");
         if (Seen("--direct") && IsHubsOwn(m_result.options))
@@ -414,6 +490,12 @@ private:
 
 }  // namespace
 
+bool DrawsOnScreen(const Options& options) {
+    const Command command = options.command;
+    return command == Command::Send || command == Command::Pattern || command == Command::Stream ||
+           (command == Command::Setting && options.setting->per_screen);
+}
+
 bool IsHubsOwn(const Options& options) {
     const Command command = options.command;
     return command == Command::Release || command == Command::Status || command == Command::Set ||
@@ -425,7 +507,8 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
 }
 
 const char* UsageText() {
-    return kUsage;
+    static const std::string usage = Usage();
+    return usage.c_str();
 }
 
 }  // namespace cli

@@ -6,15 +6,14 @@
 #include <vector>
 
 #include "imaging/frame_pipeline.h"
+#include "protocol/module_commands.h"
 
 namespace cli {
 
 enum class Command {
     Ports,
     Connect,
-    Color,
-    Brightness,
-    Model,
+    Setting,  // one of the module's settings: color, brightness, model
     Pattern,
     Send,
     Stream,
@@ -36,7 +35,8 @@ struct Options {
     bool quiet = false;
     Command command = Command::Connect;
     bool long_listing = false;  // ports --long
-    int value = 0;              // color, brightness, model
+    const protocol::ModuleSetting* setting = nullptr;  // setting: its row of the table
+    int value = 0;                                     // setting: the choice
     std::uint8_t fill = 0;      // pattern
     std::string input;          // send: a file, or "-" for standard input; page: its file
     std::string preview;        // send, page --preview: a PNG file, or "-" for standard output
@@ -75,6 +75,10 @@ struct ParsedArguments {
 // The commands only a running hub can answer: release, status, set, unset, and page unless
 // it is only previewed.
 bool IsHubsOwn(const Options& options);
+
+// send, pattern, stream and the settings that each of the hub's screens keeps: the commands
+// that draw on a screen of the hub's.
+bool DrawsOnScreen(const Options& options);
 
 // lcdctl's arguments, without the program's name.
 ParsedArguments ParseArguments(const std::vector<std::string>& args);

@@ -61,7 +61,7 @@ std::string HubCore::Execute(ClientId client, const Command& command,
                 auto frame = std::make_shared<Frame>(protocol::FrameBytes, c.fill);
                 return ChangeReply(m_rules.Fill(client, c.name, std::move(frame), now), c.name);
             } else if constexpr (std::is_same_v<C, SettingCommand>) {
-                return ChangeReply(c.setting == Setting::Color
+                return ChangeReply(c.setting == &protocol::SettingNamed("color")
                                        ? m_rules.SetColor(client, c.name, c.value, now)
                                        : m_rules.SetBrightness(client, c.name, c.value, now),
                                    c.name);

@@ -91,12 +91,6 @@ constexpr std::array<std::pair<std::string_view, std::optional<imaging::DitherMe
         {"atkinson", imaging::DitherMethod::Atkinson},
         {"bayer", imaging::DitherMethod::Bayer8},
     }};
-constexpr std::array<std::pair<std::string_view, std::uint8_t>, 4> kPatterns = {{
-    {"stripes", protocol::kStripesFill},
-    {"lines", protocol::kLinesFill},
-    {"solid", protocol::kSolidFill},
-    {"clear", protocol::kClearFill},
-}};
 constexpr std::array<std::pair<std::string_view, bool>, 2> kSwitches = {{
     {"on", true},
     {"off", false},
@@ -258,10 +252,20 @@ auto ChoiceOf(int choices) {
     return [choices](std::string_view text) { return Choice(text, choices); };
 }
 
-auto SettingOf(Setting setting) {
-    return [setting](std::string name, int value) {
-        return SettingCommand{std::move(name), setting, value};
-    };
+std::optional<std::uint8_t> FillNamed(std::string_view name) {
+    const protocol::TestPattern* pattern = protocol::FindPattern(name);
+    return pattern != nullptr ? std::optional(pattern->fill) : std::nullopt;
+}
+
+// A screen's setting names the screen before its value; the module's own has no screen.
+Outcome ParseSetting(const protocol::ModuleSetting& setting, Words args) {
+    if (!setting.per_screen)
+        return ParseValued(args, false, ChoiceOf(setting.choices),
+                           [](std::string, int value) { return ModelCommand{value}; });
+    return ParseValued(args, true, ChoiceOf(setting.choices),
+                       [&setting](std::string name, int value) {
+                           return SettingCommand{std::move(name), &setting, value};
+                       });
 }
 
 Outcome ParseBare(Words args, Command command) {
@@ -283,18 +287,11 @@ Outcome ParseCommand(std::string_view verb, Words args, std::size_t payload_byte
     if (verb == "gray")
         return ParseRecipeCommand(args, 1, GrayCommand{});
     if (verb == "pattern")
-        return ParseValued(args, true, NameIn(kPatterns), [](std::string name, std::uint8_t fill) {
+        return ParseValued(args, true, FillNamed, [](std::string name, std::uint8_t fill) {
             return PatternCommand{std::move(name), fill};
         });
-    if (verb == "color")
-        return ParseValued(args, true, ChoiceOf(protocol::kColorChoices),
-                           SettingOf(Setting::Color));
-    if (verb == "brightness")
-        return ParseValued(args, true, ChoiceOf(protocol::kBrightnessChoices),
-                           SettingOf(Setting::Brightness));
-    if (verb == "model")
-        return ParseValued(args, false, ChoiceOf(protocol::kLcdModelChoices),
-                           [](std::string, int value) { return ModelCommand{value}; });
+    if (const protocol::ModuleSetting* setting = protocol::FindSetting(verb))
+        return ParseSetting(*setting, args);
     if (verb == "delete")
         return ParseNamed(args, [](std::string name) { return DeleteCommand{std::move(name)}; });
     if (verb == "watch")

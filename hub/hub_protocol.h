@@ -9,6 +9,7 @@
 
 #include "imaging/frame_pipeline.h"
 #include "pages/page_file.h"
+#include "protocol/module_commands.h"
 
 // The hub's line protocol, version 1: one command a line, each answered by one line.
 namespace hub {
@@ -54,12 +55,13 @@ struct PatternCommand {
     std::string name;
     std::uint8_t fill = 0;  // every byte of the frame
 };
-enum class Setting { Color, Brightness };
+// A setting that each screen keeps.
 struct SettingCommand {
     std::string name;
-    Setting setting = Setting::Color;
-    int value = 0;  // within the module's choices
+    const protocol::ModuleSetting* setting = nullptr;
+    int value = 0;  // within the setting's choices
 };
+// A setting of the module itself, the LCD model.
 struct ModelCommand {
     int value = 0;
 };

@@ -197,8 +197,8 @@ void LinkWorker::SendSettingsOf(const Showing& showing) {
         }
         has = wanted;
     };
-    send(protocol::kColorPrefix, showing.color, m_module_color);
-    send(protocol::kBrightnessPrefix, showing.brightness, m_module_brightness);
+    send(protocol::SettingNamed("color").prefix, showing.color, m_module_color);
+    send(protocol::SettingNamed("brightness").prefix, showing.brightness, m_module_brightness);
 }
 
 void LinkWorker::SendPendingModel() {
@@ -213,7 +213,7 @@ void LinkWorker::SendPendingModel() {
     if (!model) {
         return;
     }
-    m_session.Commands().SendCommand(protocol::kLcdModelPrefix, *model);
+    m_session.Commands().SendCommand(protocol::SettingNamed("model").prefix, *model);
     if (m_session.Link().LastWriteOutcome() != serial::WriteOutcome::Sent) {
         std::lock_guard lock(m_mutex);
         m_model_pending = true;

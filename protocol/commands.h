@@ -6,6 +6,7 @@
 #include <span>
 #include <vector>
 
+#include "protocol/module_commands.h"
 #include "serial/log_sink.h"
 #include "serial/serial_link.h"
 
@@ -17,21 +18,13 @@ inline constexpr int kScreenHeight = 480;
 inline constexpr std::size_t FrameBytes = kScreenWidth / 8 * kScreenHeight;
 
 inline constexpr std::size_t kCommandBufferSize = 512;
-inline constexpr char kLcdModelPrefix[] = "set LCD model to: ";
-inline constexpr char kBrightnessPrefix[] = "set brightness to: ";
-inline constexpr char kColorPrefix[] = "set color to: ";
 inline constexpr char kFrameHeaderPrefix[] = "pixels: ";
 
-// How many values each setting takes: its commands carry the index, 0 first.
-inline constexpr int kColorChoices = 8;  // black, red, green, yellow, blue, purple, cyan, white
-inline constexpr int kBrightnessChoices = 4;  // 0 to 3
-inline constexpr int kLcdModelChoices = 2;
-
-// The test patterns: every byte of the frame holds the same value.
-inline constexpr std::uint8_t kStripesFill = 15;
-inline constexpr std::uint8_t kLinesFill = 254;
-inline constexpr std::uint8_t kSolidFill = 255;
-inline constexpr std::uint8_t kClearFill = 0;
+// The rows that the pages, the hub and the reference screens name.
+inline constexpr int kColorChoices = SettingNamed("color").choices;
+inline constexpr int kBrightnessChoices = SettingNamed("brightness").choices;
+inline constexpr std::uint8_t kStripesFill = PatternFill("stripes");
+inline constexpr std::uint8_t kClearFill = PatternFill("clear");
 
 inline constexpr char kPortNotOpen[] = "错误：串口未打开。";
 

@@ -24,8 +24,8 @@ TEST(LcdctlOptionsTest, CommandsAndTheirValues) {
         EXPECT_EQ(Parse({"pattern", name}).options.fill, fill) << name;
     }
     const cli::Options color = Parse({"-q", "color", "7"}).options;
-    EXPECT_EQ(std::tuple(color.command, color.value, color.quiet),
-              std::tuple(Command::Color, 7, true));
+    EXPECT_EQ(std::tuple(color.command, color.setting->prefix, color.value, color.quiet),
+              std::tuple(Command::Setting, std::string_view("set color to: "), 7, true));
     const cli::Options send = Parse({"send", "-", "--port=ttyUSB1", "-b", "115200", "--fit", "pad",
                                      "--dither", "bayer", "--invert", "--preview", "out.png"})
                                   .options;

@@ -37,11 +37,12 @@ TEST(HubCoreTest, IdleDarkensAndWhatAClientShowsLightsAtTheBrightnessBefore) {
     now += 1s;
     core.Reschedule();  // the alarm rings
     EXPECT_NE(core.StatusLine().find(" dark=yes"), std::string::npos);
-    core.Execute(client, hub::SettingCommand{"s", hub::Setting::Color, 2});  // the module's 3
-    core.Execute(client, hub::SettingCommand{"s", hub::Setting::Brightness, 1});
+    const auto* color = &protocol::SettingNamed("color");
+    core.Execute(client, hub::SettingCommand{"s", color, 2});  // the module's 3
+    core.Execute(client, hub::SettingCommand{"s", &protocol::SettingNamed("brightness"), 1});
     now += 601s;
     core.Reschedule();
-    core.Execute(client, hub::SettingCommand{"s", hub::Setting::Color, 3});  // the screen's 1
+    core.Execute(client, hub::SettingCommand{"s", color, 3});  // the screen's 1
     const std::vector<std::tuple<std::string, std::optional<int>, std::uint8_t>> expected = {
         {"s", std::nullopt, 0x0F},
         {"-", 0, 0x00},

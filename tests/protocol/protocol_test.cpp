@@ -157,7 +157,7 @@ TEST_F(CommandsTest, FrameExchangeSendsHeaderThenExactlyTheFrameAnsweredOrNot) {
                   silent ? Lines() : (Lines{header_reply, "ok, frame 28800 bytes\n"}));
         EXPECT_EQ(header_reply.empty(), silent);
         EXPECT_EQ(m_commands.LastReplyMissing(), silent);
-        m_commands.SendCommand(protocol::kColorPrefix, 1);
+        m_commands.SendCommand(protocol::SettingNamed("color").prefix, 1);
         EXPECT_EQ(m_commands.LastReplyMissing(), silent);
     }
 }
@@ -195,7 +195,7 @@ TEST_F(CommandsTest, ModuleThatStopsReadingEndsTheFrameAtTheWriteDeadline) {
 TEST_F(CommandsTest, VanishedModuleIsReportedOncePerAction) {
     Connect(With([](auto& o) { o.hang_up_after_bytes = 20; }));  // gone after the header
     EXPECT_FALSE(SendTestFrame());
-    m_commands.SendCommand(protocol::kColorPrefix, 1);
+    m_commands.SendCommand(protocol::SettingNamed("color").prefix, 1);
     EXPECT_EQ(m_log.Lines(), (Lines{"错误：串口已断开。", "错误：串口已断开。"}));
 }
 
