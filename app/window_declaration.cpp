@@ -37,8 +37,15 @@ Control CheckBox(std::string_view name, Box box, std::string_view caption, Switc
             .switches = switches};
 }
 
+// A radio group's items are the values of its setting: the numbers themselves where no
+// captions are given.
 Control RadioGroup(std::string_view name, Box box, std::string_view caption,
                    std::vector<std::string> items, Choice chooses, Handler on_click) {
+    if (items.empty()) {
+        for (int value = 0; value < SettingChosenBy(chooses).choices; ++value) {
+            items.push_back(std::to_string(value));
+        }
+    }
     const int columns = static_cast<int>(items.size());
     return {.name = name,
             .kind = Kind::RadioGroup,
@@ -120,9 +127,8 @@ std::vector<Control> Controls() {
     };
     for (Control& control : PortGroup()) controls.push_back(std::move(control));
     controls.push_back(Plain("Memo1", Kind::Log, {}, {560, 410, 241, 225}));
-    controls.push_back(RadioGroup("RadioGroup1", {326, 111, 201, 44}, "  屏幕亮度  ",
-                                  {"0", "1", "2", "3"}, Choice::Brightness,
-                                  &Panel::RadioGroup1Click));
+    controls.push_back(RadioGroup("RadioGroup1", {326, 111, 201, 44}, "  屏幕亮度  ", {},
+                                  Choice::Brightness, &Panel::RadioGroup1Click));
     controls.push_back(RadioGroup("RadioGroup2", {22, 111, 297, 44}, "  屏幕颜色  ",
                                   {"黑", "红", "绿", "黄", "蓝", "紫", "青", "白"}, Choice::Color,
                                   &Panel::RadioGroup2Click));

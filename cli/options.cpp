@@ -21,7 +21,7 @@ constexpr char kUsageHead[] =
     "                            /dev/serial/by-id name where known\n"
     "  connect                   bring the link up, nothing more\n";
 
-constexpr char kUsageBeforeHub[] =
+constexpr char kUsageBeforeDither[] =
     "  send FILE|- [PICTURE OPTIONS] [--preview OUT.png|-]\n"
     "                            a picture file (or standard input): JPEG, PNG, BMP, GIF,\n"
     "                            PBM/PGM/PPM and what else the system reads; with --preview\n"
@@ -53,10 +53,9 @@ constexpr char kUsageBeforeHub[] =
     "  --fit crop|pad|stretch|none  crop: centred square, scaled (default); pad: inside, on\n"
     "                            white; stretch: ignore the aspect; none: 1:1 from the\n"
     "                            top-left, as the panel's 刷图片 sends a picture\n"
-    "  --threshold auto|1-255    light above this gray; auto (default) takes the mean\n"
-    "  --dither none|floyd|atkinson|bayer\n"
-    "                            error diffusion or an ordered 8x8 pattern instead of a\n"
-    "                            threshold (not together with --threshold)\n"
+    "  --threshold auto|1-255    light above this gray; auto (default) takes the mean\n";
+
+constexpr char kUsageAfterDither[] =
     "  --invert                  swap light and dark\n"
     "\n"
     "Options:\n"
@@ -123,6 +122,14 @@ std::vector<std::string_view> PatternNames() {
     return names;
 }
 
+std::vector<std::string_view> BinarizationNames() {
+    std::vector<std::string_view> names;
+    for (const imaging::BinarizationChoice& choice : imaging::kBinarizationChoices) {
+        names.push_back(choice.name);
+    }
+    return names;
+}
+
 // The commands that take the port: through a hub when one answers.
 std::vector<std::string_view> PortCommandNames() {
     std::vector<std::string_view> names = {"send", "pattern", "stream"};
@@ -161,7 +168,15 @@ std::string Usage() {
         patterns.append(patterns.empty() ? "pattern " : "|").append(name);
     }
     usage += UsageEntry(patterns, "one of the panel's test patterns");
-    usage += kUsageBeforeHub;
+    usage += kUsageBeforeDither;
+    std::string dither = "--dither ";
+    for (const std::string_view name : BinarizationNames()) {
+        dither.append(dither.ends_with(' ') ? "" : "|").append(name);
+    }
+    usage += UsageEntry(dither,
+                        "error diffusion or an ordered 8x8 pattern instead of a "
+                        "threshold (not together with --threshold)");
+    usage += kUsageAfterDither;
     usage += UsageEntry("--hub PATH", "go through the lcdhub at PATH; by default " +
                                           ListOf(PortCommandNames()) +
                                           " go through a hub that answers at "
@@ -368,15 +383,13 @@ private:
     }
 
     void ParseDither(const std::string& v) {
-        using imaging::DitherMethod;
-        static const std::map<std::string, std::optional<DitherMethod>> methods = {
-            {"none", std::nullopt},
-            {"floyd", DitherMethod::FloydSteinberg},
-            {"atkinson", DitherMethod::Atkinson},
-            {"bayer", DitherMethod::Bayer8}};
-        const auto found = methods.find(v);
-        found != methods.end() ? void(m_result.options.picture.dither = found->second)
-                               : Fail("--dither takes none, floyd, atkinson or bayer");
+        for (const imaging::BinarizationChoice& choice : imaging::kBinarizationChoices) {
+            if (choice.name == v) {
+                m_result.options.picture.dither = choice.method;
+                return;
+            }
+        }
+        Fail("--dither takes " + ListOf(BinarizationNames(), " or "));
     }
 
     void Positional() {

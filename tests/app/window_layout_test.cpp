@@ -108,6 +108,11 @@ TEST(WindowLayoutTest, TheDeclarationIsTheLayout) {
         EXPECT_EQ(control.items, row.items);
         EXPECT_EQ(StateOf(control), row.state);
     }
+    for (const panel::Choice choice :
+         {panel::Choice::Color, panel::Choice::Brightness, panel::Choice::LcdModel}) {
+        EXPECT_EQ(panel::window::ChoiceControl(choice).items.size(),
+                  panel::SettingChosenBy(choice).choices);
+    }
     const auto& slider = panel::window::ControlNamed("TrackBar1").slider;
     EXPECT_EQ(std::vector<int>({slider.minimum, slider.maximum, slider.page, slider.tick_interval,
                                 slider.position}),
