@@ -20,11 +20,13 @@
 #include "imaging/working_picture.h"
 #include "support/frame_bits.h"
 #include "support/module_fixture.h"
+#include "support/wait_until.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-using testing_support::With;
+using testing_support::Module;
+using testing_support::WaitUntil;
 using Frame = std::vector<std::uint8_t>;
 using Hashes = std::vector<std::uint64_t>;
 
@@ -35,17 +37,6 @@ constexpr int kSide = testing_support::kScreenSide;
 
 std::uint64_t HashOfFrameOf(std::uint8_t byte) {
     return sim::FrameHash(Frame(kFrameBytes, byte));
-}
-
-// Polls until `done` holds; false once the deadline has passed.
-bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(5ms);
-    }
-    return true;
 }
 
 // The module has answered a frame's header after entry `from`: the host writes the payload
@@ -141,7 +132,7 @@ Frame PanelFrameOfTheDemoPicture() {
 }
 
 TEST_F(LcdctlTest, SendOfTheDemoPictureOneToOneIsThePanelsFrameAndThePreviewShowsIt) {
-    StartModule(With([](auto& o) { o.pace = false; }));
+    StartModule(Module().Unpaced());
     const QString preview = QString::fromStdString(Scratch("preview.png"));
     Run({"send", DEMO_PICTURE, "--fit", "none", "--preview", preview});
     ASSERT_EQ(Finish(), 0);
@@ -212,7 +203,7 @@ TEST_F(LcdctlTest, FitsAndInversionShapeTheFrame) {
 TEST_F(LcdctlTest, EveryFrameArrivesInOrderWithoutDropping) {
     // Paced, the line is still busy when the next frames come: they wait instead of replacing
     // one another.
-    StartModule(With([](auto& o) { o.start_baud = 921600; }));  // 313 ms a frame
+    StartModule(Module().StartingAt(921600));  // 313 ms a frame
     Run({"stream", "--no-drop", "--threshold", "128"});
     for (std::uint8_t byte : {0x01, 0x80, 0x55, 0xAA}) ASSERT_TRUE(Feed(GrayFrameFor(byte)));
     ASSERT_EQ(Finish(), 0);
@@ -222,7 +213,7 @@ TEST_F(LcdctlTest, EveryFrameArrivesInOrderWithoutDropping) {
 }
 
 TEST_F(LcdctlTest, FramesThatComeWhileTheLineIsBusyReplaceTheOneWaiting) {
-    StartModule(With([](auto& o) { o.start_baud = 921600; }));  // paced: 313 ms a frame
+    StartModule(Module().StartingAt(921600));  // paced: 313 ms a frame
     Run({"stream", "--threshold", "128"});
     for (int byte = 1; byte <= 10; ++byte) ASSERT_TRUE(Feed(GrayFrameFor(byte)));
     ASSERT_EQ(Finish(), 0);
@@ -237,10 +228,7 @@ TEST_F(LcdctlTest, FramesThatComeWhileTheLineIsBusyReplaceTheOneWaiting) {
 }
 
 TEST_F(LcdctlTest, FailuresEndWithTheirStatusAndOneLineSayingWhy) {
-    StartModule(With([](auto& o) {
-        o.pace = false;
-        o.start_baud = 921600;
-    }));
+    StartModule(Module().Unpaced().StartingAt(921600));
     std::ofstream(Scratch("notes.txt")) << "not a picture\n";
     const struct {
         QStringList args;
@@ -277,7 +265,7 @@ TEST_F(LcdctlTest, FailuresEndWithTheirStatusAndOneLineSayingWhy) {
     EXPECT_EQ(m_module->FrameHashes(), Hashes{HashOfFrameOf(7)});
 
     // A module that never answers: one line, naming the port.
-    StartModule(With([](auto& o) { o.silent = true; }));
+    StartModule(Module().Silent());
     Run({"-q", "connect"});
     EXPECT_EQ(Finish(), 1);
     EXPECT_TRUE(m_errors.starts_with("lcdctl: no link to the module on " + m_port) &&
@@ -288,8 +276,8 @@ TEST_F(LcdctlTest, FailuresEndWithTheirStatusAndOneLineSayingWhy) {
 // What the module says reaches the terminal escaped; a command or frame it leaves unanswered
 // is a failure of its own.
 TEST_F(LcdctlTest, RepliesAreShownEscapedAndAnUnansweredExchangeFails) {
-    const sim::ModuleOptions mute = With([](auto& o) { o.no_acknowledge = true; });
-    const sim::ModuleOptions escapes = With([](auto& o) { o.reply_prefix = "\x1b]52;c;aGk=\a"; });
+    const sim::ModuleOptions mute = Module().NotAcknowledging();
+    const sim::ModuleOptions escapes = Module().ReplyingAfter("\x1b]52;c;aGk=\a");
     const std::string no_answer = "lcdctl: the module did not answer", pgm = "P5\n480 480\n255\n";
     const std::tuple<sim::ModuleOptions, QStringList, std::string, std::string> cases[] = {
         {mute, {"color", "3"}, "", no_answer + "\n"},
@@ -318,7 +306,7 @@ TEST_F(LcdctlTest, APortThatCannotBeOpenedIsNamedWithItsReasonAtOnce) {
 }
 
 TEST_F(LcdctlTest, CtrlCEndsTheNegotiationBeforeItsNextProbe) {
-    StartModule(With([](auto& o) { o.silent = true; }));  // six probes of 0.1 s to go
+    StartModule(Module().Silent());  // six probes of 0.1 s to go
     Run({"connect"});
     ASSERT_TRUE(WaitForError("baudrate 2400..."));
     ::kill(static_cast<pid_t>(m_lcdctl.processId()), SIGINT);
@@ -328,11 +316,11 @@ TEST_F(LcdctlTest, CtrlCEndsTheNegotiationBeforeItsNextProbe) {
 
 // Each run takes the port that the one before had to release.
 TEST_F(LcdctlTest, CtrlCAKillAndAHangUpFinishTheFrameOnTheLineFirst) {
-    StartModule(With([](auto& o) { o.start_baud = 921600; }));  // paced: 313 ms a frame
+    StartModule(Module().StartingAt(921600));  // paced: 313 ms a frame
     for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
         const std::size_t from = m_module->Transcript().size();
         Run({"pattern", "lines"});
-        ASSERT_TRUE(WaitFor([&] { return PayloadIsUnderway(m_module->Transcript(), from); }, 5s));
+        ASSERT_TRUE(WaitUntil([&] { return PayloadIsUnderway(m_module->Transcript(), from); }, 5s));
         ::kill(static_cast<pid_t>(m_lcdctl.processId()), signal);
         EXPECT_EQ(Finish(), 130) << signal;
     }
@@ -341,7 +329,7 @@ TEST_F(LcdctlTest, CtrlCAKillAndAHangUpFinishTheFrameOnTheLineFirst) {
 
 // As `lcdctl ... | head -c 0` once head is gone: the output ends, the run goes on.
 TEST_F(LcdctlTest, AReaderThatWentAwayEndsTheOutputButNotTheRun) {
-    StartModule(With([](auto& o) { o.pace = false; }));
+    StartModule(Module().Unpaced());
     int pipe_ends[2];
     ASSERT_EQ(::pipe(pipe_ends), 0);
     ::close(pipe_ends[0]);
@@ -358,11 +346,8 @@ TEST_F(LcdctlTest, AReaderThatWentAwayEndsTheOutputButNotTheRun) {
 }
 
 TEST_F(LcdctlTest, ModuleVanishingMidStreamEndsTheStreamAtOnce) {
-    StartModule(With([](auto& o) {  // gone in the middle of the second frame
-        o.pace = false;
-        o.start_baud = 921600;
-        o.hang_up_after_bytes = 38 + 20 + 28800 + 20 + 5000;
-    }));
+    // Gone in the middle of the second frame.
+    StartModule(Module().Unpaced().StartingAt(921600).HangingUpAfter(38 + 20 + 28800 + 20 + 5000));
     const auto start = std::chrono::steady_clock::now();
     Run({"stream"});
     for (int i = 0; i < 40 && Feed(GrayFrameFor(static_cast<std::uint8_t>(i))); ++i) {

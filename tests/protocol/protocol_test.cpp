@@ -12,7 +12,7 @@
 namespace {
 
 using protocol::NegotiationOutcome;
-using testing_support::With;
+using testing_support::Module;
 using Lines = std::vector<std::string>;
 using HostLine = std::pair<int, std::string>;
 
@@ -41,7 +41,7 @@ TEST_F(HandshakeTest, FreshModuleIsFoundAtPowerUpSpeedAndMovedToTheChosenOne) {
 }
 
 TEST_F(HandshakeTest, ModuleAlreadyAtTheChosenSpeedIsAskedForNoChange) {
-    StartModule(With([](auto& o) { o.start_baud = 3037974; }));
+    StartModule(Module().StartingAt(3037974));
     EXPECT_EQ(Negotiate("3037974"), NegotiationOutcome::Connected);
     EXPECT_EQ(HostLines(),
               std::vector<HostLine>(3, {3037974, "hello, please set baudrate to: 0\n"}));
@@ -59,15 +59,14 @@ TEST_F(HandshakeTest, OutcomesOfModulesThatFailOrMislead) {
         NegotiationOutcome outcome;
         std::string last_line;
     } cases[] = {
-        {"no module", With([](auto& o) { o.silent = true; }), NegotiationOutcome::ModuleNotFound,
-         kNotFound},
-        {"a NUL before the mark", With([](auto& o) { o.reply_prefix = std::string(1, '\0'); }),
+        {"no module", Module().Silent(), NegotiationOutcome::ModuleNotFound, kNotFound},
+        {"a NUL before the mark", Module().ReplyingAfter(std::string(1, '\0')),
          NegotiationOutcome::ModuleNotFound, kNotFound},
-        {"refused change", With([](auto& o) { o.refuse_speed_change = true; }),
-         NegotiationOutcome::ChangeRefused, "设置新波特率失败。"},
-        {"silence after the change", With([](auto& o) { o.mute_after_speed_change = true; }),
+        {"refused change", Module().RefusingSpeedChange(), NegotiationOutcome::ChangeRefused,
+         "设置新波特率失败。"},
+        {"silence after the change", Module().MuteAfterSpeedChange(),
          NegotiationOutcome::NotFollowed, "错误：设置新波特率后，未能正确初始化。"},
-        {"bytes before the mark", With([](auto& o) { o.reply_prefix = "#boot ok# "; }),
+        {"bytes before the mark", Module().ReplyingAfter("#boot ok# "),
          NegotiationOutcome::Connected, "初始化成功，双方的当前波特率：921600"},
     };
     for (const auto& c : cases) {
@@ -80,7 +79,7 @@ TEST_F(HandshakeTest, OutcomesOfModulesThatFailOrMislead) {
     }
     // With no module, each of the seven speeds was tried once, in order.
     m_log = {};
-    StartModule(With([](auto& o) { o.silent = true; }));
+    StartModule(Module().Silent());
     Negotiate();
     EXPECT_EQ(m_log.Texts(), (Lines{"baudrate 2400...", "baudrate 9600...", "baudrate 115200...",
                                     "baudrate 921600...", "baudrate 2016806...",
@@ -145,7 +144,7 @@ TEST_F(CommandsTest, FrameExchangeSendsHeaderThenExactlyTheFrameAnsweredOrNot) {
     for (const bool silent : {false, true}) {
         SCOPED_TRACE(silent ? "silent module" : "answering module");
         m_log = {};
-        Connect(silent ? With([](auto& o) { o.silent = true; }) : sim::ModuleOptions{});
+        Connect(silent ? Module().Silent() : sim::ModuleOptions{});
         std::string header_reply = "unread";
         ASSERT_TRUE(SendTestFrame(&header_reply));
         ASSERT_TRUE(m_module->WaitForFrames(1, std::chrono::seconds(5)));
@@ -168,7 +167,7 @@ TEST_F(CommandsTest, TwoStepExchangeMatchesTheOneCall) {
         SCOPED_TRACE(silent ? "silent module" : "answering module");
         const auto run = [&](bool two_steps) {
             m_log = {};
-            Connect(silent ? With([](auto& o) { o.silent = true; }) : sim::ModuleOptions{});
+            Connect(silent ? Module().Silent() : sim::ModuleOptions{});
             EXPECT_TRUE(two_steps ? m_commands.SendFrameHeader() &&
                                         m_commands.SendFramePayload(TestFrame())
                                   : SendTestFrame());
@@ -185,7 +184,7 @@ TEST_F(CommandsTest, TwoStepExchangeMatchesTheOneCall) {
 }
 
 TEST_F(CommandsTest, ModuleThatStopsReadingEndsTheFrameAtTheWriteDeadline) {
-    Connect(With([](auto& o) { o.stall_after_header = true; }));
+    Connect(Module().StallingAfterHeader());
     EXPECT_FALSE(SendTestFrame());
     EXPECT_EQ(m_log.Lines(), Lines{"错误：串口写入超时。"});
     EXPECT_EQ(m_log.Replies().size(), 1u);  // the header's; no final read
@@ -193,7 +192,7 @@ TEST_F(CommandsTest, ModuleThatStopsReadingEndsTheFrameAtTheWriteDeadline) {
 }
 
 TEST_F(CommandsTest, VanishedModuleIsReportedOncePerAction) {
-    Connect(With([](auto& o) { o.hang_up_after_bytes = 20; }));  // gone after the header
+    Connect(Module().HangingUpAfter(20));  // gone after the header
     EXPECT_FALSE(SendTestFrame());
     m_commands.SendCommand(protocol::SettingNamed("color").prefix, 1);
     EXPECT_EQ(m_log.Lines(), (Lines{"错误：串口已断开。", "错误：串口已断开。"}));

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
+#include <utility>
 
 #include "serial/serial_link.h"
 #include "sim/module_sim.h"
@@ -34,11 +36,29 @@ protected:
     std::unique_ptr<sim::PtyModule> m_module;
 };
 
-// Module options changed by one setter, for tables of faults.
-inline sim::ModuleOptions With(void (*set)(sim::ModuleOptions&)) {
-    sim::ModuleOptions options;
-    set(options);
-    return options;
-}
+// A simulated module by what sets it apart, one named change after another:
+// Module().Unpaced().StartingAt(921600).
+class Module {
+public:
+    Module& Silent() { return Set(m_options.silent, true); }
+    Module& Unpaced() { return Set(m_options.pace, false); }
+    Module& StartingAt(int baud) { return Set(m_options.start_baud, baud); }
+    Module& ReplyingAfter(std::string prefix) { return Set(m_options.reply_prefix, prefix); }
+    Module& RefusingSpeedChange() { return Set(m_options.refuse_speed_change, true); }
+    Module& MuteAfterSpeedChange() { return Set(m_options.mute_after_speed_change, true); }
+    Module& StallingAfterHeader() { return Set(m_options.stall_after_header, true); }
+    Module& HangingUpAfter(int bytes) { return Set(m_options.hang_up_after_bytes, bytes); }
+    Module& NotAcknowledging() { return Set(m_options.no_acknowledge, true); }
+    operator sim::ModuleOptions() const { return m_options; }
+
+private:
+    template <typename Field, typename Value>
+    Module& Set(Field& field, Value value) {
+        field = std::move(value);
+        return *this;
+    }
+
+    sim::ModuleOptions m_options;
+};
 
 }  // namespace testing_support
