@@ -256,37 +256,69 @@ private:
     fs::path m_previous;
 };
 
-TEST_F(PanelTest, DemoPictureProblemsAreShownAndEndOnlyTheirAction) {
+// The demo picture is looked for in the working folder, then beside the program, then in an
+// installed panel's own folder; what is found there, or that nothing is, shows.
+TEST_F(PanelTest, DemoPictureIsTakenFromItsFoldersInOrderOrItsProblemShown) {
+    const fs::path demo = fs::current_path() / panel::Panel::kDemoPicture;
+    const fs::path data(JPEG_TEST_DATA_DIR);
+    for (const char* folder : {"work", "bin"}) fs::create_directories(Scratch(folder));
+    const InFolder here(Scratch("work"));
+    const std::string looked_in =
+        "找不到演示图片“demo480x480-4.jpg”，已查找：" + Scratch("work").string();
+    const struct {
+        std::vector<std::pair<const char*, fs::path>> copies;  // folder, file copied there
+        const char* program_folder;
+        int width;          // of the picture shown; -1 for none
+        std::string error;  // how the one error shown begins
+    } cases[] = {
+        {{{"portable", demo}}, "portable", 480, ""},
+        {{{"share/lcdpanel", demo}}, "bin", 480, ""},
+        {{{"work", data / "baseline_small.jpg"}, {"portable", demo}}, "portable", 101, ""},
+        {{}, "", -1, looked_in},
+        {{},
+         "bin",
+         -1,
+         looked_in + "、" + Scratch("bin").string() + "、" +
+             (Scratch("bin") / ".." / "share" / "lcdpanel").string()},
+        // No JPEG at all: the file is named beside libjpeg's code.
+        {{{"work", data / "baseline_small.bmp"}},
+         "",
+         -1,
+         "无法读取图片“demo480x480-4.jpg”：JPEG error #"},
+    };
+    for (const auto& start : cases) {
+        SCOPED_TRACE(start.program_folder + (" " + start.error));
+        for (const auto& [folder, file] : start.copies) {
+            fs::create_directories(Scratch(folder));
+            fs::copy_file(file, Scratch(folder) / panel::Panel::kDemoPicture);
+        }
+        testing_support::FakeView view;
+        const fs::path program = *start.program_folder ? Scratch(start.program_folder) : "";
+        panel::Panel panel(view, m_platform, m_clipboard, {{}, program});
+        panel.Run([&panel] { panel.FormShow(); });
+        EXPECT_EQ(view.source != nullptr ? view.source->Width() : -1, start.width);
+        ASSERT_EQ(view.errors.size(), start.error.empty() ? 0u : 1u);
+        if (!start.error.empty()) {
+            EXPECT_EQ(view.errors[0].rfind(start.error, 0), 0u) << view.errors[0];
+        }
+        for (const auto& [folder, file] : start.copies)
+            fs::remove(Scratch(folder) / panel::Panel::kDemoPicture);
+    }
+}
+
+// The demo picture decodes when first used: one whose pixels fail ends the send after the
+// header's reply; with none, the picture is empty and extends to white.
+TEST_F(PanelTest, DemoPictureDecodesOnFirstUseAndItsFailureEndsOnlyItsAction) {
     const InFolder here(Scratch(""));
-    Show();  // no demo picture here: the folders looked in are named, and Image1 stays empty
-    EXPECT_EQ(m_view.errors,
-              std::vector<std::string>{"找不到演示图片“demo480x480-4.jpg”，已查找：" +
-                                       fs::current_path().string()});
-    EXPECT_EQ(m_view.source, nullptr);
-    m_panel.Button4Click();  // an empty picture extends to white
-    EXPECT_EQ(m_view.log, std::vector<std::string>{"平均灰度：100%"});
-    testing_support::FakeView installed;
-    panel::Panel elsewhere(installed, m_platform, m_clipboard, {{}, Scratch("bin")});
-    elsewhere.Run([&elsewhere] { elsewhere.FormShow(); });
-    EXPECT_EQ(
-        installed.errors,
-        std::vector<std::string>{"找不到演示图片“demo480x480-4.jpg”，已查找：" +
-                                 fs::current_path().string() + "、" + Scratch("bin").string() +
-                                 "、" + (Scratch("bin") / ".." / "share" / "lcdpanel").string()});
-
-    // A demo picture that is no JPEG at all: the file is named beside libjpeg's code.
-    fs::copy_file(fs::path(JPEG_TEST_DATA_DIR) / "baseline_small.bmp", "demo480x480-4.jpg");
-    m_view.errors.clear();
     Show();
-    ASSERT_EQ(m_view.errors.size(), 1u);
-    EXPECT_EQ(m_view.errors[0].rfind("无法读取图片“demo480x480-4.jpg”：JPEG error #", 0), 0u)
-        << m_view.errors[0];
-    fs::remove("demo480x480-4.jpg");
+    EXPECT_EQ(m_view.source, nullptr);
+    m_panel.Button4Click();
+    EXPECT_EQ(m_view.log, std::vector<std::string>{"平均灰度：100%"});
 
-    // A demo picture whose pixels fail to decode: the send ends after the header's reply.
     fs::copy_file(fs::path(JPEG_TEST_DATA_DIR) / "bad_progression.jpg", "demo480x480-4.jpg");
     StartModule();
     Connect();
+    EXPECT_NE(dynamic_cast<imaging::TJPEGImage*>(m_view.source), nullptr);
     m_view.errors.clear();
     const Frame white = m_panel.LastFrame();
     m_panel.Run([this] { m_panel.Button1Click(); });
@@ -295,40 +327,6 @@ TEST_F(PanelTest, DemoPictureProblemsAreShownAndEndOnlyTheirAction) {
     EXPECT_EQ(ModuleLines().back(), "pixels: 0,0,480,480");
     EXPECT_EQ(m_module->FramesReceived(), 0);
     EXPECT_EQ(m_panel.LastFrame(), white);  // the preview stays as it was
-}
-
-// Started from elsewhere, the panel takes the demo picture beside the program, else an
-// installed panel's own copy; a copy in the working folder wins over both.
-TEST_F(PanelTest, DemoPictureIsFoundBesideTheProgramOrWhereItIsInstalled) {
-    const fs::path demo = fs::current_path() / panel::Panel::kDemoPicture;
-    const InFolder here(Scratch(""));
-    const auto source_width = [this](const fs::path& program_folder) {
-        testing_support::FakeView view;
-        panel::Panel panel(view, m_platform, m_clipboard, {{}, program_folder});
-        panel.Run([&panel] { panel.FormShow(); });
-        return view.source != nullptr ? view.source->Width() : -1;
-    };
-    fs::create_directories(Scratch("portable"));
-    fs::copy_file(demo, Scratch("portable") / panel::Panel::kDemoPicture);
-    EXPECT_EQ(source_width(Scratch("portable")), 480);
-    fs::create_directories(Scratch("share/lcdpanel"));
-    fs::create_directories(Scratch("bin"));
-    fs::copy_file(demo, Scratch("share/lcdpanel") / panel::Panel::kDemoPicture);
-    EXPECT_EQ(source_width(Scratch("bin")), 480);
-    EXPECT_EQ(source_width(Scratch("elsewhere")), -1);
-    fs::copy_file(fs::path(JPEG_TEST_DATA_DIR) / "baseline_small.jpg", panel::Panel::kDemoPicture);
-    EXPECT_EQ(source_width(Scratch("portable")), 101);
-}
-
-TEST_F(PanelTest, DemoPictureLoadsAtShowAndDecodesOnFirstUse) {
-    Show();
-    auto* jpeg = dynamic_cast<imaging::TJPEGImage*>(m_view.source);
-    ASSERT_NE(jpeg, nullptr);
-    EXPECT_EQ(std::tuple(jpeg->Width(), jpeg->Height()), std::tuple(480, 480));
-    EXPECT_TRUE(m_view.errors.empty());
-    m_panel.Button4Click();
-    EXPECT_EQ(m_view.log.size(), 1u);
-    EXPECT_EQ(m_view.log[0].rfind("平均灰度：", 0), 0u);
 }
 
 TEST_F(PanelTest, ClipboardScalingCropsTheTopLeftSquareAndStretchesIt) {
