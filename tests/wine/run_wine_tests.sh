@@ -13,6 +13,13 @@ set -euo pipefail
 
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
 LINUX_BUILD=$([ $# -eq 1 ] && cd "$1" && pwd) || { echo "usage: $0 LINUX_BUILD_DIR" >&2; exit 2; }
+# A display of our own for the whole run: the panel's window needs one, and Wine's COM
+# start-up waits for a service that only starts with one.
+if [ -z "${WINE_TESTS_ON_XVFB:-}" ]; then
+    command -v xvfb-run >/dev/null || { echo "wine: xvfb-run is missing"; exit 1; }
+    exec env WINE_TESTS_ON_XVFB=1 xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp -noreset" \
+        "$0" "$@"
+fi
 # shellcheck source=tests/wine/wine_lib.sh
 . "$ROOT/tests/wine/wine_lib.sh"
 
@@ -25,9 +32,6 @@ build_windows lcdctl lcdhub lcdpanel window_probe line_settings_win32_test modul
     picture_files_test jpeg_image_test serial_link_test str_to_int_test mono_frame_test \
     screen_scaler_test dither_test saved_file_test text_test page_test values_win32_test
 find_linux_tools sim/lcdsim cli/lcdctl tests/wine/reference_screens tests/wine/xdnd_drop
-
-phase "Xvfb"
-start_xvfb
 
 phase "Wine prefix"
 make_wine_prefix

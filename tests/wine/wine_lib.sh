@@ -18,7 +18,7 @@ PATH=$PATH:/usr/lib/wine # where Debian's wine64 alone puts its programs
 WINE=$(command -v wine64 || command -v wine) || skip "Wine not installed"
 WINESERVER=$(command -v wineserver) || skip "Wine not installed"
 [ -f /usr/src/googletest/CMakeLists.txt ] || skip "GoogleTest sources not installed"
-for tool in Xvfb xdotool xclip import compare convert; do
+for tool in xdotool xclip import compare convert; do
     command -v "$tool" >/dev/null 2>&1 || { echo "wine: $tool is missing"; exit 1; }
 done
 
@@ -26,7 +26,7 @@ PASSED=0
 FAILED=0
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/wine_tests.XXXXXX")
 PREFIX=$WORK/prefix
-MODULE_PID= PANEL_PID= HUB_PID= XVFB_PID= # one module at a time
+MODULE_PID= PANEL_PID= HUB_PID= # one module at a time
 
 stop() { # stop PANEL_PID|MODULE_PID: ends that process, if any
     if [ -n "${!1}" ]; then { kill "${!1}" && wait "${!1}"; } 2>/dev/null || true; fi
@@ -42,7 +42,6 @@ cleanup() {
         WINEPREFIX=$PREFIX "$WINESERVER" -k 2>/dev/null || true
         WINEPREFIX=$PREFIX "$WINESERVER" -w 2>/dev/null || true
     fi
-    if [ -n "$XVFB_PID" ]; then kill "$XVFB_PID" 2>/dev/null || true; fi
     rm -rf "$WORK"
 }
 trap cleanup EXIT
@@ -79,25 +78,6 @@ find_linux_tools() {
 }
 LCDSIM=$LINUX_BUILD/sim/lcdsim
 exe() { echo "$MINGW_BUILD/$1"; }
-
-# A display of our own: the panel's window needs one, and Wine's COM start-up waits for a
-# service that only starts with one.
-start_xvfb() {
-    local n
-    for n in $(seq 150 199); do
-        [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-        Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp -noreset >/dev/null 2>&1 &
-        XVFB_PID=$!
-        export DISPLAY=":$n"
-        for _ in $(seq 50); do
-            xdotool getdisplaygeometry >/dev/null 2>&1 && break 2
-            sleep 0.1
-        done
-        kill "$XVFB_PID" 2>/dev/null || true
-        XVFB_PID=
-    done
-    [ -n "$XVFB_PID" ] || { echo "wine: could not start Xvfb"; exit 1; }
-}
 
 # make_wine_prefix: a prefix of the run's own, its one server started and booted.
 make_wine_prefix() {
