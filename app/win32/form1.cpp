@@ -136,7 +136,8 @@ TForm1::~TForm1() {
 void TForm1::Show(int how) {
     ShowWindow(m_window, how);
     UpdateWindow(m_window);
-    Forward(window::PanelWindow().on_show);
+    const window::Window& form = window::PanelWindow();
+    Forward(form.name, form.on_show);
 }
 
 HWND TForm1::Create(const wchar_t* type, std::string_view text, DWORD style, int id, RECT bounds) {
@@ -263,6 +264,13 @@ void TForm1::CreateRadioGroup(const window::Control& control, int id, RECT bound
 
 // --- events ---------------------------------------------------------------------------------
 
+void TForm1::Forward(std::string_view control, window::Handler handler) {
+    if (m_watcher && handler != nullptr) {
+        m_watcher({.control = control, .handler = handler});
+    }
+    Forward(handler);
+}
+
 void TForm1::Forward(window::Handler handler) {
     if (handler != nullptr) {
         m_panel->Run([this, handler] { (m_panel.get()->*handler)(); });
@@ -303,17 +311,20 @@ void TForm1::OnCommand(int id, int code) {
 }
 
 void TForm1::OnButtonClicked(const window::Control& button) {
-    Forward(button.on_click);
+    Forward(button.name, button.on_click);
 }
 
 void TForm1::OnDropDownCommand(const window::Control& drop_down, int code) {
     // Focus that only comes back with the window is no entering of the drop-down.
     if (code == CBN_SETFOCUS && !m_restoring_focus) {
-        Forward(drop_down.on_enter);
+        Forward(drop_down.name, drop_down.on_enter);
     } else if (code == CBN_SELCHANGE) {
-        Forward(drop_down.on_click);
+        Forward(drop_down.name, drop_down.on_click);
     } else if (code == CBN_EDITCHANGE && drop_down.on_typing != nullptr) {
         const std::string text = Narrow(TextOf(Control(drop_down.name)));
+        if (m_watcher) {
+            m_watcher({.control = drop_down.name, .text_handler = drop_down.on_typing});
+        }
         m_panel->Run(
             [this, &text, handler = drop_down.on_typing] { (m_panel.get()->*handler)(text); });
     }
@@ -330,7 +341,7 @@ void TForm1::OnRadioClicked(int id) {
         if (index != group.chosen &&
             SendMessageW(GetDlgItem(m_window, id), BM_GETCHECK, 0, 0) == BST_CHECKED) {
             group.chosen = index;
-            Forward(group.control->on_click);
+            Forward(group.control->name, group.control->on_click);
         }
         return;
     }
@@ -382,7 +393,7 @@ LRESULT TForm1::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
             return 0;
         case WM_TIMER:
             if (wparam == kTimer) {
-                Forward(window::PanelWindow().on_timer);
+                Forward(window::PanelWindow().timer, window::PanelWindow().on_timer);
             }
             return 0;
         case WM_ACTIVATE:

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -31,6 +32,10 @@ public:
     panel::Panel& Panel() { return *m_panel; }
     // Shows the window and runs its show handler.
     void Show(int how);
+    // Called just before each declared event goes on to the panel.
+    void WatchEvents(std::function<void(const panel::window::Forwarded&)> watcher) {
+        m_watcher = std::move(watcher);
+    }
 
     // panel::PanelView
     void SetPortList(const std::vector<std::string>& names) override;
@@ -85,6 +90,8 @@ private:
     void OnContextMenu(HWND control, POINT at);
     void OnDropFiles(HDROP drop);
     void ShowContextMenu(std::string_view control, POINT at);
+    // A declared event, shown to the watcher on its way.
+    void Forward(std::string_view control, panel::window::Handler handler);
     void Forward(panel::window::Handler handler);
     // The declared control behind an identifier; a radio item answers for its group.
     const panel::window::Control* DeclaredControl(int id) const;
@@ -104,6 +111,7 @@ private:
     std::vector<std::size_t> m_log_lengths;
     HWND m_focus_before_deactivation = nullptr;
     bool m_restoring_focus = false;
+    std::function<void(const panel::window::Forwarded&)> m_watcher;
     std::unique_ptr<panel::Panel> m_panel;
 };
 
