@@ -30,7 +30,8 @@ phase "libjpeg-turbo and FreeType for Windows"
 phase "MinGW-w64 build into $MINGW_BUILD"
 build_windows lcdctl lcdhub lcdpanel window_probe line_settings_win32_test module_text_test \
     picture_files_test jpeg_image_test serial_link_test str_to_int_test mono_frame_test \
-    screen_scaler_test dither_test saved_file_test text_test page_test values_win32_test
+    screen_scaler_test dither_test saved_file_test text_test page_test values_win32_test \
+    win32_window_test
 find_linux_tools sim/lcdsim cli/lcdctl tests/wine/reference_screens tests/wine/xdnd_drop
 
 phase "Wine prefix"
@@ -61,6 +62,9 @@ done
 for program in text_test page_test values_win32_test; do
     gtest "$program" "$(exe "tests/pages/$program.exe")"
 done
+# The Win32 window in-process, on a platform that lists no port: each declared event
+# reaches the panel once, with its handler.
+gtest win32_window_test "$(exe tests/app/win32_window_test.exe)"
 # A port that cannot open stops at the first probe and says why, in Wine's words.
 expect_lcdctl missing_port 1 "$(expected "baudrate 921600..." \
     'lcdctl: no link to the module on COM77: cannot open \\.\COM77: File not found')" -p COM77 connect
