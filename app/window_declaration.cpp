@@ -1,5 +1,6 @@
 #include "app/window_declaration.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "app/panel.h"
@@ -176,6 +177,23 @@ std::vector<FileDialogText> FileDialogs() {
     };
 }
 
+// The row whose `field` holds `value`, or nullptr.
+template <typename Row, typename Field, typename Value>
+const Row* Find(const std::vector<Row>& rows, Field Row::*field, const Value& value) {
+    const auto found = std::ranges::find(rows, value, field);
+    return found == rows.end() ? nullptr : &*found;
+}
+
+// The same, for a row the window cannot do without.
+template <typename Row, typename Field, typename Value>
+const Row& Found(const std::vector<Row>& rows, Field Row::*field, const Value& value,
+                 const char* missing) {
+    const Row* row = Find(rows, field, value);
+    if (row == nullptr)
+        throw std::out_of_range(missing);
+    return *row;
+}
+
 }  // namespace
 
 const Window& PanelWindow() {
@@ -200,43 +218,27 @@ const Window& PanelWindow() {
 }
 
 const Control& ControlNamed(std::string_view name) {
-    for (const Control& control : PanelWindow().controls) {
-        if (control.name == name)
-            return control;
-    }
-    throw std::out_of_range(std::string("the window has no control ").append(name));
+    const Control* control = Find(PanelWindow().controls, &Control::name, name);
+    if (control == nullptr)
+        throw std::out_of_range(std::string("the window has no control ").append(name));
+    return *control;
 }
 
 const Control& SwitchControl(Switch box) {
-    for (const Control& control : PanelWindow().controls) {
-        if (control.switches == box)
-            return control;
-    }
-    throw std::out_of_range("no check box for a switch");
+    return Found(PanelWindow().controls, &Control::switches, box, "no check box for a switch");
 }
 
 const Control& ChoiceControl(Choice group) {
-    for (const Control& control : PanelWindow().controls) {
-        if (control.chooses == group)
-            return control;
-    }
-    throw std::out_of_range("no radio group for a choice");
+    return Found(PanelWindow().controls, &Control::chooses, group, "no radio group for a choice");
 }
 
 const ContextMenu* MenuOf(std::string_view control) {
-    for (const ContextMenu& menu : PanelWindow().menus) {
-        if (menu.control == control)
-            return &menu;
-    }
-    return nullptr;
+    return Find(PanelWindow().menus, &ContextMenu::control, control);
 }
 
 const FileDialogText& FileDialogFor(FilePrompt prompt) {
-    for (const FileDialogText& dialog : PanelWindow().file_dialogs) {
-        if (dialog.prompt == prompt)
-            return dialog;
-    }
-    throw std::out_of_range("no file dialog for a prompt");
+    return Found(PanelWindow().file_dialogs, &FileDialogText::prompt, prompt,
+                 "no file dialog for a prompt");
 }
 
 Box WindowBox(const Control& control) {
@@ -256,11 +258,7 @@ bool TakesFocus(Kind kind) {
 // Room for a radio group's items after each identifier; clear of the dialog box's own.
 int ControlId(std::string_view name) {
     const std::vector<Control>& controls = PanelWindow().controls;
-    for (std::size_t i = 0; i < controls.size(); ++i) {
-        if (controls[i].name == name)
-            return 100 + 16 * static_cast<int>(i);
-    }
-    throw std::out_of_range(std::string("the window has no control ").append(name));
+    return 100 + 16 * static_cast<int>(&ControlNamed(name) - controls.data());
 }
 
 }  // namespace panel::window

@@ -105,11 +105,12 @@ std::string UsageEntry(std::string_view head, std::string_view text) {
     return entry.append(line).append("\n");
 }
 
-// "a, b and c", or with another last joint.
-std::string ListOf(const std::vector<std::string_view>& names, std::string_view last = " and ") {
+// "a, b and c", or with other joints.
+std::string ListOf(const std::vector<std::string_view>& names, std::string_view last = " and ",
+                   std::string_view between = ", ") {
     std::string list;
     for (std::size_t i = 0; i < names.size(); ++i) {
-        list.append(i == 0 ? "" : i + 1 == names.size() ? last : ", ").append(names[i]);
+        list.append(i == 0 ? "" : i + 1 == names.size() ? last : between).append(names[i]);
     }
     return list;
 }
@@ -163,17 +164,10 @@ std::string Usage() {
     for (const protocol::ModuleSetting& setting : protocol::kSettings) {
         usage += SettingUsage(setting);
     }
-    std::string patterns;
-    for (const std::string_view name : PatternNames()) {
-        patterns.append(patterns.empty() ? "pattern " : "|").append(name);
-    }
-    usage += UsageEntry(patterns, "one of the panel's test patterns");
+    usage += UsageEntry("pattern " + ListOf(PatternNames(), "|", "|"),
+                        "one of the panel's test patterns");
     usage += kUsageBeforeDither;
-    std::string dither = "--dither ";
-    for (const std::string_view name : BinarizationNames()) {
-        dither.append(dither.ends_with(' ') ? "" : "|").append(name);
-    }
-    usage += UsageEntry(dither,
+    usage += UsageEntry("--dither " + ListOf(BinarizationNames(), "|", "|"),
                         "error diffusion or an ordered 8x8 pattern instead of a "
                         "threshold (not together with --threshold)");
     usage += kUsageAfterDither;
