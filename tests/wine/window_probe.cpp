@@ -4,7 +4,6 @@
 //   window_probe center NAME      screen x and y of the control's centre
 //   window_probe log              the log's text, as UTF-8
 //   window_probe box SECONDS      waits for a message box, prints its text, closes it
-//   window_probe visible NAME     1 when the control is shown, else 0
 //   window_probe next-tab NAME    the name of the control Tab moves on to from this one
 //   window_probe check-window     walks the declaration against the window as it starts:
 //                                 each control's place, caption, items, state and the tab
@@ -368,10 +367,6 @@ int AskPanel(const std::string& command, const std::string& name, HWND panel) {
     if (command == "box") {
         return WaitForMessageBox(panel, std::atoi(name.c_str()));
     }
-    if (command == "visible") {
-        std::printf("%d\n", IsWindowVisible(ControlNamed(panel, name)) ? 1 : 0);
-        return 0;
-    }
     if (command == "next-tab") {
         const HWND next = GetNextDlgTabItem(panel, ControlNamed(panel, name), FALSE);
         std::puts(next == nullptr ? "nothing" : NameOf(GetDlgCtrlID(next)).c_str());
@@ -385,7 +380,7 @@ int AskPanel(const std::string& command, const std::string& name, HWND panel) {
 int main(int argc, char** argv) {
     if (argc < 2) {
         return Fail(
-            "usage: window_probe center NAME | log | box SECONDS | visible NAME | next-tab NAME | "
+            "usage: window_probe center NAME | log | box SECONDS | next-tab NAME | "
             "check-window | put-dib | close | port-gone PORT");
     }
     const std::string command = argv[1];
